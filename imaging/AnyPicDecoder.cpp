@@ -1,0 +1,125 @@
+#include "AnyPicDecoder.h"
+
+#include "BmpDecoder.h"
+#include "DataSource.h"
+#include "JPEGDecoder.h"
+#include "PNGDecoder.h"
+#include "PictDecoder.h"
+#include "TGADecoder.h"
+#include "TIFFDecoder.h"
+
+namespace
+{
+uint32_t LE32At(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+bool IsTargaHeader(const uint8_t* d, size_t size)
+{
+    if (size < 17)
+        return false;
+    const uint8_t mapType = d[1], type = d[2], mapEntry = d[7], depth = d[16];
+    const bool typeOk = type <= 3 || (type >= 9 && type <= 11);
+    const bool mapEntryOk = mapEntry == 0 || mapEntry == 8 || mapEntry == 15 || mapEntry == 16 ||
+                            mapEntry == 24 || mapEntry == 32;
+    const bool depthOk = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
+    return mapType <= 1 && typeOk && mapEntryOk && depthOk;
+}
+
+bool StartsWith(const uint8_t* d, size_t size, std::initializer_list<uint8_t> bytes)
+{
+    if (size < bytes.size())
+        return false;
+    size_t i = 0;
+    for (uint8_t b : bytes)
+        if (d[i++] != b)
+            return false;
+    return true;
+}
+} // namespace
+
+CAnyPicDecoder::CAnyPicDecoder()
+{
+    m_pBmpDec = std::make_unique<CBmpDecoder>();
+    m_pTGADec = std::make_unique<CTGADecoder>();
+    m_pTIFFDec = std::make_unique<CTIFFDecoder>();
+    m_pJPEGDec = std::make_unique<CJPEGDecoder>();
+    m_pPictDec = std::make_unique<CPictDecoder>(m_pJPEGDec.get());
+    m_pPNGDec = std::make_unique<CPNGDecoder>();
+}
+
+CAnyPicDecoder::~CAnyPicDecoder() = default;
+
+int CAnyPicDecoder::DetectFormat(const uint8_t* d, size_t size)
+{
+    if (StartsWith(d, size, {'B', 'M'}))
+        return kBmp;
+    if (IsTargaHeader(d, size))
+        return kTga;
+    if (StartsWith(d, size, {0x49, 0x49, 0x2A, 0x00}) || StartsWith(d, size, {0x4D, 0x4D, 0x00, 0x2A}))
+        return kTiff;
+    if (size > 540)
+    {
+        // Just after the 512-byte preamble, the picture size and the frame.
+        const uint8_t* v = d + 522;
+        if ((v[0] == 0x00 && v[1] == 0x11 && v[2] == 0x02 && v[3] == 0xFF) ||
+            (v[0] == 0x00 && v[1] == 0x11 && v[2] == 0x01) ||
+            (v[0] == 0x11 && v[1] == 0x01 && v[2] == 0x01 && v[3] == 0x00))
+            return kPict;
+    }
+    if (StartsWith(d, size, {0xFF, 0xD8, 0xFF}))
+        return kJpeg;
+    if (StartsWith(d, size, {0x89, 0x50, 0x4E, 0x47}))
+        return kPng;
+    if ((StartsWith(d, size, {0xC5, 0xD0, 0xD3, 0xC6}) ||
+         StartsWith(d, size, {0xC6, 0xD3, 0xD0, 0xC5})) &&
+        size >= 28 && LE32At(d + 20) != 0 && LE32At(d + 24) != 0)
+        return kEpsTiff;
+    return kUnknown;
+}
+
+void CAnyPicDecoder::DecodeSource(CDataSource& source, CBmp& bmp, int depth)
+{
+    switch (DetectFormat(source.GetBufferPtr(), source.GetRemaining()))
+    {
+    case kBmp:
+        Trace(2, "Windows bitmap recognized.\n");
+        m_pBmpDec->DecodeSource(source, bmp, depth);
+        break;
+    case kPict:
+        Trace(2, "Mac PICT recognized.\n");
+        m_pPictDec->DecodeSource(source, bmp, depth);
+        break;
+    case kTga:
+        Trace(2, "TGA file recognized.\n");
+        m_pTGADec->DecodeSource(source, bmp, depth);
+        break;
+    case kTiff:
+        Trace(2, "TIFF file recognized.\n");
+        m_pTIFFDec->DecodeSource(source, bmp, depth);
+        break;
+    case kJpeg:
+        Trace(2, "JPEG file recognized.\n");
+        m_pJPEGDec->DecodeSource(source, bmp, depth);
+        break;
+    case kPng:
+        Trace(2, "PNG file recognized.\n");
+        m_pPNGDec->DecodeSource(source, bmp, depth);
+        break;
+    case kEpsTiff:
+    {
+        Trace(2, "TIFF preview in EPS file recognized.\n");
+        // The preview's offset is counted from the start of the EPS header.
+        const uint32_t offset = LE32At(source.GetBufferPtr() + 20);
+        const size_t target = source.GetPos() + offset;
+        if (offset > source.GetRemaining())
+            CDataSource::ThrowEndOfFile();
+        source.SetPos(target);
+        m_pTIFFDec->DecodeSource(source, bmp, depth);
+        break;
+    }
+    default:
+        RaiseError(8, "Unknown file type.");
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+#include "PicDecoder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+class CBmpDecoder;
+class CPictDecoder;
+class CTGADecoder;
+class CTIFFDecoder;
+class CJPEGDecoder;
+class CPNGDecoder;
+
+/// The decoder the program uses: detects the format from the first bytes and
+/// hands the source to the decoder of that format.
+class CAnyPicDecoder : public CPicDecoder
+{
+public:
+    /// Formats returned by DetectFormat.
+    enum Format
+    {
+        kUnknown = 0,
+        kBmp = 1,
+        kPict = 2,
+        kTga = 3,
+        kTiff = 4,
+        kJpeg = 5,
+        kPng = 6,
+        kEpsTiff = 7,
+    };
+
+    CAnyPicDecoder();
+    ~CAnyPicDecoder() override;
+
+    void DecodeSource(CDataSource& source, CBmp& bmp, int depth = 0) override;
+
+    /// The format of the data; inspects at most the first 526 bytes.
+    static int DetectFormat(const uint8_t* data, size_t size);
+
+private:
+    std::unique_ptr<CBmpDecoder> m_pBmpDec;
+    std::unique_ptr<CJPEGDecoder> m_pJPEGDec; // before PICT, which uses it
+    std::unique_ptr<CPictDecoder> m_pPictDec;
+    std::unique_ptr<CTGADecoder> m_pTGADec;
+    std::unique_ptr<CTIFFDecoder> m_pTIFFDec;
+    std::unique_ptr<CPNGDecoder> m_pPNGDec;
+};

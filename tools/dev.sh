@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Set-up and everyday driver on Debian 12.
+#   tools/dev.sh run    install what is missing, build, start the program
+#   tools/dev.sh test   install what is missing, build, run the whole test suite
+#   tools/dev.sh deps   only install what is missing
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+    build-essential cmake ninja-build pkg-config git
+    libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins qt6-gtk-platformtheme
+    adwaita-icon-theme fonts-dejavu-core shared-mime-info desktop-file-utils
+    libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+    clang libclang-rt-14-dev
+    xvfb xauth imagemagick
+)
+
+install_deps() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    cmake --preset dev
+    cmake --build --preset dev -j "$(nproc)"
+}
+
+case "${1:-}" in
+    deps) install_deps ;;
+    run)
+        install_deps
+        build
+        if [ -x build/dev/shell/vistrel ]; then
+            exec build/dev/shell/vistrel
+        else
+            # Until the viewer lands: decode a sample picture.
+            exec build/dev/tools/vistrel-decode ../shared/testdata/bmpsuite/g/pal8.bmp
+        fi
+        ;;
+    test)
+        install_deps
+        build
+        ctest --preset dev -j "$(nproc)"
+        ;;
+    *) echo "usage: $0 run|test|deps" >&2; exit 2 ;;
+esac

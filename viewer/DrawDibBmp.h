@@ -1,5 +1,6 @@
 #pragma once
 #include "DIBSection.h"
+#include "DibImage.h"
 #include "Palette.h"
 
 class QPainter;
@@ -20,20 +21,30 @@ public:
     int Render(QPainter& dc, const CRect* pDst, const CRect* pSrc, bool bUseDrawDib,
                const CPalette* pPal, bool bForeground);
 
+    /// The whole picture at 1:1 at (x, y), smooth path.
     void Draw(CDeviceContext& dc, int x, int y, uint32_t rop = SRCCOPY) override;
+    /// width x factor by height x factor at (x, y), each truncated; smooth path.
     void StretchDraw(CDeviceContext& dc, int x, int y, double factor,
                      uint32_t rop = SRCCOPY) override;
+    /// The source rectangle's pixels at (x, y), smooth path.
     void DrawPart(CDeviceContext& dc, int x, int y, const CRect& src) override;
 
     /// The logical palette, built on first use.
     const CPalette& GetPalette();
+    /// Colour table -> 2^bpp palette entries; true colour -> the halftone palette.
     bool BuildPalette(CPalette& palette) const;
     bool RebuildPalette();
+
+    /// The rows wrapped for drawing (set up on the first Render).
+    const CDibImage& GetDrawDib() const { return m_hDrawDib; }
 
 protected:
     void FreeStorage() override;
 
 private:
-    bool m_hDrawDib = false; // the smooth path has been set up for this bitmap
+    /// Renders on a painter context; any other context gets the plain stretch.
+    void DrawOn(CDeviceContext& dc, const CRect& dst, const CRect& src);
+
+    CDibImage m_hDrawDib; // the rows wrapped for Qt, set up once per storage
     CPalette m_palette;
 };

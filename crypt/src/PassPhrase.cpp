@@ -36,7 +36,8 @@ void Wipe(std::string& text)
 /// Shows `prompt` and reads one line with echo off; the line end is dropped.
 std::string ReadHidden(int fd, const char* prompt)
 {
-    WriteText(fd, prompt);
+    // Echo goes off before the prompt shows, so nothing typed in answer to
+    // it is echoed or flushed away.
     termios saved;
     const bool bTerminal = tcgetattr(fd, &saved) == 0;
     if (bTerminal)
@@ -46,6 +47,7 @@ std::string ReadHidden(int fd, const char* prompt)
         quiet.c_lflag |= ECHONL;
         tcsetattr(fd, TCSAFLUSH, &quiet);
     }
+    WriteText(fd, prompt);
     std::string line;
     for (;;)
     {
@@ -60,7 +62,7 @@ std::string ReadHidden(int fd, const char* prompt)
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (bTerminal)
-        tcsetattr(fd, TCSAFLUSH, &saved);
+        tcsetattr(fd, TCSANOW, &saved);
     return line;
 }
 } // namespace

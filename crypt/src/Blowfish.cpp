@@ -13,9 +13,8 @@ CBlowfish::CBlowfish(const uint8_t* key, int16_t keyLength)
 
 int CBlowfish::InitializeBlowfish(const uint8_t* key, int16_t keyLength)
 {
-    if (!key || keyLength <= 0)
+    if (!blowfish::KeySchedule(m_P, m_S, key, keyLength))
         return 0;
-    blowfish::KeySchedule(m_P, m_S, key, keyLength);
     m_bKeyed = true;
     return 1;
 }

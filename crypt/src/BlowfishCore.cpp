@@ -2,8 +2,10 @@
 
 namespace tarncrypt::blowfish
 {
-void KeySchedule(uint32_t P[kRounds + 2], uint32_t S[4][256], const uint8_t* key, int keyLength)
+bool KeySchedule(uint32_t P[kRounds + 2], uint32_t S[4][256], const uint8_t* key, int keyLength)
 {
+    if (!key || keyLength <= 0)
+        return false;
     std::memcpy(P, kInitialP, sizeof(kInitialP));
     std::memcpy(S, kInitialS, sizeof(kInitialS));
 
@@ -39,5 +41,6 @@ void KeySchedule(uint32_t P[kRounds + 2], uint32_t S[4][256], const uint8_t* key
             S[box][i + 1] = r;
         }
     }
+    return true;
 }
 } // namespace tarncrypt::blowfish

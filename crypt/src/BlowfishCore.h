@@ -11,9 +11,10 @@ constexpr int kRounds = 16;
 extern const uint32_t kInitialP[kRounds + 2];
 extern const uint32_t kInitialS[4][256];
 
-/// Loads the initial tables and mixes in `keyLength` (at least 1) key bytes,
-/// taken cyclically.
-void KeySchedule(uint32_t P[kRounds + 2], uint32_t S[4][256], const uint8_t* key, int keyLength);
+/// Loads the initial tables and mixes in `keyLength` key bytes, taken
+/// cyclically. Returns false, tables untouched, for a null key or a length
+/// of 0 or less.
+bool KeySchedule(uint32_t P[kRounds + 2], uint32_t S[4][256], const uint8_t* key, int keyLength);
 
 inline uint32_t F(const uint32_t S[4][256], uint32_t x)
 {

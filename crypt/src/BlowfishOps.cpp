@@ -33,9 +33,8 @@ CBlowfishOps::~CBlowfishOps()
 
 int CBlowfishOps::InitializeBlowfish(const uint8_t* key, int16_t keyLength)
 {
-    if (!key || keyLength <= 0)
+    if (!blowfish::KeySchedule(m_P, m_S, key, keyLength))
         return 0;
-    blowfish::KeySchedule(m_P, m_S, key, keyLength);
     m_bKeyed = true;
     return 1;
 }

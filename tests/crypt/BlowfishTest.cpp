@@ -2,11 +2,12 @@
 // the file layout: whole blocks in 2048-byte pieces, an unencrypted tail.
 #include "tarncrypt/Blowfish.h"
 #include "tarncrypt/BlowfishOps.h"
-#include "tarncrypt/Messages.h"
 
 #include "TempDir.h"
 
 #include <openssl/blowfish.h>
+
+#include "MessageLog.h"
 
 #include <gtest/gtest.h>
 
@@ -225,19 +226,14 @@ TEST(BlowfishOps, FileLayoutMatchesOpenSsl)
 
 TEST(BlowfishOps, MissingInputIsReported)
 {
-    std::vector<std::string> messages;
-    tarncrypt::SetMessageHandler(
-        [](const char* text, void* context)
-        { static_cast<std::vector<std::string>*>(context)->push_back(text); },
-        &messages);
+    CMessageLog messages;
     CTempDir dir;
     WriteFile(dir / "out", {'k', 'e', 'e', 'p'});
     const uint8_t key[] = "key";
     CBlowfishOps ops;
     EXPECT_EQ(ops.EncryptFileA((dir / "missing").c_str(), (dir / "out").c_str(), key, 3), -1);
     EXPECT_EQ(ops.EncryptFileA(dir.Path().c_str(), (dir / "out").c_str(), key, 3), -1);
-    tarncrypt::SetMessageHandler(nullptr);
-    EXPECT_EQ(messages, (std::vector<std::string>(2, "File could not be opened ")));
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>(2, "File could not be opened ")));
     EXPECT_EQ(ReadFile(dir / "out"), (Bytes{'k', 'e', 'e', 'p'}));
 }
 } // namespace

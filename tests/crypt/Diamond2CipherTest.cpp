@@ -1,7 +1,8 @@
 // The Diamond2 engine inside the library: set-up faults come back as codes,
 // and every box is a permutation.
 #include "Diamond2Cipher.h"
-#include "tarncrypt/Messages.h"
+
+#include "MessageLog.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,7 @@ using tarncrypt::CDiamond2Cipher;
 
 TEST(Diamond2Cipher, SetUpFaultsReturnCodes)
 {
-    std::vector<std::string> messages;
-    tarncrypt::SetMessageHandler(
-        [](const char* text, void* context)
-        { static_cast<std::vector<std::string>*>(context)->push_back(text); },
-        &messages);
+    CMessageLog messages;
     const uint8_t key[] = "key";
     CDiamond2Cipher cipher;
     EXPECT_EQ(cipher.SetKey(key, 3, 10, false, 12), 11);
@@ -26,14 +23,13 @@ TEST(Diamond2Cipher, SetUpFaultsReturnCodes)
     EXPECT_EQ(cipher.SetKey(key, 3, 16, false, 16), 10);
     EXPECT_EQ(cipher.SetKey(key, 3, 2, false, 8), 10);
     EXPECT_EQ(cipher.SetKey(key, 3, 32, false, 8), 10);
-    tarncrypt::SetMessageHandler(nullptr);
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            "Unsupported block size in set_diamond2_key()",
-                            "Numrounds out of range in set_diamond2_key()",
-                            "Numrounds out of range in set_diamond2_key()",
-                            "Numrounds out of range in set_diamond2_key()",
-                            "Numrounds out of range in set_diamond2_key()",
-                        }));
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{
+                                    "Unsupported block size in set_diamond2_key()",
+                                    "Numrounds out of range in set_diamond2_key()",
+                                    "Numrounds out of range in set_diamond2_key()",
+                                    "Numrounds out of range in set_diamond2_key()",
+                                    "Numrounds out of range in set_diamond2_key()",
+                                }));
     EXPECT_EQ(cipher.SetKey(key, 3, 3, false, 8), 0);
     EXPECT_EQ(cipher.SetKey(key, 3, 31, true, 8), 0);
     EXPECT_EQ(cipher.SetKey(key, 3, 15, false, 16), 0);

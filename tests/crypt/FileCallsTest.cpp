@@ -2,9 +2,10 @@
 // what happens to the files when something goes wrong.
 #include "tarncrypt/BlowfishOps.h"
 #include "tarncrypt/Diamond2Ops.h"
-#include "tarncrypt/Messages.h"
 #include "tarncrypt/Sapphire2Ops.h"
 
+#include "MessageLog.h"
+#include "MessageLog.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -61,11 +62,7 @@ const FileCipher kCiphers[] = {
 class FileCalls : public testing::TestWithParam<FileCipher>
 {
 protected:
-    void SetUp() override
-    {
-        tarncrypt::SetMessageHandler([](const char*, void*) {});
-    }
-    void TearDown() override { tarncrypt::SetMessageHandler(nullptr); }
+    CMessageLog m_messages;
     CTempDir m_dir;
 };
 

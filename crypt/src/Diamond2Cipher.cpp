@@ -95,7 +95,7 @@ int CDiamond2Cipher::SetKey(const uint8_t* key, size_t keyLength, int rounds, bo
         return kBadRounds;
     }
     if (!key || keyLength == 0)
-        return kBadRounds;
+        return kNoKey;
     const size_t boxBytes = size_t(rounds) * size_t(blockSize) * 256;
     m_pBoxes.reset(new (std::nothrow) uint8_t[boxBytes]);
     if (bInvert)

@@ -18,6 +18,7 @@ public:
         kNoMemory = 5,
         kBadRounds = 10,
         kBadBlockSize = 11,
+        kNoKey = 10, ///< no key bytes; the file calls refuse these first
     };
 
     CDiamond2Cipher() = default;

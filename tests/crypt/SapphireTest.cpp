@@ -121,7 +121,7 @@ TEST(Sapphire2Ops, FileMatchesTheCipherAndPhraseLengthWrapsAt256)
     EXPECT_EQ(encryptFile(""), hashState);
     EXPECT_EQ(encryptFile(std::string(256, 'q')), hashState);
     EXPECT_EQ(encryptFile(std::string(512, 'q')), hashState);
-    // 259 characters key with their first three.
+    // A phrase of 259 characters keys with its first three.
     EXPECT_EQ(encryptFile(std::string("xyz") + std::string(256, 'q')), encryptFile("xyz"));
 }
 } // namespace

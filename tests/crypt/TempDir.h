@@ -1,6 +1,8 @@
 #pragma once
 // A fresh temporary folder per test, with small file helpers.
 #include <cstdint>
+#include <cstdlib>
+#include <stdexcept>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

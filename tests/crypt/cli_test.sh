@@ -37,7 +37,6 @@ expect 14 "$tool" diamond2 encrypt "$work/plain" "$work/no/such/out" --key k
 expect 14 "$tool" sapphire decrypt "$work/plain" "$work/plain/out" --key k
 expect 255 "$tool" blowfish decrypt "$work/plain" "$work/no/such/out" --key k
 [ -e "$work/out" ] && fail "an output was left behind"
-grep -q "could not be opened" "$work/stderr" || true
 
 # No key anywhere and no terminal to ask at.
 expect 10 setsid "$tool" diamond2 encrypt "$work/plain" "$work/out"

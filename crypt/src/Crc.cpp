@@ -1,0 +1,5 @@
+#include "tarncrypt/Crc.h"
+
+Crc::Crc() = default;
+
+Crc::~Crc() = default;

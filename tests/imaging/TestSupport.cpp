@@ -1,0 +1,178 @@
+#include "TestSupport.h"
+
+#include "AnyPicDecoder.h"
+#include "DataSource.h"
+
+#include <png.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace test
+{
+std::string TestData(const std::string& relative)
+{
+    return (fs::path(VISTREL_TESTDATA) / relative).string();
+}
+
+std::string TempDir()
+{
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "misc";
+    for (char& c : name)
+        if (c == '/')
+            c = '_';
+    const fs::path dir = fs::path(VISTREL_TEST_TMP) / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir.string();
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+RgbaImage LoadPng(const std::string& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        throw std::runtime_error("cannot read reference " + path + ": " + image.message);
+    image.format = PNG_FORMAT_RGBA;
+    RgbaImage out;
+    out.width = int(image.width);
+    out.height = int(image.height);
+    out.rgba.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, out.rgba.data(), 0, nullptr))
+    {
+        png_image_free(&image);
+        throw std::runtime_error("cannot decode reference " + path + ": " + image.message);
+    }
+    return out;
+}
+
+RgbaImage ToRgba(const CBmp& bmp)
+{
+    RgbaImage out;
+    out.width = bmp.GetWidth();
+    out.height = bmp.GetHeight();
+    out.rgba.resize(size_t(out.width) * size_t(out.height) * 4);
+    const int bpp = bmp.GetBitsPerPixel();
+    const PaletteEntry* pal = bmp.GetPaletteTable();
+    for (int y = 0; y < out.height; y++)
+    {
+        const uint8_t* line = bmp.GetLineArray()[y];
+        for (int x = 0; x < out.width; x++)
+        {
+            PaletteEntry c{};
+            if (bpp == 32)
+            {
+                c = PaletteEntry{line[4 * x], line[4 * x + 1], line[4 * x + 2], line[4 * x + 3]};
+                if (!bmp.HasAlpha())
+                    c.a = 255;
+            }
+            else if (bpp == 8)
+                c = pal[line[x]];
+            else if (bpp == 1)
+                c = pal[(line[x >> 3] >> (7 - (x & 7))) & 1];
+            else
+                throw std::runtime_error("unexpected depth");
+            if (bpp != 32)
+                c.a = 255;
+            uint8_t* d = &out.rgba[(size_t(y) * size_t(out.width) + size_t(x)) * 4];
+            d[0] = c.r;
+            d[1] = c.g;
+            d[2] = c.b;
+            d[3] = c.a;
+        }
+    }
+    return out;
+}
+
+::testing::AssertionResult ImagesMatch(const RgbaImage& expected, const RgbaImage& actual,
+                                       int tolerance, bool compareAlpha)
+{
+    if (expected.width != actual.width || expected.height != actual.height)
+        return ::testing::AssertionFailure()
+               << "size " << actual.width << "x" << actual.height << ", expected "
+               << expected.width << "x" << expected.height;
+    int bad = 0;
+    std::string first;
+    for (int y = 0; y < expected.height; y++)
+        for (int x = 0; x < expected.width; x++)
+        {
+            const uint8_t* e = expected.At(x, y);
+            const uint8_t* a = actual.At(x, y);
+            for (int c = 0; c < (compareAlpha ? 4 : 3); c++)
+                if (std::abs(int(e[c]) - int(a[c])) > tolerance)
+                {
+                    if (bad++ == 0)
+                        first = "first at (" + std::to_string(x) + "," + std::to_string(y) +
+                                "): got " + std::to_string(a[0]) + "," + std::to_string(a[1]) +
+                                "," + std::to_string(a[2]) + "," + std::to_string(a[3]) +
+                                " expected " + std::to_string(e[0]) + "," +
+                                std::to_string(e[1]) + "," + std::to_string(e[2]) + "," +
+                                std::to_string(e[3]);
+                    break;
+                }
+        }
+    if (bad)
+        return ::testing::AssertionFailure() << bad << " pixels differ; " << first;
+    return ::testing::AssertionSuccess();
+}
+
+void DecodeBytes(const std::vector<uint8_t>& bytes, CBmp& bmp, int depth)
+{
+    CAnyPicDecoder decoder;
+    CDataSource source;
+    source.Open("memory", bytes.data(), bytes.size());
+    decoder.DecodeSource(source, bmp, depth);
+}
+
+Bytes& Bytes::u8(unsigned v)
+{
+    data.push_back(uint8_t(v));
+    return *this;
+}
+Bytes& Bytes::le16(unsigned v)
+{
+    return u8(v & 0xFF).u8((v >> 8) & 0xFF);
+}
+Bytes& Bytes::le32(uint32_t v)
+{
+    return le16(v & 0xFFFF).le16(v >> 16);
+}
+Bytes& Bytes::be16(unsigned v)
+{
+    return u8((v >> 8) & 0xFF).u8(v & 0xFF);
+}
+Bytes& Bytes::be32(uint32_t v)
+{
+    return be16(v >> 16).be16(v & 0xFFFF);
+}
+Bytes& Bytes::raw(const std::vector<uint8_t>& v)
+{
+    data.insert(data.end(), v.begin(), v.end());
+    return *this;
+}
+Bytes& Bytes::fill(size_t n, uint8_t v)
+{
+    data.insert(data.end(), n, v);
+    return *this;
+}
+} // namespace test

@@ -13,10 +13,12 @@ class QPainter;
 /// A bitmap's own pixel rows wrapped as a QImage, without copying them.
 ///
 /// The rows are stored bottom-up, so the wrapped image (which starts at the
-/// bottom row, positive stride) is upside down; Draw() flips it back with the
-/// painter's transform. The wrapper stays valid until the bitmap's storage is
-/// freed: call Reset() before that, or Attach() again before each use, which
-/// rebuilds it whenever the storage or the format changed.
+/// bottom row, positive stride) is upside down. Draw() flips it back with the
+/// painter's transform when scaling, and at 1:1 under a plain translation
+/// (scrolling) draws the visible rows the right way up, because Qt's flipped
+/// blits are several times slower than its plain ones. The wrapper stays valid until the bitmap's
+/// storage is freed: call Reset() before that, or Attach() again before each use, which rebuilds it
+/// whenever the storage or the format changed.
 class CDibImage
 {
 public:
@@ -44,7 +46,7 @@ public:
     QImage ToImage() const;
 
 private:
-    /// The 1:1 case under a translation: draws the visible rows one by one.
+    /// The 1:1 case under a translation: draws only the visible rows.
     /// False when the painter's transform or device does not allow it.
     bool DrawRows(QPainter& painter, const QRect& target, const CRect& s);
     /// Image row y counted from the top.

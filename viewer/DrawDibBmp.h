@@ -42,7 +42,7 @@ protected:
     void FreeStorage() override;
 
 private:
-    /// Renders on a painter context; any other context gets the plain stretch.
+    /// Renders on a painter context; any other context stretches smoothly itself.
     void DrawOn(CDeviceContext& dc, const CRect& dst, const CRect& src);
 
     CDibImage m_hDrawDib; // the rows wrapped for Qt, set up once per storage

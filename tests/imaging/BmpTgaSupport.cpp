@@ -1,0 +1,106 @@
+#include "BmpTgaSupport.h"
+
+#include "AnyPicDecoder.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace bmptga
+{
+SuiteCase Good(std::string file, std::string reference, int tolerance, bool compareAlpha)
+{
+    SuiteCase c;
+    c.file = std::move(file);
+    c.reference = std::move(reference);
+    c.tolerance = tolerance;
+    c.compareAlpha = compareAlpha;
+    return c;
+}
+
+SuiteCase Bad(std::string file, int code, std::string text)
+{
+    SuiteCase c;
+    c.file = std::move(file);
+    c.code = code;
+    c.text = std::move(text);
+    return c;
+}
+
+std::string DecoderError(const std::string& text)
+{
+    return "Decoder error: " + text + "\n";
+}
+
+std::string CaseName(const ::testing::TestParamInfo<SuiteCase>& info)
+{
+    std::string name = fs::path(info.param.file).filename().string();
+    // bmpsuite's folders hold files of the same name in different classes.
+    const std::string parent = fs::path(info.param.file).parent_path().filename().string();
+    name = parent + "_" + name;
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch)))
+            ch = '_';
+    return name;
+}
+
+void DecodeTestFile(const std::string& file, CBmp& bmp, int depth)
+{
+    CAnyPicDecoder decoder;
+    decoder.DecodeFile(test::TestData(file), bmp, depth);
+}
+
+void CheckSuiteCase(const SuiteCase& c)
+{
+    if (c.reference.empty())
+    {
+        CDIBSection bmp;
+        EXPECT_DECODE_ERROR(DecodeTestFile(c.file, bmp), c.code,
+                            c.text.empty() ? nullptr : c.text.c_str());
+        return;
+    }
+    const test::RgbaImage expected = test::LoadPng(test::TestData(c.reference));
+    for (int depth : {0, 32})
+    {
+        SCOPED_TRACE("depth " + std::to_string(depth));
+        CDIBSection bmp;
+        try
+        {
+            DecodeTestFile(c.file, bmp, depth);
+        }
+        catch (const CTextException& e)
+        {
+            ADD_FAILURE() << "error " << e.GetCode() << ": " << e.GetText();
+            continue;
+        }
+        if (depth == 32)
+        {
+            EXPECT_EQ(bmp.GetBitsPerPixel(), 32);
+        }
+        EXPECT_TRUE(test::ImagesMatch(expected, test::ToRgba(bmp), c.tolerance, c.compareAlpha));
+    }
+}
+
+std::vector<std::string> FilesWithoutCase(const std::string& folder, const std::string& ext,
+                                          const std::vector<SuiteCase>& cases,
+                                          const std::vector<std::string>& testedElsewhere)
+{
+    std::vector<std::string> missing;
+    const fs::path root = test::TestData("");
+    for (const auto& entry : fs::recursive_directory_iterator(test::TestData(folder)))
+    {
+        const std::string name = entry.path().filename().string();
+        if (!entry.is_regular_file() || name.size() < ext.size() ||
+            name.compare(name.size() - ext.size(), ext.size(), ext) != 0)
+            continue;
+        const std::string rel = fs::relative(entry.path(), root).string();
+        if (std::none_of(cases.begin(), cases.end(),
+                         [&](const SuiteCase& c) { return c.file == rel; }) &&
+            std::find(testedElsewhere.begin(), testedElsewhere.end(), rel) ==
+                testedElsewhere.end())
+            missing.push_back(rel);
+    }
+    return missing;
+}
+} // namespace bmptga

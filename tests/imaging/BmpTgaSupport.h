@@ -1,0 +1,45 @@
+#pragma once
+// Conformance tables of the BMP and Targa suites: each file of a suite folder
+// is a named case that decodes to a reference PNG or fails with a code.
+#include "TestSupport.h"
+
+#include <string>
+#include <vector>
+
+namespace bmptga
+{
+/// One suite file. With a reference the file must decode to its pixels at
+/// automatic depth and at 32 bits; without one it must fail with `code` and
+/// `text` (the full message; empty checks the code only).
+struct SuiteCase
+{
+    std::string file;      // below the test-data folder
+    std::string reference; // PNG below the test-data folder, or empty
+    int code = 0;
+    std::string text;
+    int tolerance = 0;
+    bool compareAlpha = true;
+};
+
+SuiteCase Good(std::string file, std::string reference, int tolerance = 0,
+               bool compareAlpha = true);
+SuiteCase Bad(std::string file, int code, std::string text = {});
+
+/// "Decoder error: <text>\n", the form every raised error takes.
+std::string DecoderError(const std::string& text);
+
+/// Test-name suffix from the file's base name.
+std::string CaseName(const ::testing::TestParamInfo<SuiteCase>& info);
+
+/// Decodes the case's file and checks pixels or error.
+void CheckSuiteCase(const SuiteCase& c);
+
+/// Every file below `folder` (relative to the test data) whose name ends in
+/// `ext` and that neither a case nor `testedElsewhere` names.
+std::vector<std::string> FilesWithoutCase(const std::string& folder, const std::string& ext,
+                                          const std::vector<SuiteCase>& cases,
+                                          const std::vector<std::string>& testedElsewhere = {});
+
+/// Decodes a file from the test data through CAnyPicDecoder::DecodeFile.
+void DecodeTestFile(const std::string& file, CBmp& bmp, int depth = 0);
+} // namespace bmptga

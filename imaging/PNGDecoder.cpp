@@ -78,8 +78,9 @@ void SetTransformations(PngJob* job)
 {
     png_structp png = job->png;
     const int type = job->colorType;
-    const bool trueColour = job->requestedDepth == 32 || (type & PNG_COLOR_MASK_COLOR) != 0 ||
-                            (type & PNG_COLOR_MASK_ALPHA) != 0;
+    // Gray and palette images become 8-bit unless true colour is requested.
+    const bool trueColour = job->requestedDepth == 32 ||
+                            (type != PNG_COLOR_TYPE_GRAY && type != PNG_COLOR_TYPE_PALETTE);
     job->depth = trueColour ? 32 : 8;
     job->alpha = (type & PNG_COLOR_MASK_ALPHA) != 0;
 
@@ -87,16 +88,15 @@ void SetTransformations(PngJob* job)
         png_set_strip_16(png);
     if (job->depth == 32)
     {
-        // Palette and gray expansion without png_set_expand, which would also
-        // turn a tRNS chunk into an alpha channel the bitmap does not carry.
-        if (type == PNG_COLOR_TYPE_PALETTE)
-            png_set_palette_to_rgb(png);
-        if ((type & PNG_COLOR_MASK_COLOR) == 0)
+        if (type == PNG_COLOR_TYPE_PALETTE || type == PNG_COLOR_TYPE_GRAY)
         {
-            if (job->bitDepth < 8)
-                png_set_expand_gray_1_2_4_to_8(png);
-            png_set_gray_to_rgb(png);
+            png_set_expand(png);
+            // Expansion turns a tRNS chunk into an alpha channel; these
+            // bitmaps have none, and their filler byte stays 0xFF.
+            png_set_strip_alpha(png);
         }
+        if ((type & PNG_COLOR_MASK_COLOR) == 0)
+            png_set_gray_to_rgb(png);
         png_set_bgr(png);
         if (!job->alpha)
             png_set_filler(png, 0xFF, PNG_FILLER_AFTER);

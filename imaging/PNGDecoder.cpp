@@ -1,6 +1,203 @@
 #include "PNGDecoder.h"
 
-void CPNGDecoder::DecodeImage(CBmp&, std::unique_ptr<PaletteEntry[]>&, int&, CDataSource&)
+#include "Bmp.h"
+#include "DataSource.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+namespace
 {
-    RaiseError(6, "PNG decoding is not available in this build.");
+/// Everything libpng's callbacks and the jump-protected steps share. It lives
+/// in DecodeImage's frame and is reached through a pointer, so it keeps its
+/// values across a longjmp.
+struct PngJob
+{
+    CDataSource* source = nullptr;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+
+    int requestedDepth = 0;
+    // Filled by ReadHeader.
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int bitDepth = 0;
+    int colorType = 0;
+    int depth = 0; // of the bitmap: 8 or 32
+    bool alpha = false;
+
+    // Set before libpng jumps back: 2 for a libpng error, 11 when the data ended.
+    int errorCode = 0;
+    char message[256] = {};
+};
+
+/// Destroys the read and info structures on every path out of DecodeImage.
+struct PngStructs
+{
+    PngJob& job;
+    ~PngStructs() { Destroy(); }
+    void Destroy()
+    {
+        if (job.png)
+            png_destroy_read_struct(&job.png, job.info ? &job.info : nullptr, nullptr);
+        job.png = nullptr;
+        job.info = nullptr;
+    }
+};
+
+// A longjmp here returns to the setjmp of ReadHeader or ReadRows.
+[[noreturn]] void PNGCBAPI OnError(png_structp png, png_const_charp msg)
+{
+    auto* job = static_cast<PngJob*>(png_get_error_ptr(png));
+    job->errorCode = 2;
+    std::snprintf(job->message, sizeof job->message, "%s", msg ? msg : "");
+    png_longjmp(png, 1);
+}
+
+void PNGCBAPI OnWarning(png_structp, png_const_charp) {}
+
+// Never throws: running off the data is recorded and reported once libpng
+// has handed control back.
+void PNGCBAPI OnRead(png_structp png, png_bytep data, size_t n)
+{
+    auto* job = static_cast<PngJob*>(png_get_io_ptr(png));
+    if (n > job->source->GetRemaining())
+    {
+        job->errorCode = 11;
+        png_longjmp(png, 1);
+    }
+    std::memcpy(data, job->source->ReadBytes(n), n);
+}
+
+/// Chooses the bitmap depth and the transformations that make libpng deliver
+/// rows in the bitmap's layout. Called only from a jump-protected step.
+void SetTransformations(PngJob* job)
+{
+    png_structp png = job->png;
+    const int type = job->colorType;
+    // Gray and palette images become 8-bit unless true colour is requested.
+    const bool trueColour = job->requestedDepth == 32 ||
+                            (type != PNG_COLOR_TYPE_GRAY && type != PNG_COLOR_TYPE_PALETTE);
+    job->depth = trueColour ? 32 : 8;
+    job->alpha = (type & PNG_COLOR_MASK_ALPHA) != 0;
+
+    if (job->bitDepth == 16)
+        png_set_strip_16(png);
+    if (job->depth == 32)
+    {
+        if (type == PNG_COLOR_TYPE_PALETTE || type == PNG_COLOR_TYPE_GRAY)
+        {
+            png_set_expand(png);
+            // Expansion turns a tRNS chunk into an alpha channel; these
+            // bitmaps have none, and their filler byte stays 0xFF.
+            png_set_strip_alpha(png);
+        }
+        if ((type & PNG_COLOR_MASK_COLOR) == 0)
+            png_set_gray_to_rgb(png);
+        png_set_bgr(png);
+        if (!job->alpha)
+            png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    }
+    else if (job->bitDepth < 8)
+        png_set_packing(png); // one pixel per byte
+    png_set_interlace_handling(png);
+}
+
+// setjmp sits in these two small functions; they own nothing that needs a
+// destructor, and all state lives in *job.
+bool ReadHeader(PngJob* job)
+{
+    if (setjmp(png_jmpbuf(job->png)))
+        return false;
+    png_read_info(job->png, job->info);
+    int interlace = 0;
+    png_get_IHDR(job->png, job->info, &job->width, &job->height, &job->bitDepth,
+                 &job->colorType, &interlace, nullptr, nullptr);
+    SetTransformations(job);
+    return true;
+}
+
+bool ReadRows(PngJob* job, png_bytepp rows)
+{
+    if (setjmp(png_jmpbuf(job->png)))
+        return false;
+    png_read_image(job->png, rows);
+    png_read_end(job->png, nullptr);
+    return true;
+}
+
+/// Copies the PLTE chunk into the bitmap's colour table (blue, green, red, 255);
+/// its tRNS chunk is not used. png_get_PLTE only reads the info structure.
+void CopyPalette(const PngJob& job, CBmp& bmp)
+{
+    png_colorp plte = nullptr;
+    int count = 0;
+    if (png_get_PLTE(job.png, job.info, &plte, &count) == 0)
+        return;
+    PaletteEntry* table = bmp.GetPaletteTable();
+    if (count > bmp.GetPaletteSize())
+        count = bmp.GetPaletteSize();
+    for (int i = 0; i < count; i++)
+        table[i] = PaletteEntry{plte[i].blue, plte[i].green, plte[i].red, 255};
+}
+
+/// Raises what libpng reported, after the structures are gone.
+[[noreturn]] void RaiseFailure(PngJob& job, PngStructs& structs)
+{
+    structs.Destroy();
+    if (job.errorCode == 11)
+        CDataSource::ThrowEndOfFile();
+    CPicDecoder::RaiseError(2, job.message);
+}
+} // namespace
+
+void CPNGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& depth,
+                              CDataSource& source)
+{
+    PngJob job;
+    job.source = &source;
+    job.requestedDepth = depth;
+    PngStructs structs{job};
+
+    job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, OnError, OnWarning);
+    if (!job.png)
+        RaiseError(2, job.message[0] ? job.message : "Cannot create the PNG read structure.");
+    job.info = png_create_info_struct(job.png);
+    if (!job.info)
+        RaiseError(10, "Out of memory creating the PNG info structure.");
+    png_set_read_fn(job.png, &job, OnRead);
+    // The bitmap model checks the size before any row is read; libpng's own
+    // default limit would refuse wide images the model can hold.
+    png_set_user_limits(job.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+
+    if (!ReadHeader(&job))
+        RaiseFailure(job, structs);
+    TraceF(2, "PNG header: %u x %u, bit depth %d, colour type %d.\n", unsigned(job.width),
+           unsigned(job.height), job.bitDepth, job.colorType);
+
+    depth = job.depth;
+    bmp.Create(int(job.width), int(job.height), depth, job.alpha);
+    if (depth == 8)
+    {
+        if (job.colorType == PNG_COLOR_TYPE_PALETTE)
+            CopyPalette(job, bmp);
+        else
+        {
+            // Gray ramp of 2^bits entries (after stripping 16 bits to 8).
+            const int n = 1 << (job.bitDepth < 8 ? job.bitDepth : 8);
+            PaletteEntry* table = bmp.GetPaletteTable();
+            for (int i = 0; i < n; i++)
+            {
+                const uint8_t v = uint8_t(i * 255 / (n - 1));
+                table[i] = PaletteEntry{v, v, v, 255};
+            }
+        }
+    }
+
+    if (!ReadRows(&job, bmp.GetLineArray()))
+        RaiseFailure(job, structs);
+    Trace(3, "Decoding finished.\n");
 }

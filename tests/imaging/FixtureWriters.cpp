@@ -1,0 +1,303 @@
+#include "FixtureWriters.h"
+
+#include <png.h>
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+namespace test
+{
+namespace
+{
+void PNGCBAPI AppendPngBytes(png_structp png, png_bytep data, size_t n)
+{
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + n);
+}
+
+void PNGCBAPI FlushNothing(png_structp) {}
+
+size_t PngRowBytes(const PngSpec& s)
+{
+    const int channels[] = {1, 0, 3, 1, 2, 0, 4};
+    return (size_t(s.width) * size_t(channels[s.colorType]) * size_t(s.bitDepth) + 7) / 8;
+}
+} // namespace
+
+std::vector<uint8_t> WritePng(const PngSpec& spec)
+{
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)))
+    {
+        png_destroy_write_struct(&png, &info);
+        throw std::runtime_error("libpng could not write the fixture");
+    }
+    png_set_write_fn(png, &out, AppendPngBytes, FlushNothing);
+    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.bitDepth,
+                 spec.colorType, spec.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> palette;
+    for (size_t i = 0; i + 2 < spec.paletteRgb.size(); i += 3)
+        palette.push_back(png_color{spec.paletteRgb[i], spec.paletteRgb[i + 1], spec.paletteRgb[i + 2]});
+    if (!palette.empty())
+        png_set_PLTE(png, info, palette.data(), int(palette.size()));
+    if (!spec.trns.empty())
+    {
+        if (spec.colorType == PNG_COLOR_TYPE_PALETTE)
+            png_set_tRNS(png, info, spec.trns.data(), int(spec.trns.size()), nullptr);
+        else
+        {
+            png_color_16 value{};
+            value.gray = png_uint_16(spec.trns[0] << 8 | spec.trns[1]);
+            if (spec.trns.size() >= 6)
+            {
+                value.red = value.gray;
+                value.green = png_uint_16(spec.trns[2] << 8 | spec.trns[3]);
+                value.blue = png_uint_16(spec.trns[4] << 8 | spec.trns[5]);
+            }
+            png_set_tRNS(png, info, nullptr, 0, &value);
+        }
+    }
+    png_write_info(png, info);
+    const size_t rowBytes = PngRowBytes(spec);
+    if (spec.rows.size() < rowBytes * size_t(spec.height))
+        throw std::runtime_error("PNG fixture rows too short");
+    std::vector<png_bytep> rows(size_t(spec.height));
+    for (int y = 0; y < spec.height; y++)
+        rows[size_t(y)] = const_cast<png_bytep>(spec.rows.data() + size_t(y) * rowBytes);
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+std::vector<uint8_t> WriteJpeg(const JpegSpec& spec)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(spec.width);
+    cinfo.image_height = JDIMENSION(spec.height);
+    cinfo.input_components = spec.components;
+    cinfo.in_color_space =
+        spec.components == 1 ? JCS_GRAYSCALE : spec.components == 4 ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    if (spec.components == 4)
+    {
+        jpeg_set_colorspace(&cinfo, spec.ycck ? JCS_YCCK : JCS_CMYK);
+        cinfo.write_Adobe_marker = spec.adobeMarker ? TRUE : FALSE;
+    }
+    if (!spec.subsample)
+        for (int c = 0; c < cinfo.num_components; c++)
+            cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
+    jpeg_set_quality(&cinfo, spec.quality, TRUE);
+    if (spec.progressive)
+        jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    const size_t stride = size_t(spec.width) * size_t(spec.components);
+    while (cinfo.next_scanline < cinfo.image_height)
+    {
+        JSAMPROW row = const_cast<JSAMPROW>(spec.pixels.data() + cinfo.next_scanline * stride);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
+}
+
+std::vector<uint8_t> WriteTiff(const TiffSpec& spec, const std::string& dir)
+{
+    const std::string path = dir + "/fixture.tif";
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    if (!tif)
+        throw std::runtime_error("cannot create " + path);
+    const size_t rowBytes =
+        (size_t(spec.width) * spec.samplesPerPixel * spec.bitsPerSample + 7) / 8;
+    if (spec.rows.size() < rowBytes * spec.height)
+        throw std::runtime_error("TIFF fixture rows too short");
+    for (int page = 0; page < spec.pages; page++)
+    {
+        std::vector<uint8_t> rows = spec.rows;
+        if (page > 0)
+            for (uint8_t& b : rows)
+                b = uint8_t(~b);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, spec.width);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, spec.height);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, spec.bitsPerSample);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spec.samplesPerPixel);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.photometric);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, spec.compression);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        if (spec.alpha)
+        {
+            const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
+        }
+        if (!spec.colorMap.empty())
+        {
+            const size_t n = size_t(1) << spec.bitsPerSample;
+            TIFFSetField(tif, TIFFTAG_COLORMAP, spec.colorMap.data(), spec.colorMap.data() + n,
+                         spec.colorMap.data() + 2 * n);
+        }
+        if (spec.tileSize == 0)
+        {
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8u);
+            for (uint32_t y = 0; y < spec.height; y++)
+                if (TIFFWriteScanline(tif, rows.data() + y * rowBytes, y, 0) < 0)
+                    throw std::runtime_error("TIFFWriteScanline failed");
+        }
+        else
+        {
+            if (spec.bitsPerSample % 8 != 0)
+                throw std::runtime_error("tiled fixtures need whole-byte samples");
+            const uint32_t t = spec.tileSize;
+            const size_t pixelBytes = size_t(spec.samplesPerPixel) * spec.bitsPerSample / 8;
+            TIFFSetField(tif, TIFFTAG_TILEWIDTH, t);
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, t);
+            std::vector<uint8_t> tile(size_t(t) * t * pixelBytes);
+            for (uint32_t ty = 0; ty < spec.height; ty += t)
+                for (uint32_t tx = 0; tx < spec.width; tx += t)
+                {
+                    std::fill(tile.begin(), tile.end(), 0);
+                    for (uint32_t y = 0; y < t && ty + y < spec.height; y++)
+                        for (uint32_t x = 0; x < t && tx + x < spec.width; x++)
+                            std::memcpy(&tile[(size_t(y) * t + x) * pixelBytes],
+                                        &rows[(ty + y) * rowBytes + (tx + x) * pixelBytes],
+                                        pixelBytes);
+                    if (TIFFWriteTile(tif, tile.data(), tx, ty, 0, 0) < 0)
+                        throw std::runtime_error("TIFFWriteTile failed");
+                }
+        }
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return ReadFile(path);
+}
+
+std::vector<uint8_t> WrapEps(const std::vector<uint8_t>& tiff, uint32_t previewOffset)
+{
+    const std::string postScript = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 1 1\n";
+    const uint32_t psOffset = previewOffset + uint32_t(tiff.size());
+    Bytes b;
+    b.u8(0xC5).u8(0xD0).u8(0xD3).u8(0xC6);
+    b.le32(psOffset).le32(uint32_t(postScript.size()));
+    b.le32(0).le32(0); // no WMF preview
+    b.le32(previewOffset).le32(uint32_t(tiff.size()));
+    b.le16(0xFFFF); // no checksum
+    if (previewOffset >= b.size())
+        b.fill(previewOffset - b.size(), 0);
+    b.raw(tiff);
+    b.raw(std::vector<uint8_t>(postScript.begin(), postScript.end()));
+    return b.data;
+}
+
+RgbaImage DecodeJpegReference(const std::vector<uint8_t>& bytes)
+{
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.dct_method = JDCT_FLOAT;
+    cinfo.do_fancy_upsampling = FALSE;
+    if (cinfo.jpeg_color_space != JCS_GRAYSCALE)
+        cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    RgbaImage out;
+    out.width = int(cinfo.output_width);
+    out.height = int(cinfo.output_height);
+    out.rgba.resize(size_t(out.width) * size_t(out.height) * 4);
+    const int channels = cinfo.output_components;
+    std::vector<uint8_t> row(size_t(out.width) * size_t(channels));
+    while (cinfo.output_scanline < cinfo.output_height)
+    {
+        const int y = int(cinfo.output_scanline);
+        JSAMPROW p = row.data();
+        jpeg_read_scanlines(&cinfo, &p, 1);
+        for (int x = 0; x < out.width; x++)
+        {
+            uint8_t* d = &out.rgba[(size_t(y) * size_t(out.width) + size_t(x)) * 4];
+            const uint8_t* s = &row[size_t(x) * size_t(channels)];
+            d[0] = s[0];
+            d[1] = channels == 1 ? s[0] : s[1];
+            d[2] = channels == 1 ? s[0] : s[2];
+            d[3] = 255;
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return out;
+}
+
+RgbaImage LoadPnm(const std::string& path)
+{
+    const std::vector<uint8_t> data = ReadFile(path);
+    size_t pos = 0;
+    auto token = [&]() {
+        while (pos < data.size())
+        {
+            if (data[pos] == '#')
+                while (pos < data.size() && data[pos] != '\n')
+                    pos++;
+            else if (std::isspace(data[pos]))
+                pos++;
+            else
+                break;
+        }
+        std::string t;
+        while (pos < data.size() && !std::isspace(data[pos]))
+            t += char(data[pos++]);
+        return t;
+    };
+    const std::string magic = token();
+    RgbaImage out;
+    out.width = std::stoi(token());
+    out.height = std::stoi(token());
+    const int maxval = magic == "P4" ? 1 : std::stoi(token());
+    pos++; // the single whitespace before the samples
+    const int channels = magic == "P6" ? 3 : 1;
+    const int sampleBytes = maxval > 255 ? 2 : 1;
+    out.rgba.resize(size_t(out.width) * size_t(out.height) * 4);
+    const size_t bitRow = (size_t(out.width) + 7) / 8;
+    for (int y = 0; y < out.height; y++)
+        for (int x = 0; x < out.width; x++)
+        {
+            uint8_t* d = &out.rgba[(size_t(y) * size_t(out.width) + size_t(x)) * 4];
+            d[3] = 255;
+            if (magic == "P4")
+            {
+                const uint8_t byte = data.at(pos + size_t(y) * bitRow + size_t(x) / 8);
+                d[0] = d[1] = d[2] = ((byte >> (7 - x % 8)) & 1) ? 0 : 255;
+                continue;
+            }
+            for (int c = 0; c < 3; c++)
+            {
+                const size_t i =
+                    pos + ((size_t(y) * size_t(out.width) + size_t(x)) * size_t(channels) +
+                           size_t(channels == 1 ? 0 : c)) *
+                              size_t(sampleBytes);
+                const int v = sampleBytes == 2 ? data.at(i) << 8 | data.at(i + 1) : data.at(i);
+                d[c] = uint8_t((v * 255 + maxval / 2) / maxval);
+            }
+        }
+    if (magic != "P4" && magic != "P5" && magic != "P6")
+        throw std::runtime_error("unsupported PNM " + path);
+    return out;
+}
+} // namespace test

@@ -1,0 +1,232 @@
+// Generated JPEG files: gray and colour, baseline and progressive, compared
+// with libjpeg's own decode at the same settings; CMYK/YCCK, truncation,
+// embedded data, size limits, scan limits and context reuse.
+#include "DataSource.h"
+#include "FixtureWriters.h"
+#include "JPEGDecoder.h"
+#include "TestSupport.h"
+
+#include <algorithm>
+
+namespace
+{
+test::JpegSpec Picture(int width, int height, int components)
+{
+    test::JpegSpec s;
+    s.width = width;
+    s.height = height;
+    s.components = components;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+        {
+            const bool block = ((x / 8) ^ (y / 6)) & 1; // sharp edges as well as ramps
+            const uint8_t v[4] = {uint8_t(x * 255 / width), uint8_t(y * 255 / height),
+                                  uint8_t(block ? 220 : 30), uint8_t((x + y) & 0x3F)};
+            s.pixels.insert(s.pixels.end(), v, v + components);
+        }
+    return s;
+}
+
+struct ColourCase
+{
+    int components;
+    bool progressive;
+    bool subsample;
+    int depth;
+};
+
+class JpegFormats : public ::testing::TestWithParam<ColourCase>
+{
+};
+
+TEST_P(JpegFormats, RowsAreLibjpegsOwn)
+{
+    const ColourCase& c = GetParam();
+    test::JpegSpec spec = Picture(37, 23, c.components);
+    spec.progressive = c.progressive;
+    spec.subsample = c.subsample;
+    const std::vector<uint8_t> jpeg = test::WriteJpeg(spec);
+
+    CDIBSection bmp;
+    test::DecodeBytes(jpeg, bmp, c.depth);
+    const bool eightBit = c.components == 1 && c.depth == 0;
+    ASSERT_EQ(bmp.GetBitsPerPixel(), eightBit ? 8 : 32);
+    EXPECT_FALSE(bmp.HasAlpha());
+    if (eightBit)
+        for (int i = 0; i < 256; i++)
+            ASSERT_EQ(bmp.GetPaletteTable()[i],
+                      (PaletteEntry{uint8_t(i), uint8_t(i), uint8_t(i), 255}));
+    else
+        for (int y = 0; y < bmp.GetHeight(); y++)
+            for (int x = 0; x < bmp.GetWidth(); x++)
+                ASSERT_EQ(bmp.GetLineArray()[y][4 * x + 3], 0xFF) << "filler at " << x << "," << y;
+    EXPECT_TRUE(test::ImagesMatch(test::DecodeJpegReference(jpeg), test::ToRgba(bmp)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Generated, JpegFormats,
+                         ::testing::Values(ColourCase{1, false, false, 0},
+                                           ColourCase{1, true, false, 0},
+                                           ColourCase{1, false, false, 32},
+                                           ColourCase{1, true, false, 32},
+                                           ColourCase{3, false, true, 0},
+                                           ColourCase{3, true, true, 0},
+                                           ColourCase{3, false, false, 0},
+                                           ColourCase{3, true, false, 32}),
+                         [](const auto& p) {
+                             return std::string(p.param.components == 1 ? "gray" : "colour") +
+                                    (p.param.progressive ? "_progressive" : "_baseline") +
+                                    (p.param.subsample ? "_420" : "") + "_depth" +
+                                    std::to_string(p.param.depth);
+                         });
+
+struct CmykCase
+{
+    bool adobe;
+    bool ycck;
+};
+
+class JpegCmyk : public ::testing::TestWithParam<CmykCase>
+{
+};
+
+// Four flat patches with known ink; Adobe files store 255 - ink.
+TEST_P(JpegCmyk, ShowsTheInkColours)
+{
+    const uint8_t inks[4][4] = {{255, 0, 0, 0}, {0, 200, 255, 0}, {0, 0, 0, 128}, {60, 120, 30, 40}};
+    test::JpegSpec spec;
+    spec.width = 64;
+    spec.height = 16;
+    spec.components = 4;
+    spec.adobeMarker = GetParam().adobe;
+    spec.ycck = GetParam().ycck;
+    spec.quality = 100;
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 64; x++)
+            for (int c = 0; c < 4; c++)
+                spec.pixels.push_back(uint8_t(spec.adobeMarker ? 255 - inks[x / 16][c] : inks[x / 16][c]));
+
+    CDIBSection bmp;
+    test::DecodeBytes(test::WriteJpeg(spec), bmp);
+    ASSERT_EQ(bmp.GetBitsPerPixel(), 32);
+    for (int patch = 0; patch < 4; patch++)
+    {
+        const uint8_t* ink = inks[patch];
+        const uint8_t* p = bmp.GetLineArray()[8] + 4 * (patch * 16 + 8);
+        const int k = 255 - ink[3];
+        EXPECT_NEAR(p[2], (255 - ink[0]) * k / 255, 3) << "red of patch " << patch;
+        EXPECT_NEAR(p[1], (255 - ink[1]) * k / 255, 3) << "green of patch " << patch;
+        EXPECT_NEAR(p[0], (255 - ink[2]) * k / 255, 3) << "blue of patch " << patch;
+        EXPECT_EQ(p[3], 0xFF);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Generated, JpegCmyk,
+                         ::testing::Values(CmykCase{true, false}, CmykCase{false, false},
+                                           CmykCase{true, true}),
+                         [](const auto& p) {
+                             return std::string(p.param.ycck ? "ycck" : "cmyk") +
+                                    (p.param.adobe ? "_adobe" : "_plain");
+                         });
+
+TEST(JpegDecoder, TruncatedFileDecodesAsFarAsItsData)
+{
+    const std::vector<uint8_t> full = test::WriteJpeg(Picture(64, 64, 3));
+    const test::RgbaImage whole = test::DecodeJpegReference(full);
+    for (size_t keep : {full.size() * 6 / 10, size_t(700), full.size() - 2})
+    {
+        const std::vector<uint8_t> part(full.begin(), full.begin() + long(keep));
+        CDIBSection bmp;
+        ASSERT_NO_THROW(test::DecodeBytes(part, bmp)) << keep;
+        ASSERT_EQ(bmp.GetWidth(), 64);
+        ASSERT_EQ(bmp.GetHeight(), 64);
+        if (keep > full.size() / 2)
+        {
+            // The first MCU row (16 lines at 4:2:0) came from complete data.
+            test::RgbaImage top = test::ToRgba(bmp), ref = whole;
+            top.height = ref.height = 16;
+            top.rgba.resize(64 * 16 * 4);
+            ref.rgba.resize(64 * 16 * 4);
+            EXPECT_TRUE(test::ImagesMatch(ref, top)) << keep;
+        }
+    }
+}
+
+TEST(JpegDecoder, DecodesFromTheSourcePositionToTheEnd)
+{
+    // As inside a PICT: the JPEG data follows other bytes.
+    const std::vector<uint8_t> jpeg = test::WriteJpeg(Picture(20, 10, 3));
+    std::vector<uint8_t> framed(300, 0x11);
+    framed.insert(framed.end(), jpeg.begin(), jpeg.end());
+    CDataSource source;
+    source.Open("embedded", framed.data(), framed.size());
+    source.SetPos(300);
+    CJPEGDecoder decoder;
+    CDIBSection bmp;
+    decoder.DecodeSource(source, bmp);
+    EXPECT_TRUE(test::ImagesMatch(test::DecodeJpegReference(jpeg), test::ToRgba(bmp)));
+}
+
+TEST(JpegDecoder, ContextServesTheNextDecodeAfterAFailure)
+{
+    const std::vector<uint8_t> good = test::WriteJpeg(Picture(16, 16, 3));
+    std::vector<uint8_t> bad = good;
+    bad.resize(40); // into the quantisation tables
+    bad.push_back(0xFF);
+    bad.push_back(0xC3); // a lossless frame, which libjpeg refuses
+    bad.resize(200, 0);
+
+    // A header that claims more pixels than a bitmap may take.
+    std::vector<uint8_t> huge = good;
+    const std::vector<uint8_t> sofMarker = {0xFF, 0xC0};
+    const auto sof = std::search(huge.begin(), huge.end(), sofMarker.begin(), sofMarker.end());
+    ASSERT_NE(sof, huge.end());
+    sof[5] = sof[6] = sof[7] = sof[8] = 0xF0; // 61680 x 61680
+
+    const size_t saved = CBmp::GetMaxPixelBytes();
+    CBmp::SetMaxPixelBytes(size_t(64) << 20);
+    CJPEGDecoder decoder;
+    CDataSource source;
+    CDIBSection bmp;
+    source.Open("bad", bad.data(), bad.size());
+    EXPECT_DECODE_ERROR(decoder.DecodeSource(source, bmp), 6, nullptr);
+    source.Open("huge", huge.data(), huge.size());
+    EXPECT_DECODE_ERROR(decoder.DecodeSource(source, bmp), 10, nullptr);
+    CBmp::SetMaxPixelBytes(saved);
+
+    source.Open("good", good.data(), good.size());
+    ASSERT_NO_THROW(decoder.DecodeSource(source, bmp));
+    EXPECT_TRUE(test::ImagesMatch(test::DecodeJpegReference(good), test::ToRgba(bmp)));
+}
+
+TEST(JpegDecoder, FatalErrorsCarryLibjpegsMessage)
+{
+    std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xD9};
+    CDIBSection bmp;
+    EXPECT_DECODE_ERROR(test::DecodeBytes(jpeg, bmp), 6,
+                        "Decoder error: JPEG datastream contains no image\n\n");
+}
+
+TEST(JpegDecoder, EndlessScansAreCutOff)
+{
+    // A progressive file whose last scan is repeated a thousand times: each
+    // repetition costs a pass over the image, so the decoder stops counting.
+    test::JpegSpec spec = Picture(32, 32, 1);
+    spec.progressive = true;
+    const std::vector<uint8_t> jpeg = test::WriteJpeg(spec);
+    const std::vector<uint8_t> sosMarker = {0xFF, 0xDA};
+    auto last = jpeg.end();
+    for (auto it = jpeg.begin();
+         (it = std::search(it, jpeg.end(), sosMarker.begin(), sosMarker.end())) != jpeg.end(); ++it)
+        last = it;
+    ASSERT_NE(last, jpeg.end());
+    const std::vector<uint8_t> scan(last, jpeg.end() - 2);
+    std::vector<uint8_t> many(jpeg.begin(), jpeg.end() - 2);
+    for (int i = 0; i < 1000; i++)
+        many.insert(many.end(), scan.begin(), scan.end());
+    many.push_back(0xFF);
+    many.push_back(0xD9);
+
+    CDIBSection bmp;
+    EXPECT_DECODE_ERROR(test::DecodeBytes(many, bmp), 6, "Decoder error: Too many scans (more than 500)\n\n");
+}
+} // namespace

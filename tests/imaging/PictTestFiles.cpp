@@ -105,6 +105,22 @@ void Decode(const std::vector<uint8_t>& bytes, CBmp& bmp, int depth)
     decoder.DecodeSource(source, bmp, depth);
 }
 
+std::optional<CTextException> DecodeJpegStream(const std::vector<uint8_t>& stream, CBmp& bmp)
+{
+    try
+    {
+        CJPEGDecoder jpeg;
+        CDataSource source;
+        source.Open("stream", stream.data(), stream.size());
+        jpeg.DecodeSource(source, bmp, 0);
+    }
+    catch (const CTextException& e)
+    {
+        return e;
+    }
+    return std::nullopt;
+}
+
 std::vector<uint8_t> EncodeJpeg(int w, int h, bool gray, const std::vector<uint8_t>& pixels)
 {
     jpeg_compress_struct cinfo;

@@ -1,8 +1,10 @@
 #pragma once
 // Builders for hand-made PICT files and the JPEG data they embed.
 #include "TestSupport.h"
+#include "TextException.h"
 
 #include <array>
+#include <optional>
 #include <cstdint>
 #include <vector>
 
@@ -28,6 +30,9 @@ void PackedRow(test::Bytes& b, const std::vector<uint8_t>& row, bool wordCount);
 
 /// Decodes through CPictDecoder (with a JPEG decoder), whatever the size.
 void Decode(const std::vector<uint8_t>& bytes, CBmp& bmp, int depth = 0);
+
+/// Decodes a bare JPEG stream with CJPEGDecoder; returns its error, if any.
+std::optional<CTextException> DecodeJpegStream(const std::vector<uint8_t>& stream, CBmp& bmp);
 
 /// A baseline JPEG of w x h pixels: gray (1 byte per pixel) or RGB (3 bytes).
 std::vector<uint8_t> EncodeJpeg(int w, int h, bool gray, const std::vector<uint8_t>& pixels);

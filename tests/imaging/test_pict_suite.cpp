@@ -1,8 +1,6 @@
 // The Mac PICT samples of the shared test data: raster files decode at their
 // size and depth, vector-only and non-JPEG QuickTime files fail cleanly.
 #include "AnyPicDecoder.h"
-#include "DataSource.h"
-#include "JPEGDecoder.h"
 #include "PictTestFiles.h"
 #include "TestSupport.h"
 
@@ -153,19 +151,9 @@ TEST(PictSuite, QuickTimeJpegMatchesItsStream)
         ASSERT_NE(it, bytes.end());
         const std::vector<uint8_t> stream(it, bytes.end());
 
-        std::optional<CTextException> direct, embedded;
         CDIBSection a, b;
-        try
-        {
-            CJPEGDecoder jpeg;
-            CDataSource source;
-            source.Open("stream", stream.data(), stream.size());
-            jpeg.DecodeSource(source, a, 0);
-        }
-        catch (const CTextException& e)
-        {
-            direct = e;
-        }
+        const std::optional<CTextException> direct = pict::DecodeJpegStream(stream, a);
+        std::optional<CTextException> embedded;
         try
         {
             test::DecodeBytes(bytes, b);

@@ -12,7 +12,14 @@ CMDIFrameWnd::CMDIFrameWnd() : m_pMdiArea(new QMdiArea(this))
 {
     m_pMdiArea->setObjectName(QStringLiteral("MdiClient"));
     setCentralWidget(m_pMdiArea);
-    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMDIFrameWnd::ActiveChildChanged);
+    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* pWindow) {
+        if (auto* pFrame = dynamic_cast<CMDIChildWnd*>(pWindow))
+        {
+            m_zOrder.removeAll(pFrame);
+            m_zOrder.prepend(pFrame);
+        }
+        emit ActiveChildChanged();
+    });
 }
 
 CMDIFrameWnd::~CMDIFrameWnd() = default;
@@ -33,8 +40,19 @@ void CMDIFrameWnd::MDINext()
     m_pMdiArea->activateNextSubWindow();
 }
 
+QList<CMDIChildWnd*> CMDIFrameWnd::ChildFramesInZOrder() const
+{
+    QList<CMDIChildWnd*> frames;
+    for (const QPointer<CMDIChildWnd>& pFrame : m_zOrder)
+        if (pFrame && !pFrame->IsDestroying())
+            frames.append(pFrame.data());
+    return frames;
+}
+
 void CMDIFrameWnd::AddChildFrame(CMDIChildWnd* pFrame)
 {
+    m_zOrder.removeAll(nullptr);
+    m_zOrder.prepend(pFrame);
     m_pMdiArea->addSubWindow(pFrame);
     pFrame->hide();
     const QSize area = m_pMdiArea->viewport()->size();

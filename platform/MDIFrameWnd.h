@@ -3,6 +3,7 @@
 #include "WindowPlacement.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class CMDIChildWnd;
 class CSizeControlBar;
@@ -26,6 +27,9 @@ public:
     void MDINext();
     /// Puts a new, hidden frame into the client area at the next cascade place.
     void AddChildFrame(CMDIChildWnd* pFrame);
+    /// Child frames from the top of the window order down: a frame goes to
+    /// the top when it is created and when it is activated.
+    QList<CMDIChildWnd*> ChildFramesInZOrder() const;
     void MDICascade();
     /// Horizontal: frames above one another, full width; else side by side.
     void MDITile(bool bHorizontal);
@@ -57,6 +61,7 @@ private:
     void RememberNormal();
 
     QMdiArea* m_pMdiArea;
+    QList<QPointer<CMDIChildWnd>> m_zOrder;
     QRect m_rcNormal;
     int m_nCascade = 0;
 };

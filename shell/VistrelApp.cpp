@@ -23,7 +23,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMdiArea>
 
 using namespace Id;
 
@@ -316,12 +315,8 @@ void CVistrelApp::SaveOpenWindows()
     CMDIChildWnd* pActive = pMain->MDIGetActive();
     if (!pActive)
         return;
-    // Window-cycling order: from the active window down the stacking order.
-    QList<CMDIChildWnd*> order;
-    const QList<QMdiSubWindow*> stack = pMain->MdiArea()->subWindowList(QMdiArea::StackingOrder);
-    for (auto it = stack.rbegin(); it != stack.rend(); ++it)
-        if (auto* pFrame = dynamic_cast<CMDIChildWnd*>(*it); pFrame && !pFrame->IsDestroying())
-            order.append(pFrame);
+    // Window-cycling order: from the active window down the window order.
+    const QList<CMDIChildWnd*> order = pMain->ChildFramesInZOrder();
     const int start = int(order.indexOf(pActive));
     if (start < 0)
         return;

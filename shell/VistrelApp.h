@@ -48,7 +48,10 @@ public:
     void SaveOpenWindows();
     void SaveProjectOnExit();
 
-    CAnyPicDecoder& GetDecoder() { return m_decoder; }
+    /// The decoder every image document reads its file with.
+    CPicDecoder& GetDecoder() { return m_pDecoderOverride ? *m_pDecoderOverride : m_decoder; }
+    /// Replaces the decoder (tests); null restores the program's own.
+    void SetDecoder(CPicDecoder* pDecoder) { m_pDecoderOverride = pDecoder; }
     CDocTemplate* GetImageTemplate() const { return m_pImageTemplate; }
     CDocTemplate* GetProjectTemplate() const { return m_pProjectTemplate; }
     CMainFrame* GetMainFrame() const;
@@ -87,4 +90,5 @@ private:
     void OnListBarShow();
 
     CAnyPicDecoder m_decoder;
+    CPicDecoder* m_pDecoderOverride = nullptr;
 };

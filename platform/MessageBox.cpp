@@ -1,0 +1,76 @@
+#include "MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace
+{
+MessageBoxHook::Hook& CurrentHook()
+{
+    static MessageBoxHook::Hook hook;
+    return hook;
+}
+} // namespace
+
+void MessageBoxHook::Install(Hook hook)
+{
+    CurrentHook() = std::move(hook);
+}
+
+bool MessageBoxHook::IsInstalled()
+{
+    return bool(CurrentHook());
+}
+
+int AfxMessageBox(const QString& text, int type, QWidget* parent)
+{
+    if (CurrentHook())
+        return CurrentHook()(text, type);
+
+    QMessageBox box(parent ? parent : QApplication::activeWindow());
+    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setText(text);
+    switch (type & 0xF0)
+    {
+    case MB_ICONERROR:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MB_ICONQUESTION:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MB_ICONWARNING:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MB_ICONINFORMATION:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        break;
+    }
+    switch (type & 0xF)
+    {
+    case MB_OKCANCEL:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MB_YESNOCANCEL:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case MB_YESNO:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    }
+    switch (box.exec())
+    {
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    case QMessageBox::Cancel:
+        return IDCANCEL;
+    default:
+        return IDOK;
+    }
+}

@@ -1,0 +1,80 @@
+#include "Settings.h"
+
+#include <QSettings>
+
+namespace
+{
+QString g_maker = QStringLiteral("Tarnwell");
+QString g_application = QStringLiteral("Vistrel");
+
+QString Key(const QString& section, const QString& entry)
+{
+    return section + QLatin1Char('/') + entry;
+}
+
+bool WriteValue(const QString& section, const QString& entry, const QVariant& value)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, g_maker, g_application);
+    store.setValue(Key(section, entry), value);
+    store.sync();
+    return store.status() == QSettings::NoError;
+}
+} // namespace
+
+namespace Settings
+{
+void SetRegistryKey(const QString& maker, const QString& application)
+{
+    g_maker = maker;
+    g_application = application;
+}
+
+QString GetProfileString(const QString& section, const QString& entry, const QString& def)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, g_maker, g_application);
+    const QVariant v = store.value(Key(section, entry));
+    return v.isValid() ? v.toString() : def;
+}
+
+int GetProfileInt(const QString& section, const QString& entry, int def)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, g_maker, g_application);
+    const QVariant v = store.value(Key(section, entry));
+    bool ok = false;
+    const int n = v.toString().trimmed().toInt(&ok);
+    return v.isValid() && ok ? n : def;
+}
+
+bool WriteProfileString(const QString& section, const QString& entry, const QString& value)
+{
+    return WriteValue(section, entry, value);
+}
+
+bool WriteProfileInt(const QString& section, const QString& entry, int value)
+{
+    return WriteValue(section, entry, value);
+}
+
+QByteArray GetProfileBinary(const QString& section, const QString& entry)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, g_maker, g_application);
+    return store.value(Key(section, entry)).toByteArray();
+}
+
+bool WriteProfileBinary(const QString& section, const QString& entry, const QByteArray& value)
+{
+    return WriteValue(section, entry, value);
+}
+
+bool HasProfileValue(const QString& section, const QString& entry)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, g_maker, g_application);
+    return store.contains(Key(section, entry));
+}
+
+QString FileName()
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, g_maker, g_application);
+    return store.fileName();
+}
+} // namespace Settings

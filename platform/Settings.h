@@ -1,0 +1,24 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+/// The per-user settings store: values addressed by section and name, kept
+/// in $XDG_CONFIG_HOME/Tarnwell/Vistrel.ini. Every call opens the store,
+/// reads or writes one value and syncs; write failures are silent.
+namespace Settings
+{
+/// Maker key and application name of the store.
+void SetRegistryKey(const QString& maker, const QString& application);
+
+QString GetProfileString(const QString& section, const QString& entry,
+                         const QString& def = QString());
+int GetProfileInt(const QString& section, const QString& entry, int def);
+bool WriteProfileString(const QString& section, const QString& entry, const QString& value);
+bool WriteProfileInt(const QString& section, const QString& entry, int value);
+QByteArray GetProfileBinary(const QString& section, const QString& entry);
+bool WriteProfileBinary(const QString& section, const QString& entry, const QByteArray& value);
+/// True when the value exists.
+bool HasProfileValue(const QString& section, const QString& entry);
+/// Path of the store file.
+QString FileName();
+} // namespace Settings

@@ -1,0 +1,89 @@
+#include "ChildFrame.h"
+
+#include "AfxIds.h"
+#include "PLView.h"
+#include "Settings.h"
+#include "VistrelApp.h"
+
+#include <QTimerEvent>
+
+CChildFrame::CChildFrame() : m_bSlideshow(CVistrelApp::Get()->m_bSlideshowRunning) {}
+
+void CChildFrame::ActivateFrame(int nCmdShow)
+{
+    if (m_bSlideshow)
+    {
+        CMDIChildWnd::ActivateFrame(SW_SHOWMAXIMIZED);
+        return;
+    }
+    // The active image window's state, before this frame becomes active.
+    CVistrelApp* pApp = CVistrelApp::Get();
+    const int v = pApp->GetActiveImageFrame() == this ? GetShowCmd() : pApp->GetActiveImageShowCmd();
+    CWindowPlacement wp;
+    if (CWindowPlacement::Parse(
+            Settings::GetProfileString(QStringLiteral("Settings"), QStringLiteral("WWTypeWindowPos")),
+            wp))
+    {
+        if (v == SW_SHOWMINIMIZED)
+            wp.showCmd = SW_SHOWNORMAL;
+        SetWindowPlacement(wp);
+    }
+    else
+    {
+        ShowWindow(v == SW_SHOWMINIMIZED ? SW_SHOWNORMAL : v);
+    }
+    CMDIChildWnd::ActivateFrame(nCmdShow);
+}
+
+int CChildFrame::StartSlideshowTimer(int nPeriod)
+{
+    m_bSlideshow = true;
+    StopSlideshowTimer();
+    m_nTimer = startTimer(nPeriod);
+    return m_nTimer;
+}
+
+void CChildFrame::StopSlideshowTimer()
+{
+    if (m_nTimer)
+        killTimer(m_nTimer);
+    m_nTimer = 0;
+}
+
+void CChildFrame::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_nTimer)
+    {
+        CMDIChildWnd::timerEvent(event);
+        return;
+    }
+    if (m_bSlideshow)
+        CVistrelApp::Get()->NextSlide();
+}
+
+void CChildFrame::SyncScroll(Qt::Orientation orientation, bool bForward)
+{
+    if (auto* pView = dynamic_cast<CPLView*>(GetActiveView()))
+        pView->ScrollLine(orientation, bForward);
+}
+
+void CChildFrame::showEvent(QShowEvent* event)
+{
+    CMDIChildWnd::showEvent(event);
+    m_bWasShown = true;
+}
+
+void CChildFrame::OnDestroy()
+{
+    StopSlideshowTimer();
+    if (auto* pView = dynamic_cast<CPLView*>(GetActiveView()))
+        pView->StopAutoScroll();
+    // A frame that never showed (a failed open) has no placement worth
+    // keeping and must not replace the last window's.
+    if (!m_bWasShown)
+        return;
+    CWindowPlacement wp = GetWindowPlacement();
+    wp.flags = isMaximized() ? 2 : 0;
+    Settings::WriteProfileString(QStringLiteral("Settings"), QStringLiteral("WWTypeWindowPos"),
+                                 wp.Format());
+}

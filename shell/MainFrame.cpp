@@ -1,0 +1,527 @@
+#include "MainFrame.h"
+
+#include "ChildFrame.h"
+#include "ChildProjectFrame.h"
+#include "Commands.h"
+#include "DocManager.h"
+#include "DocTemplate.h"
+#include "Document.h"
+#include "ListBar.h"
+#include "Menus.h"
+#include "PLView.h"
+#include "RecentFileList.h"
+#include "Resource.h"
+#include "Settings.h"
+#include "SplashWindow.h"
+#include "Strings.h"
+#include "TreeBar.h"
+#include "VistrelApp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+
+using namespace Id;
+
+namespace
+{
+const QString kSettings = QStringLiteral("Settings");
+const QString kWindowPos = QStringLiteral("WindowPos");
+} // namespace
+
+CMainFrame::CMainFrame()
+{
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowTitle(QString::fromLatin1(Str::kAppTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/vistrel.png")));
+    connect(this, &CMDIFrameWnd::ActiveChildChanged, this, [this] {
+        UpdateMenuForActiveChild();
+        if (CWinApp::Get())
+            CWinApp::Get()->Router().UpdateSoon();
+    });
+}
+
+CMainFrame::~CMainFrame()
+{
+    if (CWinApp* pApp = CWinApp::Get())
+        for (QAction* action : findChildren<QAction*>())
+            pApp->Router().RemoveOwnedBy(action);
+}
+
+bool CMainFrame::LoadFrame(int)
+{
+    // 50 pixels narrower and lower than the screen, at x 25, y 0.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const int height = screen.height() - 50, width = screen.width() - 50;
+    setGeometry(QRect((screen.width() - width) / 2, (screen.height() - height) / 2 - 25, width,
+                      height));
+    // Two fifths of the largest size is the smallest the frame may become.
+    const QSize largest = QGuiApplication::primaryScreen()->availableVirtualSize();
+    setMinimumSize(largest.width() * 2 / 5, largest.height() * 2 / 5);
+
+    createActions();
+    createMenus();
+    createToolBars();
+    createStatusBar();
+    createDockBars();
+    registerCommands();
+    CSplashWindow::ShowSplashScreen(this);
+    return m_wndToolBar && m_wndTreeBar && m_wndListBar;
+}
+
+void CMainFrame::createActions()
+{
+    CCommandRouter& router = CWinApp::Get()->Router();
+    for (const CommandInfo& info : Commands::All())
+    {
+        QAction* action = Commands::CreateAction(info.id, this);
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        addAction(action);
+        router.AddAction(info.id, action);
+    }
+}
+
+QAction* CMainFrame::ActionOf(int nID) const
+{
+    return CWinApp::Get()->Router().Action(nID);
+}
+
+void CMainFrame::createMenus()
+{
+    auto build = [this](int id, QList<QMenu*>& out) {
+        for (const MenuEntry& top : Menus::MenuResource(id))
+        {
+            auto* menu = new QMenu(QString::fromUtf8(top.popup), this);
+            Menus::Populate(menu, top.items, [this](int nID) { return ActionOf(nID); });
+            connect(menu, &QMenu::aboutToShow, this,
+                    [] { CWinApp::Get()->Router().UpdateAll(); });
+            out.append(menu);
+        }
+    };
+    build(IDR_MAINFRAME, m_mainMenus);
+    build(IDR_VISTRETYPE, m_imageMenus);
+    m_bImageMenuShown = true;
+    UpdateMenuForActiveChild();
+}
+
+void CMainFrame::UpdateMenuForActiveChild()
+{
+    const bool bImage = IsImageWindowActive();
+    if (bImage == m_bImageMenuShown && !menuBar()->actions().isEmpty())
+        return;
+    m_bImageMenuShown = bImage;
+    menuBar()->clear();
+    for (QMenu* menu : bImage ? m_imageMenus : m_mainMenus)
+        menuBar()->addMenu(menu);
+}
+
+void CMainFrame::createToolBars()
+{
+    m_wndToolBar = new QToolBar(QStringLiteral("Toolbar"), this);
+    m_wndToolBar->setObjectName(QStringLiteral("ToolBar%1").arg(IDW_TOOLBAR));
+    m_wndToolBar->setIconSize(QSize(16, 16));
+    Menus::PopulateToolBar(m_wndToolBar, Menus::ToolbarResource(IDR_MAINFRAME),
+                           [this](int nID) { return ActionOf(nID); });
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+}
+
+void CMainFrame::createStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar%1").arg(IDW_STATUSBAR));
+    // The lock-key panes stay grey: their state cannot be read here.
+    for (const char* text : {"CAP", "NUM", "SCRL"})
+    {
+        auto* pane = new QLabel(QString::fromLatin1(text), bar);
+        pane->setEnabled(false);
+        bar->addPermanentWidget(pane);
+    }
+    m_pImageInfoPane = new QLabel(bar);
+    m_pImageInfoPane->setObjectName(QStringLiteral("ImageInfoPane"));
+    m_pImageInfoPane->setMinimumWidth(160);
+    bar->addPermanentWidget(m_pImageInfoPane);
+    CWinApp::Get()->Router().AddUpdateItem(ID_INDICATOR_IMAGEINFO, [this](const CCmdUI& ui) {
+        const QString text = ui.m_bTextSet ? ui.m_strText : QString();
+        if (m_pImageInfoPane->text() != text)
+            m_pImageInfoPane->setText(text);
+    });
+}
+
+void CMainFrame::createDockBars()
+{
+    EnableDocking(AfxId::CBRS_ALIGN_ANY);
+    const unsigned kLeftRightBottom =
+        AfxId::CBRS_ALIGN_LEFT | AfxId::CBRS_ALIGN_RIGHT | AfxId::CBRS_ALIGN_BOTTOM;
+
+    m_wndTreeBar = new CTreeBar;
+    m_wndTreeBar->Create(QString::fromLatin1(Str::kTreeBarCaption), this, IDW_TREEBAR);
+    m_wndTreeBar->EnableDocking(kLeftRightBottom);
+    DockControlBar(m_wndTreeBar, AfxId::AFX_IDW_DOCKBAR_LEFT);
+
+    m_wndListBar = new CListBar;
+    m_wndListBar->Create(QString::fromLatin1(Str::kListBarCaption), this, IDW_LISTBAR);
+    m_wndListBar->EnableDocking(kLeftRightBottom);
+    // Both bars share the left edge, the list below the tree.
+    DockControlBar(m_wndListBar, AfxId::AFX_IDW_DOCKBAR_LEFT);
+    resizeDocks({m_wndTreeBar}, {220}, Qt::Horizontal);
+}
+
+void CMainFrame::registerCommands()
+{
+    OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
+    OnCommand(ID_FILE_CLOSE, [this] {
+        if (CMDIChildWnd* pFrame = MDIGetActive())
+            pFrame->close();
+    });
+    OnUpdate(ID_FILE_CLOSE, [this](CCmdUI& ui) { ui.Enable(MDIGetActive() != nullptr); });
+    OnCommand(ID_VIEW_TOOLBAR, [this] { m_wndToolBar->setVisible(!m_wndToolBar->isVisible()); });
+    OnUpdate(ID_VIEW_TOOLBAR, [this](CCmdUI& ui) { ui.SetCheck(m_wndToolBar->isVisible()); });
+    OnCommand(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+    OnUpdate(ID_VIEW_STATUS_BAR, [this](CCmdUI& ui) { ui.SetCheck(statusBar()->isVisible()); });
+    OnCommand(ID_WINDOW_CASCADE, [this] { MDICascade(); });
+    OnCommand(ID_WINDOW_TILE_HORZ, [this] { MDITile(true); });
+    OnCommand(ID_WINDOW_ARRANGE, [this] { MDIIconArrange(); });
+
+    OnCommand(ID_VIEW_FULLSCREEN, [this] {
+        if (m_bFullScreen)
+            LeaveFullScreen();
+        else
+            EnterFullScreen();
+    });
+    OnUpdate(ID_VIEW_FULLSCREEN, [this](CCmdUI& ui) { ui.SetCheck(m_bFullScreen); });
+
+    const auto imageActive = [this](CCmdUI& ui) { ui.Enable(IsImageWindowActive()); };
+    OnCommand(ID_SYNC_SCROLL_DOWN, [this] { SyncScroll(Qt::Vertical, true); });
+    OnCommand(ID_SYNC_SCROLL_UP, [this] { SyncScroll(Qt::Vertical, false); });
+    OnCommand(ID_SYNC_SCROLL_LEFT, [this] { SyncScroll(Qt::Horizontal, false); });
+    OnCommand(ID_SYNC_SCROLL_RIGHT, [this] { SyncScroll(Qt::Horizontal, true); });
+    for (int id : {ID_SYNC_SCROLL_DOWN, ID_SYNC_SCROLL_UP, ID_SYNC_SCROLL_LEFT,
+                   ID_SYNC_SCROLL_RIGHT, ID_TILE_VERTICALLY, ID_TILE_HORIZONTALLY})
+        OnUpdate(id, imageActive);
+
+    // Next window; the command had no action before.
+    OnCommand(ID_CYCLE_WINDOWS, [this] { MDINext(); });
+    OnUpdate(ID_CYCLE_WINDOWS, imageActive);
+
+    OnUpdate(ID_INDICATOR_IMAGEINFO, [this](CCmdUI& ui) {
+        CPLView* pView = GetActiveImageView();
+        ui.Enable(pView != nullptr);
+        ui.SetText(pView ? pView->GetImageInfoText() : QString());
+    });
+}
+
+void CMainFrame::InitialShowWindow(int nCmdShow)
+{
+    CWindowPlacement wp;
+    if (!CWindowPlacement::Parse(Settings::GetProfileString(kSettings, kWindowPos), wp))
+    {
+        ShowWithCmd(this, nCmdShow);
+        return;
+    }
+    if (nCmdShow != SW_SHOWNORMAL)
+        wp.showCmd = SW_SHOWMINIMIZED;
+    SetWindowPlacement(wp);
+    ShowWithCmd(this, int(wp.showCmd));
+}
+
+void CMainFrame::OnAppExit()
+{
+    CVistrelApp* pApp = CVistrelApp::Get();
+    pApp->SaveOpenWindows();
+    pApp->SaveProjectOnExit();
+    if (pApp->m_bPanning)
+        pApp->StopPanning();
+    if (pApp->m_bSlideshowRunning)
+        pApp->StopSlideshow();
+    m_bExitCommand = true;
+    close();
+    m_bExitCommand = false;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (!m_bExitCommand)
+    {
+        pApp->SaveOpenWindows();
+        pApp->SaveProjectOnExit();
+    }
+    if (m_bFullScreen)
+        LeaveFullScreen();
+
+    CWindowPlacement wp = GetWindowPlacement();
+    wp.flags = 0;
+    Settings::WriteProfileString(kSettings, kWindowPos, wp.Format());
+    SaveSizeBarState(QStringLiteral("Barstate"));
+
+    // Every view's panning stops (and its worker is joined) before the
+    // windows go; the close then goes on at once.
+    for (CMDIChildWnd* pFrame = NextChildFrame(); pFrame; pFrame = NextChildFrame())
+        if (auto* pView = dynamic_cast<CPLView*>(pFrame->GetActiveView()))
+            pView->StopAutoScroll();
+
+    if (pApp->GetDocManager() && !pApp->GetDocManager()->SaveAllModified())
+    {
+        event->ignore();
+        return;
+    }
+    if (pApp->GetDocManager())
+        pApp->GetDocManager()->CloseAllDocuments(true);
+    CSplashWindow::HideSplashScreen();
+    event->accept();
+    QApplication::quit();
+}
+
+bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
+{
+    if (pEvent->type() != QEvent::KeyPress)
+        return false;
+    // Each key press once: at its first receiver, inside this frame.
+    auto* pWidget = qobject_cast<QWidget*>(pTarget);
+    QWidget* pFirst = QApplication::focusWidget() ? QApplication::focusWidget()
+                                                  : QApplication::activeWindow();
+    if (!pWidget || pWidget != pFirst)
+        return false;
+    bool bInside = false;
+    for (QWidget* w = pWidget; w && !bInside; w = w->parentWidget())
+        bInside = w == this;
+    if (!bInside)
+        return false;
+
+    const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (pKey->key() == Qt::Key_Escape)
+    {
+        if (!IsImageWindowActive())
+            return true;
+        if (pApp->m_bPanning)
+            pApp->StopPanning();
+        if (pApp->m_bSlideshowRunning)
+        {
+            pApp->m_bSlideshowRunning = false;
+            if (CChildFrame* pActive = pApp->GetActiveImageFrame())
+                pActive->StopSlideshowTimer();
+        }
+        for (CMDIChildWnd* pFrame = NextChildFrame(); pFrame; pFrame = NextChildFrame())
+            pFrame->hide();
+        return false;
+    }
+    if (pKey->key() == Qt::Key_Delete && pKey->modifiers() == Qt::NoModifier)
+    {
+        const QString file = m_wndListBar->GetCurrentFile();
+        if (pApp->DeleteOpenImageFile(file))
+            m_wndListBar->RemoveItemByName(file);
+        return false;
+    }
+    return false;
+}
+
+CMDIChildWnd* CMainFrame::NextChildFrame()
+{
+    const QList<QMdiSubWindow*> frames = MdiArea()->subWindowList(QMdiArea::CreationOrder);
+    qsizetype i = m_pChildCursor ? frames.indexOf(m_pChildCursor.data()) + 1 : 0;
+    if (m_pChildCursor && i == 0)
+        i = frames.size(); // the cursor's window has gone: the walk ends
+    m_pChildCursor = nullptr;
+    for (; i < frames.size(); ++i)
+    {
+        auto* pFrame = dynamic_cast<CMDIChildWnd*>(frames[i]);
+        if (pFrame && !pFrame->IsDestroying())
+        {
+            m_pChildCursor = pFrame;
+            return pFrame;
+        }
+    }
+    return nullptr;
+}
+
+int CMainFrame::CountChildFrames()
+{
+    int n = 0;
+    while (NextChildFrame())
+        ++n;
+    return n;
+}
+
+void CMainFrame::SetListDirectory(const QString& path)
+{
+    m_wndListBar->SetDirectory(path);
+}
+
+bool CMainFrame::IsImageWindowActive() const
+{
+    const CMDIChildWnd* pFrame = MDIGetActive();
+    return pFrame && !pFrame->isHidden() && dynamic_cast<const CChildFrame*>(pFrame);
+}
+
+CPLView* CMainFrame::GetActiveImageView() const
+{
+    return IsImageWindowActive() ? dynamic_cast<CPLView*>(MDIGetActive()->GetActiveView())
+                                 : nullptr;
+}
+
+void CMainFrame::SyncScroll(Qt::Orientation orientation, bool bForward)
+{
+    if (!IsImageWindowActive())
+        return;
+    for (CMDIChildWnd* pFrame = NextChildFrame(); pFrame; pFrame = NextChildFrame())
+        if (auto* pChild = dynamic_cast<CChildFrame*>(pFrame))
+            pChild->SyncScroll(orientation, bForward);
+}
+
+void CMainFrame::ToggleBar(CSizeControlBar* pBar)
+{
+    pBar->setVisible(!pBar->isVisible());
+    pBar->repaint();
+}
+
+void CMainFrame::DockOrFloat(CSizeControlBar* pBar)
+{
+    if (pBar->isFloating())
+        DockBar(pBar);
+    else
+        FloatBar(pBar);
+}
+
+void CMainFrame::ToggleAllowDocking(CSizeControlBar* pBar)
+{
+    pBar->EnableDocking(pBar->GetDockingStyle() != 0 ? 0u
+                                                     : AfxId::CBRS_ALIGN_LEFT |
+                                                           AfxId::CBRS_ALIGN_RIGHT |
+                                                           AfxId::CBRS_ALIGN_BOTTOM);
+}
+
+QString CMainFrame::SectionOf(CSizeControlBar* pBar) const
+{
+    return pBar == m_wndTreeBar ? QStringLiteral("TreeBar") : QStringLiteral("ListBar");
+}
+
+int CMainFrame::ComputeDockSide(int left, int top, int width, int height)
+{
+    if (top >= height / 2 && left <= 40)
+        return AfxId::AFX_IDW_DOCKBAR_BOTTOM;
+    if (left > width / 2)
+        return AfxId::AFX_IDW_DOCKBAR_RIGHT;
+    return AfxId::AFX_IDW_DOCKBAR_LEFT;
+}
+
+int CMainFrame::ComputeDockSide(int left, int top) const
+{
+    return ComputeDockSide(left, top, width(), height());
+}
+
+void CMainFrame::FloatBar(CSizeControlBar* pBar)
+{
+    const QString section = SectionOf(pBar);
+    const QRect rc(pBar->mapToGlobal(QPoint(0, 0)), pBar->size());
+    Settings::WriteProfileInt(section, QStringLiteral("dock top"), rc.top());
+    Settings::WriteProfileInt(section, QStringLiteral("dock bottom"), rc.top() + rc.height());
+    Settings::WriteProfileInt(section, QStringLiteral("dock left"), rc.left());
+    Settings::WriteProfileInt(section, QStringLiteral("dock right"), rc.left() + rc.width());
+    const QSize size = pBar->CalcFixedLayout(false, false);
+    Settings::WriteProfileInt(section, QStringLiteral("dock width"), size.width());
+    Settings::WriteProfileInt(section, QStringLiteral("dock height"), size.height());
+    Settings::WriteProfileInt(section, QStringLiteral("dock side"),
+                              ComputeDockSide(rc.left(), rc.top()));
+
+    const int x = Settings::GetProfileInt(section, QStringLiteral("float x"), 100);
+    const int y = Settings::GetProfileInt(section, QStringLiteral("float y"), 100);
+    FloatControlBar(pBar, QPoint(x, y), pBar->GetDockingStyle());
+    pBar->repaint();
+}
+
+void CMainFrame::DockBar(CSizeControlBar* pBar)
+{
+    const QString section = SectionOf(pBar);
+    const QPoint at = pBar->mapToGlobal(QPoint(0, 0));
+    Settings::WriteProfileInt(section, QStringLiteral("float x"), at.x());
+    Settings::WriteProfileInt(section, QStringLiteral("float y"), at.y());
+
+    const int left = Settings::GetProfileInt(section, QStringLiteral("dock left"), 37);
+    const int top = Settings::GetProfileInt(section, QStringLiteral("dock top"), 100);
+    const int right = Settings::GetProfileInt(section, QStringLiteral("dock right"), 200);
+    const int bottom = Settings::GetProfileInt(section, QStringLiteral("dock bottom"), 450);
+    const int side = Settings::GetProfileInt(section, QStringLiteral("dock side"),
+                                             pBar == m_wndTreeBar ? AfxId::AFX_IDW_DOCKBAR_LEFT
+                                                                  : AfxId::AFX_IDW_DOCKBAR_BOTTOM);
+    pBar->EnableDocking(AfxId::CBRS_ALIGN_ANY);
+    const QRect rc(QPoint(left, top), QPoint(right - 1, bottom - 1));
+    DockControlBar(pBar, side, &rc);
+}
+
+void CMainFrame::EnterFullScreen()
+{
+    CMDIChildWnd* pChild = MDIGetActive();
+    if (!IsImageWindowActive())
+        return;
+    m_bToolBarWasVisible = m_wndToolBar->isVisible();
+    m_bStatusBarWasVisible = statusBar()->isVisible();
+    m_wndToolBar->hide();
+    statusBar()->hide();
+
+    m_pFullScreenToolBar = new QToolBar(QStringLiteral("Full Screen"), this);
+    m_pFullScreenToolBar->setObjectName(QStringLiteral("FullScreenToolBar"));
+    m_pFullScreenToolBar->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    m_pFullScreenToolBar->setIconSize(QSize(16, 16));
+    Menus::PopulateToolBar(m_pFullScreenToolBar, Menus::ToolbarResource(IDR_FULLSCREEN),
+                           [this](int nID) { return ActionOf(nID); });
+
+    m_rcBeforeFullScreen = geometry();
+    m_bWasMaximized = isMaximized();
+    m_bChildWasMaximized = pChild->isMaximized();
+    showFullScreen();
+    pChild->showMaximized();
+    m_pFullScreenToolBar->move(300, 200);
+    m_pFullScreenToolBar->show();
+    m_bFullScreen = true;
+}
+
+void CMainFrame::LeaveFullScreen()
+{
+    delete m_pFullScreenToolBar;
+    m_pFullScreenToolBar = nullptr;
+    if (m_bToolBarWasVisible)
+        m_wndToolBar->show();
+    if (m_bStatusBarWasVisible)
+        statusBar()->show();
+    if (m_bWasMaximized)
+    {
+        showMaximized();
+    }
+    else
+    {
+        showNormal();
+        setGeometry(m_rcBeforeFullScreen);
+    }
+    if (CMDIChildWnd* pChild = MDIGetActive())
+    {
+        if (m_bChildWasMaximized)
+            pChild->showMaximized();
+        else
+            pChild->showNormal();
+    }
+    m_bFullScreen = false;
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            CVistrelApp::Get()->OpenDocumentFile(url.toLocalFile());
+    event->acceptProposedAction();
+}

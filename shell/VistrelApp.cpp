@@ -1,0 +1,355 @@
+#include "VistrelApp.h"
+
+#include "AboutDlg.h"
+#include "ChildFrame.h"
+#include "ChildProjectFrame.h"
+#include "DocManagerEx.h"
+#include "DocTemplate.h"
+#include "Document.h"
+#include "EmbeddedResources.h"
+#include "FileName.h"
+#include "ListBar.h"
+#include "MainFrame.h"
+#include "PLView.h"
+#include "PLViewerDoc.h"
+#include "ProjectDoc.h"
+#include "ProjectView.h"
+#include "RecentFileList.h"
+#include "Resource.h"
+#include "SplashWindow.h"
+#include "Strings.h"
+#include "TreeBar.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Id;
+
+namespace
+{
+// The image-file test: the lower-cased extension from the last ".".
+bool IsImageFileName(const QString& path)
+{
+    static const QStringList kExtensions = {
+        QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".gif"),
+        QStringLiteral(".bmp"), QStringLiteral(".png"),  QStringLiteral(".tif"),
+        QStringLiteral(".eps"), QStringLiteral(".tga"),  QStringLiteral(".dib"),
+        QStringLiteral(".jif"), QStringLiteral(".pct")};
+    const int dot = int(path.lastIndexOf(QLatin1Char('.')));
+    return dot >= 0 && kExtensions.contains(path.mid(dot).toLower());
+}
+} // namespace
+
+CVistrelApp::CVistrelApp()
+    : CWinApp(QString::fromLatin1(Str::kAppTitle)),
+      m_strStartDir(QDir::currentPath().left(260))
+{
+    OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    OnCommand(ID_TILE_HORIZONTALLY, [this] {
+        if (GetMainFrame())
+            GetMainFrame()->MDITile(true);
+    });
+    OnCommand(ID_TILE_VERTICALLY, [this] {
+        if (GetMainFrame())
+            GetMainFrame()->MDITile(false);
+    });
+    OnCommand(ID_LISTBAR_SHOW, [this] { OnListBarShow(); });
+
+    // The bar commands act on the main frame's bars.
+    auto bars = [this](int id, auto fn) {
+        OnCommand(id, [this, fn] {
+            if (CMainFrame* pFrame = GetMainFrame())
+                fn(pFrame);
+        });
+    };
+    bars(ID_TOGGLE_WORKSPACE, [](CMainFrame* f) { f->ToggleBar(f->GetTreeBar()); });
+    bars(ID_PROJECTBAR_SHOWHIDE, [](CMainFrame* f) { f->ToggleBar(f->GetTreeBar()); });
+    bars(ID_TOGGLE_LISTBAR, [](CMainFrame* f) { f->ToggleBar(f->GetListBar()); });
+    bars(ID_LISTBAR_SHOWHIDE, [](CMainFrame* f) { f->ToggleBar(f->GetListBar()); });
+    bars(ID_PROJECTBAR_DOCKFLOAT, [](CMainFrame* f) { f->DockOrFloat(f->GetTreeBar()); });
+    bars(ID_LISTBAR_DOCKFLOAT, [](CMainFrame* f) { f->DockOrFloat(f->GetListBar()); });
+    bars(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetTreeBar()); });
+    bars(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetListBar()); });
+
+    auto barUpdate = [this](int id, auto fn) {
+        OnUpdate(id, [this, fn](CCmdUI& ui) {
+            if (CMainFrame* pFrame = GetMainFrame())
+                fn(pFrame, ui);
+            else
+                ui.Enable(false);
+        });
+    };
+    barUpdate(ID_PROJECTBAR_SHOWHIDE,
+              [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(f->GetTreeBar()->isVisible()); });
+    barUpdate(ID_LISTBAR_SHOWHIDE,
+              [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(f->GetListBar()->isVisible()); });
+    barUpdate(ID_PROJECTBAR_DOCKFLOAT,
+              [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetTreeBar()->isFloating()); });
+    barUpdate(ID_LISTBAR_DOCKFLOAT,
+              [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetListBar()->isFloating()); });
+    barUpdate(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f, CCmdUI& ui) {
+        ui.SetCheck(f->GetTreeBar()->GetDockingStyle() != 0);
+        ui.Enable(f->GetTreeBar()->isFloating());
+    });
+    barUpdate(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f, CCmdUI& ui) {
+        ui.SetCheck(f->GetListBar()->GetDockingStyle() != 0);
+        ui.Enable(f->GetListBar()->isFloating());
+    });
+}
+
+CVistrelApp::~CVistrelApp()
+{
+    CSplashWindow::HideSplashScreen();
+    // Frames and views go with the main window, then the documents with
+    // their templates.
+    delete m_pMainWnd;
+    m_pMainWnd = nullptr;
+    SetDocManager(nullptr);
+}
+
+CMainFrame* CVistrelApp::GetMainFrame() const
+{
+    return static_cast<CMainFrame*>(GetMainWnd());
+}
+
+bool CVistrelApp::InitInstance()
+{
+    SetRegistryKey(QStringLiteral("Tarnwell"));
+    LoadStdProfileSettings(4);
+
+    // An embedded or automated start shows no splash.
+    const QStringList args = QCoreApplication::arguments();
+    bool bShowSplash = true;
+    for (const QString& arg : args.mid(1))
+    {
+        const QString flag = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).toLower();
+        if ((arg.startsWith(QLatin1Char('-')) || arg.startsWith(QLatin1Char('/'))) &&
+            (flag == QLatin1String("embedding") || flag == QLatin1String("automation") ||
+             flag == QLatin1String("nologo")))
+            bShowSplash = false;
+    }
+    CSplashWindow::EnableSplashScreen(bShowSplash);
+
+    RegisterEmbeddedResources();
+
+    SetDocManager(new CDocManagerEx);
+    m_pImageTemplate = new CDocTemplate(
+        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString),
+        [] { return new CPLViewerDoc; }, [] { return new CChildFrame; },
+        [] { return new CPLView; });
+    AddDocTemplate(m_pImageTemplate);
+    m_pProjectTemplate = new CDocTemplate(
+        IDR_PROJECTTYPE, QString::fromLatin1(Str::kProjectDocString),
+        [] { return new CProjectDoc; }, [] { return new CChildProjectFrame; },
+        [] { return new CProjectView; });
+    AddDocTemplate(m_pProjectTemplate);
+
+    auto* pMainFrame = new CMainFrame;
+    SetMainWnd(pMainFrame);
+    if (!pMainFrame->LoadFrame(IDR_MAINFRAME))
+    {
+        SetMainWnd(nullptr);
+        delete pMainFrame;
+        return false;
+    }
+    pMainFrame->setAcceptDrops(true);
+
+    // Files named on the command line are not opened.
+    pMainFrame->InitialShowWindow(m_nCmdShow);
+
+    const QString projectOnExit =
+        GetProfileString(QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"),
+                         QStringLiteral("no"));
+    const QString project1 =
+        GetProfileString(QStringLiteral("Recent Project List"), QStringLiteral("Project1"),
+                         QStringLiteral("default.html"));
+    if (projectOnExit == QLatin1String("yes"))
+        OpenProjectFile(project1);
+
+    if (GetProfileString(QStringLiteral("Startup"), QStringLiteral("FilesOnExit"),
+                         QStringLiteral("no")) == QLatin1String("yes"))
+    {
+        const int nFiles =
+            GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4);
+        // The list changes as files open; reopen what it held at start.
+        QStringList recent;
+        for (int i = 0; i < 4; ++i)
+            recent.append((*GetRecentFileList())[i]);
+        for (int i = 0; i < nFiles && i < 4; ++i)
+        {
+            if (recent[i].isEmpty())
+                break;
+            m_strPendingPlacement = GetProfileString(QStringLiteral("Settings"),
+                                                     QStringLiteral("w%1").arg(i + 1));
+            OpenDocumentFile(recent[i]);
+        }
+    }
+
+    pMainFrame->LoadSizeBarState(QStringLiteral("Barstate"));
+    pMainFrame->show();
+    pMainFrame->update();
+    m_strPendingPlacement.clear();
+    Router().UpdateAll();
+    return true;
+}
+
+bool CVistrelApp::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
+{
+    if (CSplashWindow::PreTranslateAppMessage(pEvent))
+        return true;
+    if (CMainFrame* pFrame = GetMainFrame())
+        return pFrame->PreTranslateMessage(pTarget, pEvent);
+    return false;
+}
+
+bool CVistrelApp::OpenImage(const QString& path, bool bReplace)
+{
+    const bool bWasPanning = m_bPanning;
+    if (bWasPanning)
+        StopPanning();
+    m_strCurrentImage = path;
+    CDocument* pDoc = nullptr;
+    bool bGiveUp = false;
+    if (bReplace)
+    {
+        if (GetMainFrame() && GetMainFrame()->MDIGetActive())
+        {
+            if (m_pImageTemplate->GetDocuments().isEmpty())
+                bGiveUp = true;
+            else
+                m_pImageTemplate->GetDocuments().first()->OnCloseDocument();
+        }
+        if (!bGiveUp)
+            pDoc = OpenDocumentFile(path);
+    }
+    else
+    {
+        pDoc = m_pImageTemplate->OpenDocumentFile(path, true);
+    }
+    if (bWasPanning)
+        StartPanning();
+    return pDoc != nullptr;
+}
+
+void CVistrelApp::CloseAllImages()
+{
+    m_pImageTemplate->CloseAllDocuments(false);
+}
+
+void CVistrelApp::OpenProjectFile(const QString& path)
+{
+    CloseAllImages();
+    if (!m_pImageTemplate->GetDocuments().isEmpty())
+        return; // the user kept a modified image
+    if (!m_pProjectTemplate->CloseAllDocuments(false))
+        return;
+    if (m_pProjectTemplate->OpenDocumentFile(path, true))
+        m_strProjectPath = QFileInfo(path).absoluteFilePath();
+}
+
+bool CVistrelApp::DeleteOpenImageFile(const QString& path)
+{
+    CChildFrame* pFrame = GetActiveImageFrame();
+    CDocument* pDoc = pFrame ? pFrame->GetActiveDocument() : nullptr;
+    if (!pDoc || path.isEmpty() || pDoc->GetPathName() != path)
+        return false;
+    CFileName name;
+    name.ShellDeleteItems(GetMainWnd(), path, 0);
+    return !name.Exist(path);
+}
+
+void CVistrelApp::StartPanning()
+{
+    m_bPanning = true;
+    const int delay = GetProfileInt(QStringLiteral("Settings"), QStringLiteral("pandelay"), 2000);
+    CChildFrame* pFrame = GetActiveImageFrame();
+    if (auto* pView = pFrame ? dynamic_cast<CPLView*>(pFrame->GetActiveView()) : nullptr)
+    {
+        m_pPanView = pView;
+        pView->SetPanDelay(delay);
+        pView->StartAutoScroll();
+    }
+}
+
+void CVistrelApp::StopPanning()
+{
+    m_bPanning = false;
+    CMainFrame* pMain = GetMainFrame();
+    if (!pMain || !pMain->MDIGetActive())
+        return;
+    for (CMDIChildWnd* pFrame = pMain->NextChildFrame(); pFrame; pFrame = pMain->NextChildFrame())
+        if (auto* pView = dynamic_cast<CPLView*>(pFrame->GetActiveView()))
+            pView->StopAutoScroll();
+}
+
+void CVistrelApp::StopSlideshow()
+{
+    m_bSlideshowRunning = false;
+    CMainFrame* pMain = GetMainFrame();
+    if (!pMain)
+        return;
+    for (CMDIChildWnd* pFrame = pMain->NextChildFrame(); pFrame; pFrame = pMain->NextChildFrame())
+        if (auto* pChild = dynamic_cast<CChildFrame*>(pFrame))
+            pChild->StopSlideshowTimer();
+}
+
+CChildFrame* CVistrelApp::GetActiveImageFrame() const
+{
+    CMainFrame* pMain = GetMainFrame();
+    return pMain ? dynamic_cast<CChildFrame*>(pMain->MDIGetActive()) : nullptr;
+}
+
+int CVistrelApp::GetActiveImageShowCmd() const
+{
+    CChildFrame* pFrame = GetActiveImageFrame();
+    return pFrame ? pFrame->GetShowCmd() : 0;
+}
+
+void CVistrelApp::SaveOpenWindows()
+{
+    CMainFrame* pMain = GetMainFrame();
+    if (!pMain)
+        return;
+    const int n = int(m_pImageTemplate->GetDocuments().size());
+    CMDIChildWnd* pActive = pMain->MDIGetActive();
+    if (!pActive)
+        return;
+    // Window-cycling order: from the active window down the window order.
+    const QList<CMDIChildWnd*> order = pMain->ChildFramesInZOrder();
+    const int start = int(order.indexOf(pActive));
+    if (start < 0)
+        return;
+    for (int j = 0; j < n && j < 4 && j < order.size(); ++j)
+    {
+        CMDIChildWnd* pFrame = order[(start + j) % order.size()];
+        CWindowPlacement wp;
+        if (dynamic_cast<CChildFrame*>(pFrame))
+            wp = pFrame->GetWindowPlacement();
+        WriteProfileString(QStringLiteral("Settings"), QStringLiteral("w%1").arg(j + 1),
+                           wp.Format());
+    }
+}
+
+void CVistrelApp::SaveProjectOnExit()
+{
+    WriteProfileString(QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"),
+                       m_pProjectTemplate->GetDocuments().isEmpty() ? QStringLiteral("no")
+                                                                    : QStringLiteral("yes"));
+}
+
+void CVistrelApp::OnAppAbout()
+{
+    CAboutDlg dialog(GetMainWnd());
+    dialog.exec();
+}
+
+void CVistrelApp::OnListBarShow()
+{
+    CMainFrame* pMain = GetMainFrame();
+    if (!pMain)
+        return;
+    const QString path = pMain->GetListBar()->GetCurrentFile();
+    if (IsImageFileName(path))
+        m_pImageTemplate->OpenDocumentFile(path, true);
+}

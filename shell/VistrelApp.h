@@ -1,0 +1,94 @@
+#pragma once
+#include "AnyPicDecoder.h"
+#include "WinApp.h"
+
+#include <QStringList>
+#include <memory>
+
+class CChildFrame;
+class CDocTemplate;
+class CDocument;
+class CMainFrame;
+class CMDIChildWnd;
+class CPLView;
+
+/// The application object: start-up and quit, the state that several
+/// windows share, the one image decoder, and the commands of the bars.
+class CVistrelApp : public CWinApp
+{
+    Q_OBJECT
+public:
+    CVistrelApp();
+    ~CVistrelApp() override;
+
+    static CVistrelApp* Get() { return static_cast<CVistrelApp*>(CWinApp::Get()); }
+
+    bool InitInstance() override;
+    bool PreTranslateMessage(QObject* pTarget, QEvent* pEvent) override;
+
+    /// Opens an image from the list bar or the project tree; with bReplace the
+    /// first open image document is closed first and the path enters the
+    /// recent-file list. True when a document was opened.
+    bool OpenImage(const QString& path, bool bReplace);
+    /// Closes every image document and the open project, then opens the project.
+    void OpenProjectFile(const QString& path);
+    /// Closes every open image document (a modified one may first be saved).
+    void CloseAllImages();
+    /// Moves the file to the trash when it is the file of the active image
+    /// window; true when it is gone afterwards.
+    bool DeleteOpenImageFile(const QString& path);
+
+    void StartPanning();
+    void StopPanning();
+    void SetPanView(CPLView* pView) { m_pPanView = pView; }
+    void StopSlideshow();
+    void NextSlide() {}
+
+    /// Writes the placements of up to four open image windows, "w1" ... "w4".
+    void SaveOpenWindows();
+    void SaveProjectOnExit();
+
+    /// The decoder every image document reads its file with.
+    CPicDecoder& GetDecoder() { return m_pDecoderOverride ? *m_pDecoderOverride : m_decoder; }
+    /// Replaces the decoder (tests); null restores the program's own.
+    void SetDecoder(CPicDecoder* pDecoder) { m_pDecoderOverride = pDecoder; }
+    CDocTemplate* GetImageTemplate() const { return m_pImageTemplate; }
+    CDocTemplate* GetProjectTemplate() const { return m_pProjectTemplate; }
+    CMainFrame* GetMainFrame() const;
+    /// The active child frame when it is an image frame, else null.
+    CChildFrame* GetActiveImageFrame() const;
+    /// The show command of the active image frame, 0 when there is none.
+    int GetActiveImageShowCmd() const;
+
+    /// The show command the program started with.
+    int m_nCmdShow = 1;
+
+    CPLView* m_pPanView = nullptr;
+    CMDIChildWnd* m_pNextSlideFrame = nullptr;
+    CDocument* m_pCurrentSlideDoc = nullptr;
+    CDocument* m_pNextSlideDoc = nullptr;
+    int m_nSlideshowTimer = 0;
+    int m_nSlideshowDelay = 4000;
+    bool m_bSlideshowRunning = false;
+    bool m_bPanning = false;
+    bool m_bCutPending = false;
+    std::unique_ptr<QStringList> m_pCutList;
+    QString m_strPendingPlacement;
+    CDocTemplate* m_pImageTemplate = nullptr;
+    CDocTemplate* m_pProjectTemplate = nullptr;
+    QString m_strProjectPath;
+    QString m_strBrowseDir;
+    QString m_strCurrentImage;
+    QString m_strStartDir;
+    bool m_bSlideshowPaused = false;
+    bool m_bRandomSlideshow = false;
+    QString m_strNextSlidePath;
+    bool m_bNextSlideShown = false;
+
+private:
+    void OnAppAbout();
+    void OnListBarShow();
+
+    CAnyPicDecoder m_decoder;
+    CPicDecoder* m_pDecoderOverride = nullptr;
+};

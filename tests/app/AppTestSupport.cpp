@@ -1,0 +1,171 @@
+#include "AppTestSupport.h"
+
+#include "Bmp.h"
+#include "DIBSection.h"
+#include "DocTemplate.h"
+#include "Document.h"
+#include "MDIChildWnd.h"
+#include "MainFrame.h"
+#include "MessageBox.h"
+#include "PLView.h"
+#include "Settings.h"
+#include "View.h"
+
+#include <QApplication>
+#include <QImage>
+
+#include <cstring>
+#include <QDir>
+#include <QFile>
+#include <QMdiSubWindow>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace
+{
+// The program's decoder, falling back to Qt's BMP reader while the program's
+// BMP decoder is not in the build, so that window tests do not wait for it.
+class CFallbackDecoder : public CPicDecoder
+{
+public:
+    void DecodeFile(const std::string& path, CBmp& bmp, int depth) override
+    {
+        try
+        {
+            m_decoder.DecodeFile(path, bmp, depth);
+            return;
+        }
+        catch (const CTextException& e)
+        {
+            if (e.GetCode() != 6)
+                throw;
+        }
+        QImage image(QFile::decodeName(path.c_str()), "BMP");
+        if (image.isNull())
+            RaiseError(1, "not a BMP file");
+        image = image.convertToFormat(QImage::Format_RGB32);
+        bmp.Create(image.width(), image.height(), 32, false);
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(bmp.GetLineArray()[y], image.constScanLine(y), 4 * size_t(image.width()));
+    }
+
+private:
+    CAnyPicDecoder m_decoder;
+};
+} // namespace
+
+void AppTest::SetUp()
+{
+    QFile::remove(Settings::FileName());
+    QDir(TestDir()).removeRecursively();
+    QDir().mkpath(TestDir());
+    MessageBoxHook::Install([this](const QString& text, int type) {
+        m_messages.append(text);
+        if (!m_answers.isEmpty())
+            return m_answers.takeFirst();
+        return (type & 0xF) == MB_YESNO || (type & 0xF) == MB_YESNOCANCEL ? IDYES : IDOK;
+    });
+}
+
+void AppTest::TearDown()
+{
+    if (m_app && m_app->GetMainWnd() && m_app->GetMainWnd()->isVisible())
+        Quit();
+    m_app.reset();
+    ProcessEvents();
+    MessageBoxHook::Install(nullptr);
+}
+
+void AppTest::StartApp()
+{
+    m_app = std::make_unique<CVistrelApp>();
+    if (!m_testDecoder)
+        m_testDecoder = std::make_unique<CFallbackDecoder>();
+    m_app->SetDecoder(m_testDecoder.get());
+    ASSERT_TRUE(m_app->InitInstance());
+    ProcessEvents();
+}
+
+void AppTest::Quit()
+{
+    Frame()->close();
+    ProcessEvents();
+}
+
+CMainFrame* AppTest::Frame() const
+{
+    return m_app ? m_app->GetMainFrame() : nullptr;
+}
+
+QString AppTest::TestDir() const
+{
+    return QDir::home().filePath(QStringLiteral("pictures"));
+}
+
+QString AppTest::MakeBmp(const QString& name, QSize size, QColor color) const
+{
+    CDIBSection bmp;
+    bmp.Create(size.width(), size.height(), 32, false);
+    for (int y = 0; y < size.height(); ++y)
+    {
+        uint8_t* row = bmp.GetLineArray()[y];
+        for (int x = 0; x < size.width(); ++x)
+        {
+            row[4 * x + 0] = uint8_t(color.blue());
+            row[4 * x + 1] = uint8_t(color.green());
+            row[4 * x + 2] = uint8_t(color.red());
+            row[4 * x + 3] = 0xFF;
+        }
+    }
+    const QString path = QDir(TestDir()).filePath(name);
+    bmp.SaveAsBmp(QFile::encodeName(path).toStdString());
+    return path;
+}
+
+bool AppTest::BmpDecodingAvailable() const
+{
+    const QString path = MakeBmp(QStringLiteral("probe.bmp"), QSize(2, 2), Qt::red);
+    CFallbackDecoder decoder;
+    CDIBSection bmp;
+    bool ok = true;
+    try
+    {
+        decoder.DecodeFile(QFile::encodeName(path).toStdString(), bmp, 0);
+    }
+    catch (const CTextException&)
+    {
+        ok = false;
+    }
+    QFile::remove(path);
+    return ok;
+}
+
+CPLView* AppTest::OpenView(const QString& path)
+{
+    CDocument* pDoc = m_app->GetImageTemplate()->OpenDocumentFile(path, true);
+    ProcessEvents();
+    return pDoc ? dynamic_cast<CPLView*>(pDoc->GetFirstView()) : nullptr;
+}
+
+void AppTest::SetClientSize(CPLView* view, QSize size)
+{
+    QMdiSubWindow* frame = view->GetParentFrame();
+    if (frame->isMaximized())
+        frame->showNormal();
+    // Two rounds: scroll bars come and go with the size.
+    for (int i = 0; i < 3; ++i)
+    {
+        frame->resize(frame->size() + (size - view->viewport()->size()));
+        ProcessEvents();
+    }
+}
+
+void AppTest::ProcessEvents()
+{
+    for (int i = 0; i < 3; ++i)
+    {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}

@@ -1,0 +1,51 @@
+#pragma once
+#include "VistrelApp.h"
+
+#include <QColor>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <memory>
+
+class CMainFrame;
+class CPLView;
+
+/// A program started in the test's own settings store, with message boxes
+/// answered by the test.
+class AppTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    /// Runs start-up; the settings written before it are what it reads.
+    void StartApp();
+    /// Closes the main window the way the user does and ends the program.
+    void Quit();
+    CMainFrame* Frame() const;
+
+    /// A 24-bit BMP of one colour in the test's folder; returns its full path.
+    QString MakeBmp(const QString& name, QSize size, QColor color) const;
+    QString TestDir() const;
+    /// Whether this build reads BMP files (through its own decoder or, while
+    /// that is not there yet, through the test decoder).
+    bool BmpDecodingAvailable() const;
+    /// Opens an image through the template, visible.
+    CPLView* OpenView(const QString& path);
+    /// Makes the view's client area exactly this size.
+    void SetClientSize(CPLView* view, QSize size);
+    static void ProcessEvents();
+
+    std::unique_ptr<CVistrelApp> m_app;
+    std::unique_ptr<CPicDecoder> m_testDecoder;
+    QStringList m_messages; // texts of every message box shown
+    QList<int> m_answers;   // answers given in order; then IDOK / IDYES
+};
+
+#define REQUIRE_BMP_DECODER()                                                  \
+    do                                                                         \
+    {                                                                          \
+        if (!BmpDecodingAvailable())                                           \
+            GTEST_SKIP() << "BMP decoding is not in this build yet";           \
+    } while (0)

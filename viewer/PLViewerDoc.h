@@ -1,0 +1,30 @@
+#pragma once
+#include "Document.h"
+
+#include <memory>
+
+class CDrawDibBmp;
+
+/// An image document: one decoded picture. It is never modified, so it
+/// never asks to be saved.
+class CPLViewerDoc : public CDocument
+{
+public:
+    CPLViewerDoc();
+    ~CPLViewerDoc() override;
+
+    /// Decodes the file; a decoder failure shows its text and fails the open.
+    bool OnOpenDocument(const QString& path) override;
+    void DeleteContents() override;
+
+    /// The picture, or null while nothing is loaded.
+    CDrawDibBmp* GetBitmap() const { return m_pBmp.get(); }
+
+    /// Writes the picture as a Windows bitmap beside the document's file
+    /// (same name, extension ".bmp"). An existing file is replaced only after
+    /// the user agreed, and only once the new file is complete. True when written.
+    bool SaveAsBmp();
+
+private:
+    std::unique_ptr<CDrawDibBmp> m_pBmp;
+};

@@ -245,6 +245,33 @@ RgbaImage DecodeJpegReference(const std::vector<uint8_t>& bytes)
     return out;
 }
 
+RgbaImage LoadTiffRgba(const std::string& path)
+{
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    if (!tif)
+        throw std::runtime_error("libtiff cannot open " + path);
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    std::vector<uint32_t> raster(size_t(width) * height);
+    const int ok = TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0);
+    TIFFClose(tif);
+    if (!ok)
+        throw std::runtime_error("libtiff cannot read " + path);
+    RgbaImage out;
+    out.width = int(width);
+    out.height = int(height);
+    out.rgba.resize(raster.size() * 4);
+    for (size_t i = 0; i < raster.size(); i++)
+    {
+        out.rgba[4 * i] = uint8_t(TIFFGetR(raster[i]));
+        out.rgba[4 * i + 1] = uint8_t(TIFFGetG(raster[i]));
+        out.rgba[4 * i + 2] = uint8_t(TIFFGetB(raster[i]));
+        out.rgba[4 * i + 3] = uint8_t(TIFFGetA(raster[i]));
+    }
+    return out;
+}
+
 RgbaImage LoadPnm(const std::string& path)
 {
     const std::vector<uint8_t> data = ReadFile(path);

@@ -67,6 +67,9 @@ std::vector<uint8_t> WrapEps(const std::vector<uint8_t>& tiff, uint32_t previewO
 /// upsampling (the settings of our decoder).
 RgbaImage DecodeJpegReference(const std::vector<uint8_t>& bytes);
 
+/// Reads a TIFF's first page with libtiff's own RGBA reader, top row first.
+RgbaImage LoadTiffRgba(const std::string& path);
+
 /// Reads a binary PBM (1 = black), PGM or PPM (maxval 255 or 65535, scaled to 8 bits).
 RgbaImage LoadPnm(const std::string& path);
 } // namespace test

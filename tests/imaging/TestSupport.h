@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,11 @@ struct Bytes
     Bytes& fill(size_t n, uint8_t v = 0);
     size_t size() const { return data.size(); }
 };
+
+inline std::optional<std::string> OptionalText(const char* text)
+{
+    return text ? std::optional<std::string>(text) : std::nullopt;
+}
 } // namespace test
 
 /// Expects a CTextException with the given code (and text, when not null).
@@ -72,10 +78,11 @@ struct Bytes
         catch (const CTextException& e_)                                                           \
         {                                                                                          \
             EXPECT_EQ(e_.GetCode(), (code)) << e_.GetText();                                       \
-            const char* expected_ = (text);                                                        \
+            /* copied at once: the text may be a temporary's c_str() */                            \
+            const std::optional<std::string> expected_ = test::OptionalText(text);                 \
             if (expected_)                                                                         \
             {                                                                                      \
-                EXPECT_EQ(e_.GetText(), std::string(expected_));                                   \
+                EXPECT_EQ(e_.GetText(), *expected_);                                               \
             }                                                                                      \
         }                                                                                          \
     } while (0)

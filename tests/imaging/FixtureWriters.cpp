@@ -24,14 +24,14 @@ void PNGCBAPI AppendPngBytes(png_structp png, png_bytep data, size_t n)
 
 void PNGCBAPI FlushNothing(png_structp) {}
 
-size_t PngRowBytes(const PngSpec& s)
+size_t PngRowBytes(const PngFixture& s)
 {
     const int channels[] = {1, 0, 3, 1, 2, 0, 4};
     return (size_t(s.width) * size_t(channels[s.colorType]) * size_t(s.bitDepth) + 7) / 8;
 }
 } // namespace
 
-std::vector<uint8_t> WritePng(const PngSpec& spec)
+std::vector<uint8_t> WritePng(const PngFixture& fixture)
 {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -42,45 +42,45 @@ std::vector<uint8_t> WritePng(const PngSpec& spec)
         throw std::runtime_error("libpng could not write the fixture");
     }
     png_set_write_fn(png, &out, AppendPngBytes, FlushNothing);
-    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.bitDepth,
-                 spec.colorType, spec.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, png_uint_32(fixture.width), png_uint_32(fixture.height), fixture.bitDepth,
+                 fixture.colorType, fixture.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    for (size_t i = 0; i + 2 < spec.paletteRgb.size(); i += 3)
-        palette.push_back(png_color{spec.paletteRgb[i], spec.paletteRgb[i + 1], spec.paletteRgb[i + 2]});
+    for (size_t i = 0; i + 2 < fixture.paletteRgb.size(); i += 3)
+        palette.push_back(png_color{fixture.paletteRgb[i], fixture.paletteRgb[i + 1], fixture.paletteRgb[i + 2]});
     if (!palette.empty())
         png_set_PLTE(png, info, palette.data(), int(palette.size()));
-    if (!spec.trns.empty())
+    if (!fixture.trns.empty())
     {
-        if (spec.colorType == PNG_COLOR_TYPE_PALETTE)
-            png_set_tRNS(png, info, spec.trns.data(), int(spec.trns.size()), nullptr);
+        if (fixture.colorType == PNG_COLOR_TYPE_PALETTE)
+            png_set_tRNS(png, info, fixture.trns.data(), int(fixture.trns.size()), nullptr);
         else
         {
             png_color_16 value{};
-            value.gray = png_uint_16(spec.trns[0] << 8 | spec.trns[1]);
-            if (spec.trns.size() >= 6)
+            value.gray = png_uint_16(fixture.trns[0] << 8 | fixture.trns[1]);
+            if (fixture.trns.size() >= 6)
             {
                 value.red = value.gray;
-                value.green = png_uint_16(spec.trns[2] << 8 | spec.trns[3]);
-                value.blue = png_uint_16(spec.trns[4] << 8 | spec.trns[5]);
+                value.green = png_uint_16(fixture.trns[2] << 8 | fixture.trns[3]);
+                value.blue = png_uint_16(fixture.trns[4] << 8 | fixture.trns[5]);
             }
             png_set_tRNS(png, info, nullptr, 0, &value);
         }
     }
     png_write_info(png, info);
-    const size_t rowBytes = PngRowBytes(spec);
-    if (spec.rows.size() < rowBytes * size_t(spec.height))
+    const size_t rowBytes = PngRowBytes(fixture);
+    if (fixture.rows.size() < rowBytes * size_t(fixture.height))
         throw std::runtime_error("PNG fixture rows too short");
-    std::vector<png_bytep> rows(size_t(spec.height));
-    for (int y = 0; y < spec.height; y++)
-        rows[size_t(y)] = const_cast<png_bytep>(spec.rows.data() + size_t(y) * rowBytes);
+    std::vector<png_bytep> rows(size_t(fixture.height));
+    for (int y = 0; y < fixture.height; y++)
+        rows[size_t(y)] = const_cast<png_bytep>(fixture.rows.data() + size_t(y) * rowBytes);
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return out;
 }
 
-std::vector<uint8_t> WriteJpeg(const JpegSpec& spec)
+std::vector<uint8_t> WriteJpeg(const JpegFixture& fixture)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr err{};
@@ -89,28 +89,28 @@ std::vector<uint8_t> WriteJpeg(const JpegSpec& spec)
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(spec.width);
-    cinfo.image_height = JDIMENSION(spec.height);
-    cinfo.input_components = spec.components;
+    cinfo.image_width = JDIMENSION(fixture.width);
+    cinfo.image_height = JDIMENSION(fixture.height);
+    cinfo.input_components = fixture.components;
     cinfo.in_color_space =
-        spec.components == 1 ? JCS_GRAYSCALE : spec.components == 4 ? JCS_CMYK : JCS_RGB;
+        fixture.components == 1 ? JCS_GRAYSCALE : fixture.components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
-    if (spec.components == 4)
+    if (fixture.components == 4)
     {
-        jpeg_set_colorspace(&cinfo, spec.ycck ? JCS_YCCK : JCS_CMYK);
-        cinfo.write_Adobe_marker = spec.adobeMarker ? TRUE : FALSE;
+        jpeg_set_colorspace(&cinfo, fixture.ycck ? JCS_YCCK : JCS_CMYK);
+        cinfo.write_Adobe_marker = fixture.adobeMarker ? TRUE : FALSE;
     }
-    if (!spec.subsample)
+    if (!fixture.subsample)
         for (int c = 0; c < cinfo.num_components; c++)
             cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
-    jpeg_set_quality(&cinfo, spec.quality, TRUE);
-    if (spec.progressive)
+    jpeg_set_quality(&cinfo, fixture.quality, TRUE);
+    if (fixture.progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
-    const size_t stride = size_t(spec.width) * size_t(spec.components);
+    const size_t stride = size_t(fixture.width) * size_t(fixture.components);
     while (cinfo.next_scanline < cinfo.image_height)
     {
-        JSAMPROW row = const_cast<JSAMPROW>(spec.pixels.data() + cinfo.next_scanline * stride);
+        JSAMPROW row = const_cast<JSAMPROW>(fixture.pixels.data() + cinfo.next_scanline * stride);
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -120,62 +120,62 @@ std::vector<uint8_t> WriteJpeg(const JpegSpec& spec)
     return out;
 }
 
-std::vector<uint8_t> WriteTiff(const TiffSpec& spec, const std::string& dir)
+std::vector<uint8_t> WriteTiff(const TiffFixture& fixture, const std::string& dir)
 {
     const std::string path = dir + "/fixture.tif";
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     if (!tif)
         throw std::runtime_error("cannot create " + path);
     const size_t rowBytes =
-        (size_t(spec.width) * spec.samplesPerPixel * spec.bitsPerSample + 7) / 8;
-    if (spec.rows.size() < rowBytes * spec.height)
+        (size_t(fixture.width) * fixture.samplesPerPixel * fixture.bitsPerSample + 7) / 8;
+    if (fixture.rows.size() < rowBytes * fixture.height)
         throw std::runtime_error("TIFF fixture rows too short");
-    for (int page = 0; page < spec.pages; page++)
+    for (int page = 0; page < fixture.pages; page++)
     {
-        std::vector<uint8_t> rows = spec.rows;
+        std::vector<uint8_t> rows = fixture.rows;
         if (page > 0)
             for (uint8_t& b : rows)
                 b = uint8_t(~b);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, spec.width);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, spec.height);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, spec.bitsPerSample);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spec.samplesPerPixel);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.photometric);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, spec.compression);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, fixture.width);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, fixture.height);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, fixture.bitsPerSample);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, fixture.samplesPerPixel);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, fixture.photometric);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, fixture.compression);
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        if (spec.alpha)
+        if (fixture.alpha)
         {
             const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
             TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
         }
-        if (!spec.colorMap.empty())
+        if (!fixture.colorMap.empty())
         {
-            const size_t n = size_t(1) << spec.bitsPerSample;
-            TIFFSetField(tif, TIFFTAG_COLORMAP, spec.colorMap.data(), spec.colorMap.data() + n,
-                         spec.colorMap.data() + 2 * n);
+            const size_t n = size_t(1) << fixture.bitsPerSample;
+            TIFFSetField(tif, TIFFTAG_COLORMAP, fixture.colorMap.data(), fixture.colorMap.data() + n,
+                         fixture.colorMap.data() + 2 * n);
         }
-        if (spec.tileSize == 0)
+        if (fixture.tileSize == 0)
         {
             TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8u);
-            for (uint32_t y = 0; y < spec.height; y++)
+            for (uint32_t y = 0; y < fixture.height; y++)
                 if (TIFFWriteScanline(tif, rows.data() + y * rowBytes, y, 0) < 0)
                     throw std::runtime_error("TIFFWriteScanline failed");
         }
         else
         {
-            if (spec.bitsPerSample % 8 != 0)
+            if (fixture.bitsPerSample % 8 != 0)
                 throw std::runtime_error("tiled fixtures need whole-byte samples");
-            const uint32_t t = spec.tileSize;
-            const size_t pixelBytes = size_t(spec.samplesPerPixel) * spec.bitsPerSample / 8;
+            const uint32_t t = fixture.tileSize;
+            const size_t pixelBytes = size_t(fixture.samplesPerPixel) * fixture.bitsPerSample / 8;
             TIFFSetField(tif, TIFFTAG_TILEWIDTH, t);
             TIFFSetField(tif, TIFFTAG_TILELENGTH, t);
             std::vector<uint8_t> tile(size_t(t) * t * pixelBytes);
-            for (uint32_t ty = 0; ty < spec.height; ty += t)
-                for (uint32_t tx = 0; tx < spec.width; tx += t)
+            for (uint32_t ty = 0; ty < fixture.height; ty += t)
+                for (uint32_t tx = 0; tx < fixture.width; tx += t)
                 {
                     std::fill(tile.begin(), tile.end(), 0);
-                    for (uint32_t y = 0; y < t && ty + y < spec.height; y++)
-                        for (uint32_t x = 0; x < t && tx + x < spec.width; x++)
+                    for (uint32_t y = 0; y < t && ty + y < fixture.height; y++)
+                        for (uint32_t x = 0; x < t && tx + x < fixture.width; x++)
                             std::memcpy(&tile[(size_t(y) * t + x) * pixelBytes],
                                         &rows[(ty + y) * rowBytes + (tx + x) * pixelBytes],
                                         pixelBytes);

@@ -10,7 +10,7 @@
 
 namespace test
 {
-struct PngSpec
+struct PngFixture
 {
     int width = 0;
     int height = 0;
@@ -22,9 +22,9 @@ struct PngSpec
     std::vector<uint8_t> paletteRgb; // colour type 3: 3 bytes per entry
     std::vector<uint8_t> trns;       // tRNS chunk contents, when not empty
 };
-std::vector<uint8_t> WritePng(const PngSpec& spec);
+std::vector<uint8_t> WritePng(const PngFixture& fixture);
 
-struct JpegSpec
+struct JpegFixture
 {
     int width = 0;
     int height = 0;
@@ -37,9 +37,9 @@ struct JpegSpec
     /// Interleaved samples, top row first.
     std::vector<uint8_t> pixels;
 };
-std::vector<uint8_t> WriteJpeg(const JpegSpec& spec);
+std::vector<uint8_t> WriteJpeg(const JpegFixture& fixture);
 
-struct TiffSpec
+struct TiffFixture
 {
     uint32_t width = 0;
     uint32_t height = 0;
@@ -57,7 +57,7 @@ struct TiffSpec
     std::vector<uint8_t> rows;
 };
 /// Writes the TIFF through a file in dir and returns its bytes.
-std::vector<uint8_t> WriteTiff(const TiffSpec& spec, const std::string& dir);
+std::vector<uint8_t> WriteTiff(const TiffFixture& fixture, const std::string& dir);
 
 /// A DOS EPS binary header (30 bytes) whose TIFF preview is at previewOffset;
 /// the PostScript section follows the preview.

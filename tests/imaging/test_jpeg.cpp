@@ -10,9 +10,9 @@
 
 namespace
 {
-test::JpegSpec Picture(int width, int height, int components)
+test::JpegFixture Picture(int width, int height, int components)
 {
-    test::JpegSpec s;
+    test::JpegFixture s;
     s.width = width;
     s.height = height;
     s.components = components;
@@ -42,10 +42,10 @@ class JpegFormats : public ::testing::TestWithParam<ColourCase>
 TEST_P(JpegFormats, RowsAreLibjpegsOwn)
 {
     const ColourCase& c = GetParam();
-    test::JpegSpec spec = Picture(37, 23, c.components);
-    spec.progressive = c.progressive;
-    spec.subsample = c.subsample;
-    const std::vector<uint8_t> jpeg = test::WriteJpeg(spec);
+    test::JpegFixture fixture = Picture(37, 23, c.components);
+    fixture.progressive = c.progressive;
+    fixture.subsample = c.subsample;
+    const std::vector<uint8_t> jpeg = test::WriteJpeg(fixture);
 
     CDIBSection bmp;
     test::DecodeBytes(jpeg, bmp, c.depth);
@@ -93,20 +93,20 @@ class JpegCmyk : public ::testing::TestWithParam<CmykCase>
 TEST_P(JpegCmyk, ShowsTheInkColours)
 {
     const uint8_t inks[4][4] = {{255, 0, 0, 0}, {0, 200, 255, 0}, {0, 0, 0, 128}, {60, 120, 30, 40}};
-    test::JpegSpec spec;
-    spec.width = 64;
-    spec.height = 16;
-    spec.components = 4;
-    spec.adobeMarker = GetParam().adobe;
-    spec.ycck = GetParam().ycck;
-    spec.quality = 100;
+    test::JpegFixture fixture;
+    fixture.width = 64;
+    fixture.height = 16;
+    fixture.components = 4;
+    fixture.adobeMarker = GetParam().adobe;
+    fixture.ycck = GetParam().ycck;
+    fixture.quality = 100;
     for (int y = 0; y < 16; y++)
         for (int x = 0; x < 64; x++)
             for (int c = 0; c < 4; c++)
-                spec.pixels.push_back(uint8_t(spec.adobeMarker ? 255 - inks[x / 16][c] : inks[x / 16][c]));
+                fixture.pixels.push_back(uint8_t(fixture.adobeMarker ? 255 - inks[x / 16][c] : inks[x / 16][c]));
 
     CDIBSection bmp;
-    test::DecodeBytes(test::WriteJpeg(spec), bmp);
+    test::DecodeBytes(test::WriteJpeg(fixture), bmp);
     ASSERT_EQ(bmp.GetBitsPerPixel(), 32);
     for (int patch = 0; patch < 4; patch++)
     {
@@ -210,9 +210,9 @@ TEST(JpegDecoder, EndlessScansAreCutOff)
 {
     // A progressive file whose last scan is repeated a thousand times: each
     // repetition costs a pass over the image, so the decoder stops counting.
-    test::JpegSpec spec = Picture(32, 32, 1);
-    spec.progressive = true;
-    const std::vector<uint8_t> jpeg = test::WriteJpeg(spec);
+    test::JpegFixture fixture = Picture(32, 32, 1);
+    fixture.progressive = true;
+    const std::vector<uint8_t> jpeg = test::WriteJpeg(fixture);
     const std::vector<uint8_t> sosMarker = {0xFF, 0xDA};
     auto last = jpeg.end();
     for (auto it = jpeg.begin();

@@ -33,9 +33,9 @@ std::vector<uint8_t> TestPalette(int entries)
     return rgb;
 }
 
-test::PngSpec MakeSpec(int colorType, int bitDepth, bool interlace, int width = 13, int height = 11)
+test::PngFixture MakeSpec(int colorType, int bitDepth, bool interlace, int width = 13, int height = 11)
 {
-    test::PngSpec s;
+    test::PngFixture s;
     s.width = width;
     s.height = height;
     s.colorType = colorType;
@@ -67,7 +67,7 @@ test::PngSpec MakeSpec(int colorType, int bitDepth, bool interlace, int width = 
 }
 
 /// What the picture looks like, from the PNG's own definition of its samples.
-test::RgbaImage Expected(const test::PngSpec& s)
+test::RgbaImage Expected(const test::PngFixture& s)
 {
     test::RgbaImage img;
     img.width = s.width;
@@ -134,15 +134,15 @@ class PngFormats : public ::testing::TestWithParam<PngCase>
 TEST_P(PngFormats, DecodeToTheSamplesPixels)
 {
     const PngCase& c = GetParam();
-    const test::PngSpec spec = MakeSpec(c.colorType, c.bitDepth, c.interlace);
+    const test::PngFixture fixture = MakeSpec(c.colorType, c.bitDepth, c.interlace);
     CDIBSection bmp;
-    test::DecodeBytes(test::WritePng(spec), bmp, c.depth);
+    test::DecodeBytes(test::WritePng(fixture), bmp, c.depth);
 
     const bool lowColour = c.colorType == 0 || c.colorType == 3;
     EXPECT_EQ(bmp.GetBitsPerPixel(), lowColour && c.depth == 0 ? 8 : 32);
     const bool alpha = c.colorType == 4 || c.colorType == 6;
     EXPECT_EQ(bmp.HasAlpha(), alpha);
-    EXPECT_TRUE(test::ImagesMatch(Expected(spec), test::ToRgba(bmp), 0, true));
+    EXPECT_TRUE(test::ImagesMatch(Expected(fixture), test::ToRgba(bmp), 0, true));
     if (bmp.GetBitsPerPixel() == 32 && !alpha)
     {
         for (int y = 0; y < bmp.GetHeight(); y++)
@@ -177,22 +177,22 @@ TEST(PngDecoder, GrayPalettesAreRampsOfTheBitDepth)
 
 TEST(PngDecoder, PaletteIsCopiedAsBlueGreenRedAndTransparencyIgnored)
 {
-    test::PngSpec spec = MakeSpec(3, 4, false);
-    spec.trns = std::vector<uint8_t>(16, 0); // every entry fully transparent
+    test::PngFixture fixture = MakeSpec(3, 4, false);
+    fixture.trns = std::vector<uint8_t>(16, 0); // every entry fully transparent
     CDIBSection bmp;
-    test::DecodeBytes(test::WritePng(spec), bmp);
+    test::DecodeBytes(test::WritePng(fixture), bmp);
     ASSERT_EQ(bmp.GetBitsPerPixel(), 8);
     EXPECT_FALSE(bmp.HasAlpha());
     for (int i = 0; i < 16; i++)
         EXPECT_EQ(bmp.GetPaletteTable()[i],
-                  (PaletteEntry{spec.paletteRgb[3 * i + 2], spec.paletteRgb[3 * i + 1],
-                                spec.paletteRgb[3 * i], 255}));
+                  (PaletteEntry{fixture.paletteRgb[3 * i + 2], fixture.paletteRgb[3 * i + 1],
+                                fixture.paletteRgb[3 * i], 255}));
 
     // At true colour the transparency stays out of the filler byte as well.
-    test::DecodeBytes(test::WritePng(spec), bmp, 32);
+    test::DecodeBytes(test::WritePng(fixture), bmp, 32);
     EXPECT_FALSE(bmp.HasAlpha());
     EXPECT_EQ(bmp.GetLineArray()[0][3], 0xFF);
-    EXPECT_TRUE(test::ImagesMatch(Expected(spec), test::ToRgba(bmp)));
+    EXPECT_TRUE(test::ImagesMatch(Expected(fixture), test::ToRgba(bmp)));
 }
 
 TEST(PngDecoder, TruncatedFilesEndWithCode11AtEveryLength)

@@ -39,12 +39,7 @@ case "${1:-}" in
     run)
         install_deps
         build
-        if [ -x build/dev/shell/vistrel ]; then
-            exec build/dev/shell/vistrel
-        else
-            # Until the viewer lands: decode a sample picture.
-            exec build/dev/tools/vistrel-decode ../shared/testdata/bmpsuite/g/pal8.bmp
-        fi
+        exec build/dev/shell/vistrel
         ;;
     test)
         install_deps

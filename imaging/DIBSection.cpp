@@ -5,14 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace
-{
-size_t PaletteBytesFor(int bpp)
-{
-    return bpp < 16 ? 4 * (size_t(1) << bpp) : 0;
-}
-} // namespace
-
 CDIBSection::CDIBSection()
 {
     // The base constructor made a single-block 16 x 16 bitmap; replace it

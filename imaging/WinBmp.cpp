@@ -9,12 +9,6 @@
 
 namespace
 {
-/// Palette bytes for a depth: 4 * 2^bpp below 16 bits, else 0.
-size_t PaletteBytesFor(int bpp)
-{
-    return bpp < 16 ? 4 * (size_t(1) << bpp) : 0;
-}
-
 /// Validates a packed DIB header and returns its 40-byte copy.
 BitmapInfoHeader CheckedDibHeader(const uint8_t* pDib, size_t size)
 {

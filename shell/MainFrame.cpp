@@ -277,6 +277,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     if (pApp->GetDocManager())
         pApp->GetDocManager()->CloseAllDocuments(true);
     CSplashWindow::HideSplashScreen();
+    m_bClosed = true;
     event->accept();
     QApplication::quit();
 }

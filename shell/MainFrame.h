@@ -51,6 +51,8 @@ public:
     int ComputeDockSide(int left, int top) const;
     static int ComputeDockSide(int left, int top, int width, int height);
 
+    /// The frame has accepted its close: the program is ending.
+    bool IsClosed() const { return m_bClosed; }
     bool IsFullScreen() const { return m_bFullScreen; }
     void EnterFullScreen();
     void LeaveFullScreen();
@@ -86,6 +88,7 @@ private:
     bool m_bChildWasMaximized = false;
     QPointer<CMDIChildWnd> m_pChildCursor;
     bool m_bExitCommand = false;
+    bool m_bClosed = false;
     QLabel* m_pImageInfoPane = nullptr;
     CListBar* m_wndListBar = nullptr;
     CTreeBar* m_wndTreeBar = nullptr;

@@ -183,9 +183,13 @@ bool CVistrelApp::InitInstance()
             m_strPendingPlacement = GetProfileString(QStringLiteral("Settings"),
                                                      QStringLiteral("w%1").arg(i + 1));
             OpenDocumentFile(recent[i]);
+            if (pMainFrame->IsClosed())
+                return false;
         }
     }
 
+    if (pMainFrame->IsClosed())
+        return false;
     pMainFrame->LoadSizeBarState(QStringLiteral("Barstate"));
     pMainFrame->show();
     pMainFrame->update();

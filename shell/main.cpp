@@ -33,8 +33,6 @@ int main(int argc, char* argv[])
         QIcon::setThemeName(QStringLiteral("Adwaita"));
 
     CVistrelApp app;
-    if (!app.InitInstance())
-        return 0;
 
     // SIGTERM and SIGINT close the main window the normal way, so that the
     // placement and bar state are written.
@@ -44,7 +42,7 @@ int main(int argc, char* argv[])
         QObject::connect(notifier, &QSocketNotifier::activated, &application, [&app] {
             char c;
             [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
-            if (app.GetMainFrame())
+            if (app.GetMainFrame() && !app.GetMainFrame()->IsClosed())
                 app.GetMainFrame()->close();
         });
         struct sigaction action = {};
@@ -54,5 +52,9 @@ int main(int argc, char* argv[])
         sigaction(SIGTERM, &action, nullptr);
         sigaction(SIGINT, &action, nullptr);
     }
+    // A signal during start-up (a message box may be up) closes the frame;
+    // start-up then ends without showing it again.
+    if (!app.InitInstance() || !app.GetMainFrame() || app.GetMainFrame()->IsClosed())
+        return 0;
     return QApplication::exec();
 }

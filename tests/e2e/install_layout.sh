@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# usage: install_layout.sh BUILD_DIR
+# Installs the build into a scratch prefix and checks the desktop integration:
+# the program, its launcher, icon and the project file type.
+set -eu
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+for f in bin/vistrel share/applications/vistrel.desktop \
+         share/icons/hicolor/48x48/apps/vistrel.png share/mime/packages/vistrel.xml; do
+    [ -e "$prefix/$f" ] || { echo "FAIL: $f was not installed"; exit 1; }
+done
+[ -x "$prefix/bin/vistrel" ] || { echo "FAIL: bin/vistrel is not executable"; exit 1; }
+
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$prefix/share/applications/vistrel.desktop"
+fi
+# The mime entry must parse and give .vrp files their type.
+if command -v update-mime-database >/dev/null; then
+    update-mime-database "$prefix/share/mime" >/dev/null
+    grep -q 'application/x-vistrel-project' "$prefix/share/mime/globs2" \
+        || { echo "FAIL: .vrp files have no type"; exit 1; }
+    grep -q '\*\.vrp' "$prefix/share/mime/globs2" || { echo "FAIL: no *.vrp glob"; exit 1; }
+fi
+echo "PASS"

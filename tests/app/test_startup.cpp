@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QScreen>
@@ -177,6 +178,16 @@ TEST_F(AppTest, SplashHidesOnTheFirstKeyAndSwallowsIt)
     CSplashWindow::EnableSplashScreen(true);
     CSplashWindow::ShowSplashScreen(Frame());
     ASSERT_TRUE(CSplashWindow::IsShown());
+
+    // The splash draws its embedded picture (a gradient), not the flat
+    // colour it falls back to when the picture cannot be read.
+    QWidget* splash = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->windowFlags().testFlag(Qt::SplashScreen) && w->isVisible())
+            splash = w;
+    ASSERT_NE(splash, nullptr);
+    const QImage shown = splash->grab().toImage();
+    EXPECT_NE(shown.pixel(5, 5), shown.pixel(5, shown.height() - 5));
 
     struct KeyCounter : QWidget
     {

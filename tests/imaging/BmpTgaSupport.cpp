@@ -2,8 +2,13 @@
 
 #include "AnyPicDecoder.h"
 
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -80,6 +85,63 @@ void CheckSuiteCase(const SuiteCase& c)
         }
         EXPECT_TRUE(test::ImagesMatch(expected, test::ToRgba(bmp), c.tolerance, c.compareAlpha));
     }
+}
+
+namespace
+{
+std::string Quoted(const std::string& s)
+{
+    std::string q = "'";
+    for (char ch : s)
+        q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return q + "'";
+}
+} // namespace
+
+void CheckSuiteCaseThroughCommandLine(const SuiteCase& c)
+{
+    const fs::path dir = fs::path(test::TempDir()) / "cli";
+    fs::create_directories(dir);
+    std::string base = fs::path(c.file).parent_path().filename().string() + "_" +
+                       fs::path(c.file).stem().string();
+    const fs::path out = dir / (base + ".bmp");
+    const fs::path err = dir / (base + ".stderr");
+    fs::remove(out);
+    const std::string command = Quoted(VISTREL_DECODE_EXE) + " " +
+                                Quoted(test::TestData(c.file)) + " " + Quoted(out.string()) +
+                                " >/dev/null 2>" + Quoted(err.string());
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << command;
+    std::stringstream stderrText;
+    stderrText << std::ifstream(err).rdbuf();
+
+    // No temporary file of the save may stay behind, good or bad.
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().rfind(base + ".bmp.", 0), std::string::npos)
+            << entry.path();
+
+    if (c.reference.empty())
+    {
+        EXPECT_NE(WEXITSTATUS(status), 0);
+        EXPECT_FALSE(fs::exists(out));
+        EXPECT_NE(stderrText.str().find("error " + std::to_string(c.code) + ":"),
+                  std::string::npos)
+            << stderrText.str();
+        if (!c.text.empty())
+        {
+            EXPECT_NE(stderrText.str().find(c.text), std::string::npos) << stderrText.str();
+        }
+        return;
+    }
+    ASSERT_EQ(WEXITSTATUS(status), 0) << stderrText.str();
+    ASSERT_TRUE(fs::exists(out));
+    CDIBSection saved;
+    CAnyPicDecoder decoder;
+    ASSERT_NO_THROW(decoder.DecodeFile(out.string(), saved, 0));
+    // A BMP carries no alpha flag: the colours must match.
+    EXPECT_TRUE(test::ImagesMatch(test::LoadPng(test::TestData(c.reference)), test::ToRgba(saved),
+                                  c.tolerance, false));
+    fs::remove(out);
 }
 
 std::vector<std::string> FilesWithoutCase(const std::string& folder, const std::string& ext,

@@ -21,6 +21,12 @@ struct SuiteCase
     bool compareAlpha = true;
 };
 
+/// Names the case by its file in test output.
+inline void PrintTo(const SuiteCase& c, std::ostream* os)
+{
+    *os << c.file;
+}
+
 SuiteCase Good(std::string file, std::string reference, int tolerance = 0,
                bool compareAlpha = true);
 SuiteCase Bad(std::string file, int code, std::string text = {});
@@ -33,6 +39,11 @@ std::string CaseName(const ::testing::TestParamInfo<SuiteCase>& info);
 
 /// Decodes the case's file and checks pixels or error.
 void CheckSuiteCase(const SuiteCase& c);
+
+/// Runs vistrel-decode on the case's file. A good file must exit 0 and leave
+/// a BMP with the reference's colours; a bad one must exit non-zero, print
+/// its code and text on stderr and leave no output file.
+void CheckSuiteCaseThroughCommandLine(const SuiteCase& c);
 
 /// Every file below `folder` (relative to the test data) whose name ends in
 /// `ext` and that neither a case nor `testedElsewhere` names.

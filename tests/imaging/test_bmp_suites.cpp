@@ -188,11 +188,21 @@ TEST_P(BmpSuite, DecodesOrFailsCleanly)
 {
     bmptga::CheckSuiteCase(GetParam());
 }
+
+TEST_P(BmpSuite, ConvertsThroughTheCommandLine)
+{
+    bmptga::CheckSuiteCaseThroughCommandLine(GetParam());
+}
 INSTANTIATE_TEST_SUITE_P(Files, BmpSuite, ::testing::ValuesIn(BmpSuiteCases()), bmptga::CaseName);
 
 TEST_P(ImageRsBmp, DecodesOrFailsCleanly)
 {
     bmptga::CheckSuiteCase(GetParam());
+}
+
+TEST_P(ImageRsBmp, ConvertsThroughTheCommandLine)
+{
+    bmptga::CheckSuiteCaseThroughCommandLine(GetParam());
 }
 INSTANTIATE_TEST_SUITE_P(Files, ImageRsBmp, ::testing::ValuesIn(ImageRsBmpCases()),
                          bmptga::CaseName);

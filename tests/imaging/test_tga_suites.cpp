@@ -77,12 +77,22 @@ TEST_P(ImageRsTga, DecodesOrFailsCleanly)
 {
     bmptga::CheckSuiteCase(GetParam());
 }
+
+TEST_P(ImageRsTga, ConvertsThroughTheCommandLine)
+{
+    bmptga::CheckSuiteCaseThroughCommandLine(GetParam());
+}
 INSTANTIATE_TEST_SUITE_P(Files, ImageRsTga, ::testing::ValuesIn(ImageRsTgaCases()),
                          bmptga::CaseName);
 
 TEST_P(PillowTga, DecodesOrFailsCleanly)
 {
     bmptga::CheckSuiteCase(GetParam());
+}
+
+TEST_P(PillowTga, ConvertsThroughTheCommandLine)
+{
+    bmptga::CheckSuiteCaseThroughCommandLine(GetParam());
 }
 INSTANTIATE_TEST_SUITE_P(Files, PillowTga, ::testing::ValuesIn(PillowTgaCases()),
                          bmptga::CaseName);

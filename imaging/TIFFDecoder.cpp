@@ -5,6 +5,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -102,9 +103,14 @@ toff_t OnSize(thandle_t handle)
     return static_cast<TiffJob*>(handle)->size;
 }
 
-int OnMap(thandle_t, void**, toff_t*)
+// The data is already in memory: libtiff reads strips and tiles in place.
+// It never writes through the map of a file opened for reading.
+int OnMap(thandle_t handle, void** base, toff_t* size)
 {
-    return 0;
+    auto* job = static_cast<TiffJob*>(handle);
+    *base = const_cast<uint8_t*>(job->data);
+    *size = job->size;
+    return 1;
 }
 
 void OnUnmap(thandle_t, void*, toff_t) {}
@@ -300,9 +306,28 @@ void CTIFFDecoder::DoRGBA(tiff* pTif, CBmp& bmp, int& depth)
     // Raster pixels are red, green, blue, alpha in memory; the bitmap wants
     // blue, green, red, alpha.
     const size_t count = size_t(width) * size_t(height);
+    if (img.alpha == 0)
+    {
+        for (size_t i = 0; i < count; i++)
+        {
+            const uint32_t v = raster[i];
+            raster[i] = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+        }
+        return;
+    }
+    // libtiff hands out colours multiplied by alpha (it multiplies unassociated
+    // alpha itself); the bitmap, like the PNG decoder's, holds them unmultiplied.
     for (size_t i = 0; i < count; i++)
     {
         const uint32_t v = raster[i];
-        raster[i] = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+        const uint32_t a = v >> 24;
+        uint32_t r = v & 0xFF, g = (v >> 8) & 0xFF, b = (v >> 16) & 0xFF;
+        if (a != 0 && a != 255)
+        {
+            r = std::min(255u, (r * 255 + a / 2) / a);
+            g = std::min(255u, (g * 255 + a / 2) / a);
+            b = std::min(255u, (b * 255 + a / 2) / a);
+        }
+        raster[i] = (a << 24) | (r << 16) | (g << 8) | b;
     }
 }

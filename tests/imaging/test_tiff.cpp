@@ -1,0 +1,339 @@
+// TIFF decoder on files written with libtiff: bilevel and gray scan lines,
+// palettes with 8-bit and 16-bit maps, RGB and 16-bit samples through the
+// RGBA path, tiles, several pages, the EPS preview, and damaged data.
+#include "AnyPicDecoder.h"
+#include "FixtureWriters.h"
+#include "TestSupport.h"
+
+#include <tiffio.h>
+
+#include <cstring>
+#include <functional>
+
+namespace
+{
+constexpr uint32_t kWidth = 21; // not a multiple of 8, 4 or 2: rows end mid-byte
+constexpr uint32_t kHeight = 5;
+
+/// Packs one sample per pixel of `bits` bits, most significant first.
+std::vector<uint8_t> PackRows(int bits, uint32_t width, uint32_t height,
+                              const std::function<unsigned(uint32_t, uint32_t)>& sample)
+{
+    const size_t rowBytes = (size_t(width) * bits + 7) / 8;
+    std::vector<uint8_t> rows(rowBytes * height);
+    for (uint32_t y = 0; y < height; y++)
+        for (uint32_t x = 0; x < width; x++)
+        {
+            const size_t bit = size_t(x) * bits;
+            const unsigned v = sample(x, y) & ((1u << bits) - 1);
+            rows[y * rowBytes + bit / 8] |= uint8_t(v << (8 - bits - bit % 8));
+        }
+    return rows;
+}
+
+unsigned Pattern(uint32_t x, uint32_t y)
+{
+    return x * 7 + y * 3;
+}
+
+/// RGB 8-bit rows with distinct channels, for the RGBA path.
+std::vector<uint8_t> RgbRows(uint32_t width, uint32_t height, int samples)
+{
+    std::vector<uint8_t> rows;
+    for (uint32_t y = 0; y < height; y++)
+        for (uint32_t x = 0; x < width; x++)
+        {
+            rows.push_back(uint8_t(x * 11));
+            rows.push_back(uint8_t(y * 40 + 1));
+            rows.push_back(uint8_t(255 - x * 5));
+            if (samples == 4)
+                rows.push_back(uint8_t(x * 12));
+        }
+    return rows;
+}
+
+test::TiffFixture Fixture(uint32_t width, uint32_t height, uint16_t bits, uint16_t samples,
+                          uint16_t photometric, std::vector<uint8_t> rows)
+{
+    test::TiffFixture f;
+    f.width = width;
+    f.height = height;
+    f.bitsPerSample = bits;
+    f.samplesPerPixel = samples;
+    f.photometric = photometric;
+    f.rows = std::move(rows);
+    return f;
+}
+
+void Decode(const test::TiffFixture& f, CBmp& bmp, int depth = 0)
+{
+    test::DecodeBytes(test::WriteTiff(f, test::TempDir()), bmp, depth);
+}
+
+void ExpectGray(const test::RgbaImage& got, uint32_t x, uint32_t y, unsigned v)
+{
+    const uint8_t* p = got.At(int(x), int(y));
+    EXPECT_EQ(p[0], v) << x << "," << y;
+    EXPECT_EQ(p[1], v) << x << "," << y;
+    EXPECT_EQ(p[2], v) << x << "," << y;
+}
+
+void ExpectRgbRows(const test::RgbaImage& got, uint32_t width, uint32_t height, bool alpha)
+{
+    ASSERT_EQ(got.width, int(width));
+    ASSERT_EQ(got.height, int(height));
+    for (uint32_t y = 0; y < height; y++)
+        for (uint32_t x = 0; x < width; x++)
+        {
+            const uint8_t* p = got.At(int(x), int(y));
+            const int a = alpha ? uint8_t(x * 12) : 255;
+            ASSERT_EQ(p[3], a) << x << "," << y;
+            // Colours come back unmultiplied; the rounding of the multiplied
+            // form costs at most 255 / (2 a) per channel.
+            const int slack = a == 255 ? 0 : a == 0 ? 255 : 255 / (2 * a) + 1;
+            ASSERT_NEAR(p[0], uint8_t(x * 11), slack) << x << "," << y;
+            ASSERT_NEAR(p[1], uint8_t(y * 40 + 1), slack) << x << "," << y;
+            ASSERT_NEAR(p[2], uint8_t(255 - x * 5), slack) << x << "," << y;
+        }
+}
+} // namespace
+
+TEST(TiffDecoder, BilevelHonoursBothPhotometrics)
+{
+    const auto rows = PackRows(1, kWidth, kHeight, Pattern);
+    for (uint16_t photometric : {PHOTOMETRIC_MINISBLACK, PHOTOMETRIC_MINISWHITE})
+    {
+        SCOPED_TRACE(photometric);
+        CDIBSection bmp;
+        Decode(Fixture(kWidth, kHeight, 1, 1, photometric, rows), bmp);
+        ASSERT_EQ(bmp.GetBitsPerPixel(), 1);
+        const test::RgbaImage got = test::ToRgba(bmp);
+        for (uint32_t y = 0; y < kHeight; y++)
+            for (uint32_t x = 0; x < kWidth; x++)
+            {
+                const bool set = Pattern(x, y) & 1;
+                const bool white = photometric == PHOTOMETRIC_MINISBLACK ? set : !set;
+                ExpectGray(got, x, y, white ? 255 : 0);
+            }
+    }
+}
+
+TEST(TiffDecoder, GraySamplesOfTwoFourAndEightBitsBecomeRampedPalettes)
+{
+    for (uint16_t bits : {2, 4, 8})
+    {
+        SCOPED_TRACE(bits);
+        const unsigned levels = 1u << bits;
+        CDIBSection bmp;
+        Decode(Fixture(kWidth, kHeight, bits, 1, PHOTOMETRIC_MINISBLACK,
+                       PackRows(bits, kWidth, kHeight, Pattern)),
+               bmp);
+        ASSERT_EQ(bmp.GetBitsPerPixel(), 8);
+        const test::RgbaImage got = test::ToRgba(bmp);
+        for (uint32_t y = 0; y < kHeight; y++)
+            for (uint32_t x = 0; x < kWidth; x++)
+                ExpectGray(got, x, y, (Pattern(x, y) % levels) * (255 / (levels - 1)));
+    }
+}
+
+TEST(TiffDecoder, PaletteMapsOfSixteenAndEightBitValues)
+{
+    const uint16_t bits = 4;
+    const size_t n = 16;
+    const auto rows = PackRows(bits, kWidth, kHeight, Pattern);
+    // A proper map scales 0..65535; some writers put 0..255 in it.
+    for (const bool eightBitValues : {false, true})
+    {
+        SCOPED_TRACE(eightBitValues);
+        test::TiffFixture f = Fixture(kWidth, kHeight, bits, 1, PHOTOMETRIC_PALETTE, rows);
+        f.colorMap.resize(3 * n);
+        for (size_t i = 0; i < n; i++)
+        {
+            const unsigned r = unsigned(i * 16), g = unsigned(255 - i * 3), b = unsigned(i * 7);
+            const unsigned scale = eightBitValues ? 1 : 257;
+            f.colorMap[i] = uint16_t(r * scale);
+            f.colorMap[n + i] = uint16_t(g * scale);
+            f.colorMap[2 * n + i] = uint16_t(b * scale);
+        }
+        CDIBSection bmp;
+        Decode(f, bmp);
+        ASSERT_EQ(bmp.GetBitsPerPixel(), 8);
+        const test::RgbaImage got = test::ToRgba(bmp);
+        for (uint32_t y = 0; y < kHeight; y++)
+            for (uint32_t x = 0; x < kWidth; x++)
+            {
+                const size_t i = Pattern(x, y) % n;
+                const uint8_t* p = got.At(int(x), int(y));
+                ASSERT_EQ(p[0], i * 16) << x << "," << y;
+                ASSERT_EQ(p[1], 255 - i * 3) << x << "," << y;
+                ASSERT_EQ(p[2], i * 7) << x << "," << y;
+            }
+    }
+}
+
+TEST(TiffDecoder, RgbAndRgbaGoThroughTheRgbaPath)
+{
+    for (const bool alpha : {false, true})
+    {
+        SCOPED_TRACE(alpha);
+        test::TiffFixture f = Fixture(kWidth, kHeight, 8, alpha ? 4 : 3, PHOTOMETRIC_RGB,
+                                      RgbRows(kWidth, kHeight, alpha ? 4 : 3));
+        f.alpha = alpha;
+        CDIBSection bmp;
+        Decode(f, bmp);
+        ASSERT_EQ(bmp.GetBitsPerPixel(), 32);
+        EXPECT_EQ(bmp.HasAlpha(), alpha);
+        ExpectRgbRows(test::ToRgba(bmp), kWidth, kHeight, alpha);
+    }
+}
+
+TEST(TiffDecoder, LzwAndSixteenBitSamplesDecode)
+{
+    test::TiffFixture lzw = Fixture(kWidth, kHeight, 8, 3, PHOTOMETRIC_RGB, RgbRows(kWidth, kHeight, 3));
+    lzw.compression = COMPRESSION_LZW;
+    CDIBSection bmp;
+    Decode(lzw, bmp);
+    ExpectRgbRows(test::ToRgba(bmp), kWidth, kHeight, false);
+
+    // 16-bit samples keep their high byte.
+    std::vector<uint8_t> rows;
+    for (uint8_t v : RgbRows(kWidth, kHeight, 3))
+    {
+        const uint16_t wide = uint16_t(v * 257);
+        rows.insert(rows.end(), reinterpret_cast<const uint8_t*>(&wide),
+                    reinterpret_cast<const uint8_t*>(&wide) + 2);
+    }
+    CDIBSection wide;
+    Decode(Fixture(kWidth, kHeight, 16, 3, PHOTOMETRIC_RGB, rows), wide);
+    ASSERT_EQ(wide.GetBitsPerPixel(), 32);
+    ExpectRgbRows(test::ToRgba(wide), kWidth, kHeight, false);
+}
+
+TEST(TiffDecoder, TiledFilesAreReadWholeThroughTheRgbaPath)
+{
+    // 40 x 37 in 16 x 16 tiles: partial tiles on the right and at the bottom.
+    const uint32_t w = 40, h = 37;
+    test::TiffFixture rgb = Fixture(w, h, 8, 3, PHOTOMETRIC_RGB, RgbRows(w, h, 3));
+    rgb.tileSize = 16;
+    CDIBSection bmp;
+    Decode(rgb, bmp);
+    ExpectRgbRows(test::ToRgba(bmp), w, h, false);
+
+    // A tiled gray file cannot go through the scan-line path either.
+    test::TiffFixture gray =
+        Fixture(w, h, 8, 1, PHOTOMETRIC_MINISBLACK, PackRows(8, w, h, Pattern));
+    gray.tileSize = 16;
+    CDIBSection grayBmp;
+    Decode(gray, grayBmp);
+    ASSERT_EQ(grayBmp.GetBitsPerPixel(), 32);
+    const test::RgbaImage got = test::ToRgba(grayBmp);
+    for (uint32_t y = 0; y < h; y++)
+        for (uint32_t x = 0; x < w; x++)
+            ExpectGray(got, x, y, Pattern(x, y) & 0xFF);
+}
+
+TEST(TiffDecoder, MultiPageFilesShowTheFirstPage)
+{
+    test::TiffFixture f = Fixture(kWidth, kHeight, 8, 3, PHOTOMETRIC_RGB, RgbRows(kWidth, kHeight, 3));
+    f.pages = 3;
+    CDIBSection bmp;
+    Decode(f, bmp);
+    ExpectRgbRows(test::ToRgba(bmp), kWidth, kHeight, false);
+}
+
+TEST(TiffDecoder, ThirtyTwoBitRequestTakesGrayThroughTheRgbaPath)
+{
+    CDIBSection bmp;
+    Decode(Fixture(kWidth, kHeight, 8, 1, PHOTOMETRIC_MINISBLACK,
+                   PackRows(8, kWidth, kHeight, Pattern)),
+           bmp, 32);
+    ASSERT_EQ(bmp.GetBitsPerPixel(), 32);
+    const test::RgbaImage got = test::ToRgba(bmp);
+    for (uint32_t y = 0; y < kHeight; y++)
+        for (uint32_t x = 0; x < kWidth; x++)
+            ExpectGray(got, x, y, Pattern(x, y));
+}
+
+TEST(TiffDecoder, DamagedFilesFailWithCodeOne)
+{
+    const std::vector<uint8_t> good = test::WriteTiff(
+        Fixture(kWidth, kHeight, 8, 3, PHOTOMETRIC_RGB, RgbRows(kWidth, kHeight, 3)),
+        test::TempDir());
+    CDIBSection bmp;
+    // A header alone, and a first directory offset past the end.
+    EXPECT_DECODE_ERROR(test::DecodeBytes({0x49, 0x49, 0x2A, 0x00}, bmp), 1, nullptr);
+    std::vector<uint8_t> farIfd = good;
+    farIfd[4] = farIfd[5] = farIfd[6] = 0xFF;
+    farIfd[7] = 0x7F;
+    EXPECT_DECODE_ERROR(test::DecodeBytes(farIfd, bmp), 1, nullptr);
+    // Every truncation either decodes (missing strips stay as they are) or
+    // fails with libtiff's message; none reads past the data.
+    for (size_t n = 8; n < good.size(); n += 7)
+    {
+        std::vector<uint8_t> cut(good.begin(), good.begin() + long(n));
+        try
+        {
+            test::DecodeBytes(cut, bmp);
+        }
+        catch (const CTextException& e)
+        {
+            EXPECT_EQ(e.GetCode(), 1) << n << ": " << e.GetText();
+            EXPECT_GT(e.GetText().size(), std::string("Decoder error: \n").size()) << n;
+        }
+    }
+}
+
+TEST(EpsPreview, DecodesLikeThePlainTiffAndChecksTheOffset)
+{
+    const std::vector<uint8_t> tiff = test::WriteTiff(
+        Fixture(kWidth, kHeight, 8, 3, PHOTOMETRIC_RGB, RgbRows(kWidth, kHeight, 3)),
+        test::TempDir());
+    CDIBSection bmp;
+    test::DecodeBytes(test::WrapEps(tiff), bmp);
+    ExpectRgbRows(test::ToRgba(bmp), kWidth, kHeight, false);
+
+    // The preview sits further in, after a gap.
+    std::vector<uint8_t> gap = test::WrapEps(tiff, 30);
+    gap.insert(gap.begin() + 30, 100, uint8_t(0));
+    gap[20] = 130;
+    test::DecodeBytes(gap, bmp);
+    ExpectRgbRows(test::ToRgba(bmp), kWidth, kHeight, false);
+
+    std::vector<uint8_t> past = test::WrapEps(tiff);
+    const uint32_t beyond = uint32_t(past.size() + 1);
+    std::memcpy(&past[20], &beyond, 4);
+    EXPECT_DECODE_ERROR(test::DecodeBytes(past, bmp), 11, nullptr);
+}
+
+TEST(EpsPreview, PillowFilesShowTheirTiffPreview)
+{
+    for (const char* name : {"1.eps", "1_boundingbox_after_imagedata.eps",
+                             "1_second_imagedata.eps", "binary_preview_map.eps",
+                             "illu10_preview.eps", "illuCS6_preview.eps",
+                             "timeout-d675703545fee17acab56e5fec644c19979175de.eps"})
+    {
+        SCOPED_TRACE(name);
+        const std::string path = test::TestData(std::string("eps-pillow/") + name);
+        const std::vector<uint8_t> eps = test::ReadFile(path);
+        ASSERT_GE(eps.size(), 30u);
+        uint32_t offset = 0, length = 0;
+        std::memcpy(&offset, &eps[20], 4);
+        std::memcpy(&length, &eps[24], 4);
+        ASSERT_LE(uint64_t(offset) + length, eps.size());
+        const std::string preview = test::TempDir() + "/preview.tif";
+        test::WriteFile(preview, std::vector<uint8_t>(eps.begin() + offset,
+                                                      eps.begin() + offset + length));
+        CAnyPicDecoder decoder;
+        CDIBSection bmp;
+        ASSERT_NO_THROW(decoder.DecodeFile(path, bmp));
+        EXPECT_TRUE(test::ImagesMatch(test::LoadTiffRgba(preview), test::ToRgba(bmp), 0, false));
+    }
+    // Files without a TIFF preview are not pictures to us.
+    for (const char* name : {"illu10_no_preview.eps", "illuCS6_no_preview.eps"})
+    {
+        CAnyPicDecoder decoder;
+        CDIBSection bmp;
+        EXPECT_DECODE_ERROR(decoder.DecodeFile(test::TestData(std::string("eps-pillow/") + name), bmp),
+                            8, "Decoder error: Unknown file type.\n");
+    }
+}

@@ -2,10 +2,11 @@
 // QImageReader on large generated files, and the memory our decode needs
 // beyond its bitmap.
 //
-//   vistrel-bench-decode [--quick] [--reps N] [--only TEXT]
+//   vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep]
 //
 // --quick uses small pictures and one repetition, for a smoke run; it fails
-// when a file does not decode or both readers disagree on its size.
+// when a file does not decode or both readers disagree on its size. --keep
+// leaves the generated files in their folder for profiling.
 #include "Cases.h"
 #include "Measure.h"
 
@@ -17,15 +18,19 @@
 #include <QImage>
 #include <QImageReader>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace
 {
+/// What our decode may need beyond its bitmap.
+constexpr long long kMemoryGoal = 16ll << 20;
+
 struct BenchCase
 {
     std::string name;
@@ -43,6 +48,7 @@ struct Options
     bool quick = false;
     int reps = 5;
     std::string only; // run only cases whose name contains this
+    bool keep = false;
 };
 
 struct Result
@@ -151,15 +157,16 @@ void PrintRow(const BenchCase& c, const Result& r)
     if (r.peakOverBitmap != -1)
         std::snprintf(mem, sizeof mem, "%.1f", double(r.peakOverBitmap) / (1024.0 * 1024.0));
     const double fileMiB = double(std::filesystem::file_size(c.path)) / (1024.0 * 1024.0);
-    std::printf("%-22s %5d x %-5d %8.1f %9.1f %9s %7s %6s %12s%s\n", c.name.c_str(), r.width,
+    std::printf("%-22s %5d x %-5d %8.1f %9.1f %9s %7s %6s %12s%s%s\n", c.name.c_str(), r.width,
                 r.height, fileMiB, mp / r.oursSeconds, qtRate, ratio, best, mem,
+                r.peakOverBitmap > kMemoryGoal ? "  over 16 MiB" : "",
                 r.sizesAgree ? "" : "  SIZE MISMATCH");
     std::fflush(stdout);
 }
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: vistrel-bench-decode [--quick] [--reps N] [--only TEXT]\n");
+    std::fprintf(stderr, "usage: vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep]\n");
     return 2;
 }
 } // namespace
@@ -182,6 +189,8 @@ int main(int argc, char** argv)
             opt.reps = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--only" && i + 1 < argc)
             opt.only = argv[++i];
+        else if (arg == "--keep")
+            opt.keep = true;
         else
             return Usage();
     }
@@ -230,7 +239,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", e.what());
         failures++;
     }
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
+    if (opt.keep)
+        std::printf("\nfiles kept in %s\n", dir.c_str());
+    else
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
     return failures == 0 ? 0 : 1;
 }

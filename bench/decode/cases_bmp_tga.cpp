@@ -85,18 +85,24 @@ void FinishBmp(Bytes& b)
         b.data[2 + i] = uint8_t(size >> 8 * i);
 }
 
+/// Row y of the picture as blue, green, red, the order both formats store.
+void AppendBgrRow(Bytes& b, const Picture& pic, int y)
+{
+    const uint8_t* row = pic.rgb.data() + size_t(y) * size_t(pic.width) * 3;
+    for (int x = 0; x < pic.width; x++)
+    {
+        b.U8(row[3 * x + 2]);
+        b.U8(row[3 * x + 1]);
+        b.U8(row[3 * x]);
+    }
+}
+
 void WriteBmp24(const Picture& pic, const std::string& path)
 {
     Bytes b = StartBmp(pic.width, pic.height, 24, 0, 0);
     for (int y = pic.height - 1; y >= 0; y--)
     {
-        const uint8_t* row = pic.rgb.data() + size_t(y) * size_t(pic.width) * 3;
-        for (int x = 0; x < pic.width; x++)
-        {
-            b.U8(row[3 * x + 2]);
-            b.U8(row[3 * x + 1]);
-            b.U8(row[3 * x]);
-        }
+        AppendBgrRow(b, pic, y);
         b.PadTo4();
     }
     FinishBmp(b);
@@ -204,13 +210,7 @@ void WriteTga24(const Picture& pic, const std::string& path)
     Bytes b = TgaHeader(pic, 2);
     for (int y = pic.height - 1; y >= 0; y--)
     {
-        const uint8_t* row = pic.rgb.data() + size_t(y) * size_t(pic.width) * 3;
-        for (int x = 0; x < pic.width; x++)
-        {
-            b.U8(row[3 * x + 2]);
-            b.U8(row[3 * x + 1]);
-            b.U8(row[3 * x]);
-        }
+        AppendBgrRow(b, pic, y);
     }
     FinishTga(b);
     WriteFile(path, b);

@@ -166,7 +166,8 @@ void PrintRow(const BenchCase& c, const Result& r)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep]\n");
+    std::fprintf(stderr,
+                 "usage: vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep]\n");
     return 2;
 }
 } // namespace

@@ -1,0 +1,251 @@
+// vistrel-bench-decode: decode speed of the codec library against Qt's
+// QImageReader on large generated files, and the memory our decode needs
+// beyond its bitmap.
+//
+//   vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep]
+//
+// --quick uses small pictures and one repetition, for a smoke run; it fails
+// when a file does not decode or both readers disagree on its size. --keep
+// leaves the generated files in their folder for profiling.
+#include "Cases.h"
+#include "Measure.h"
+
+#include "AnyPicDecoder.h"
+#include "DIBSection.h"
+#include "FileSource.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QImageReader>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace
+{
+/// What our decode may need beyond its bitmap.
+constexpr long long kMemoryGoal = 16ll << 20;
+
+struct BenchCase
+{
+    std::string name;
+    std::string path;
+};
+
+std::vector<BenchCase>& Registry()
+{
+    static std::vector<BenchCase> cases;
+    return cases;
+}
+
+struct Options
+{
+    bool quick = false;
+    int reps = 5;
+    std::string only; // run only cases whose name contains this
+    bool keep = false;
+};
+
+struct Result
+{
+    int width = 0;
+    int height = 0;
+    double oursSeconds = 0;
+    double qtSeconds = -1; // < 0: Qt cannot read the file
+    double bestRatio = 0;
+    long long peakOverBitmap = -1;
+    bool sizesAgree = true;
+};
+
+/// Our decode as the viewer does it: the file mapped by DecodeFile, automatic depth.
+void DecodeOurs(CAnyPicDecoder& decoder, const std::string& path, CDIBSection& bmp)
+{
+    decoder.DecodeFile(path, bmp, 0);
+}
+
+QImage DecodeQt(const std::string& path)
+{
+    QImageReader reader(QString::fromStdString(path));
+    return reader.read();
+}
+
+/// The input's pages are made resident before the baseline, so the figure is
+/// the decoder's own working memory plus the bitmap, not the file's size.
+long long MeasureOurPeak(CAnyPicDecoder& decoder, const std::string& path)
+{
+    CFileSource source;
+    CDIBSection bmp;
+    return PeakResidentGrowth(
+        [&]
+        {
+            if (source.Open(path) != 0)
+                throw std::runtime_error("cannot map " + path);
+            unsigned sum = 0;
+            for (size_t i = 0; i < source.GetFileSize(); i += 4096)
+                sum += source.GetStart()[i];
+            volatile unsigned sink = sum;
+            (void)sink;
+        },
+        [&] { decoder.DecodeSource(source, bmp, 0); });
+}
+
+Result RunCase(CAnyPicDecoder& decoder, const BenchCase& c, const Options& opt)
+{
+    Result r;
+    const bool qtReads = QImageReader(QString::fromStdString(c.path)).canRead();
+
+    // Warm-up, which also yields the sizes.
+    size_t bitmapBytes = 0;
+    {
+        CDIBSection bmp;
+        DecodeOurs(decoder, c.path, bmp);
+        r.width = bmp.GetWidth();
+        r.height = bmp.GetHeight();
+        bitmapBytes = bmp.GetMemoryUse();
+    }
+    if (qtReads)
+    {
+        const QImage img = DecodeQt(c.path);
+        r.sizesAgree = img.width() == r.width && img.height() == r.height;
+    }
+
+    std::vector<double> ours, qt;
+    double bestOurs = 1e30, bestQt = 1e30;
+    for (int i = 0; i < opt.reps; i++)
+    {
+        {
+            CDIBSection bmp;
+            ours.push_back(TimeOnce([&] { DecodeOurs(decoder, c.path, bmp); }));
+            bestOurs = std::min(bestOurs, ours.back());
+        }
+        if (qtReads)
+        {
+            QImage img;
+            qt.push_back(TimeOnce([&] { img = DecodeQt(c.path); }));
+            bestQt = std::min(bestQt, qt.back());
+            if (img.isNull())
+                r.sizesAgree = false;
+        }
+    }
+    r.oursSeconds = Median(ours);
+    if (qtReads)
+    {
+        r.qtSeconds = Median(qt);
+        r.bestRatio = bestQt / bestOurs;
+    }
+    const long long peak = MeasureOurPeak(decoder, c.path);
+    if (peak >= 0)
+        r.peakOverBitmap = peak - (long long)bitmapBytes;
+    return r;
+}
+
+void PrintRow(const BenchCase& c, const Result& r)
+{
+    const double mp = double(r.width) * r.height / 1e6;
+    char qtRate[32] = "n/a", ratio[32] = "n/a", best[32] = "n/a", mem[32] = "n/a";
+    if (r.qtSeconds >= 0)
+    {
+        std::snprintf(qtRate, sizeof qtRate, "%.1f", mp / r.qtSeconds);
+        std::snprintf(ratio, sizeof ratio, "%.2f", r.qtSeconds / r.oursSeconds);
+        std::snprintf(best, sizeof best, "%.2f", r.bestRatio);
+    }
+    if (r.peakOverBitmap != -1)
+        std::snprintf(mem, sizeof mem, "%.1f", double(r.peakOverBitmap) / (1024.0 * 1024.0));
+    const double fileMiB = double(std::filesystem::file_size(c.path)) / (1024.0 * 1024.0);
+    std::printf("%-22s %5d x %-5d %8.1f %9.1f %9s %7s %6s %12s%s%s\n", c.name.c_str(), r.width,
+                r.height, fileMiB, mp / r.oursSeconds, qtRate, ratio, best, mem,
+                r.peakOverBitmap > kMemoryGoal ? "  over 16 MiB" : "",
+                r.sizesAgree ? "" : "  SIZE MISMATCH");
+    std::fflush(stdout);
+}
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep]\n");
+    return 2;
+}
+} // namespace
+
+void RegisterCase(const std::string& name, const std::string& path)
+{
+    Registry().push_back({name, path});
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    Options opt;
+    for (int i = 1; i < argc; i++)
+    {
+        const std::string arg = argv[i];
+        if (arg == "--quick")
+            opt.quick = true;
+        else if (arg == "--reps" && i + 1 < argc)
+            opt.reps = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--only" && i + 1 < argc)
+            opt.only = argv[++i];
+        else if (arg == "--keep")
+            opt.keep = true;
+        else
+            return Usage();
+    }
+    if (opt.quick)
+        opt.reps = 1;
+
+    std::string dir = (std::filesystem::temp_directory_path() / "vistrel-bench-XXXXXX").string();
+    if (!mkdtemp(dir.data()))
+    {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const CaseSetup setup{dir, opt.quick ? 400 : 4000, opt.quick ? 300 : 3000};
+    int failures = 0;
+    try
+    {
+        AddBmpTgaCases(setup);
+        AddPngJpegTiffCases(setup);
+
+        std::printf("%d repetition(s) each, median; ratio = our speed / Qt's (>= 1: ours faster);\n"
+                    "peak-bmp = resident memory of our decode at its peak less the bitmap\n\n",
+                    opt.reps);
+        std::printf("%-22s %-13s %8s %9s %9s %7s %6s %12s\n", "case", "size", "file MiB",
+                    "ours MP/s", "Qt MP/s", "ratio", "best", "peak-bmp MiB");
+        CAnyPicDecoder decoder; // one decoder for every file, as the program has
+        for (const BenchCase& c : Registry())
+        {
+            if (!opt.only.empty() && c.name.find(opt.only) == std::string::npos)
+                continue;
+            try
+            {
+                const Result r = RunCase(decoder, c, opt);
+                PrintRow(c, r);
+                if (!r.sizesAgree)
+                    failures++;
+            }
+            catch (const std::exception& e)
+            {
+                std::printf("%-22s failed: %s\n", c.name.c_str(), e.what());
+                failures++;
+            }
+        }
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf(stderr, "%s\n", e.what());
+        failures++;
+    }
+    if (opt.keep)
+        std::printf("\nfiles kept in %s\n", dir.c_str());
+    else
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    return failures == 0 ? 0 : 1;
+}

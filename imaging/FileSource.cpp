@@ -71,7 +71,9 @@ int CFileSource::Open(const std::string& path)
         ::close(fd);
         return 5;
     }
-    madvise(view, size, MADV_SEQUENTIAL | MADV_WILLNEED);
+    // The advice values are not flags: each is given on its own.
+    madvise(view, size, MADV_SEQUENTIAL);
+    madvise(view, size, MADV_WILLNEED);
     m_hFile = fd;
     m_pView = view;
     m_ViewSize = size;

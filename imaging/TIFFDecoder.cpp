@@ -152,10 +152,10 @@ void CTIFFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     // No single libtiff allocation may exceed what one bitmap may take.
     const size_t maxBytes = CBmp::GetMaxPixelBytes();
     const auto maxAlloc = std::numeric_limits<tmsize_t>::max();
-    TIFFOpenOptionsSetMaxSingleMemAlloc(
-        opts, maxBytes < size_t(maxAlloc) ? tmsize_t(maxBytes) : maxAlloc);
-    TIFF* tif = TIFFClientOpenExt("MemSource", "r", &job, OnRead, OnWrite, OnSeek, OnClose,
-                                  OnSize, OnMap, OnUnmap, opts);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(opts, maxBytes < size_t(maxAlloc) ? tmsize_t(maxBytes)
+                                                                          : maxAlloc);
+    TIFF* tif = TIFFClientOpenExt("MemSource", "r", &job, OnRead, OnWrite, OnSeek, OnClose, OnSize,
+                                  OnMap, OnUnmap, opts);
     TIFFOpenOptionsFree(opts); // the handle keeps its own copy of the handlers
     if (!tif)
         RaiseError(1, job.lastError);
@@ -227,7 +227,8 @@ void CTIFFDecoder::DoLoColor(tiff* pTif, CBmp& bmp, int& depth)
             for (int i = 0; i < n; i++)
             {
                 if (eightBit)
-                    pal[i] = PaletteEntry{uint8_t(blue[i]), uint8_t(green[i]), uint8_t(red[i]), 255};
+                    pal[i] =
+                        PaletteEntry{uint8_t(blue[i]), uint8_t(green[i]), uint8_t(red[i]), 255};
                 else
                     pal[i] = PaletteEntry{uint8_t(blue[i] * 255 / 65535),
                                           uint8_t(green[i] * 255 / 65535),
@@ -268,7 +269,8 @@ void CTIFFDecoder::DoLoColor(tiff* pTif, CBmp& bmp, int& depth)
         TIFFReadScanline(pTif, buffer.get(), row, 0);
         const uint8_t* src = buffer.get();
         if (bits == 1 || bits == 8)
-            std::memcpy(line, src, size_t(scanlineSize) < lineSize ? size_t(scanlineSize) : lineSize);
+            std::memcpy(line, src,
+                        size_t(scanlineSize) < lineSize ? size_t(scanlineSize) : lineSize);
         else if (bits == 4)
             for (uint32_t x = 0; x < unpackWidth; x++)
                 line[x] = uint8_t((x & 1) ? src[x >> 1] & 0x0F : src[x >> 1] >> 4);

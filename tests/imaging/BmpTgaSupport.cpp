@@ -102,14 +102,14 @@ void CheckSuiteCaseThroughCommandLine(const SuiteCase& c)
 {
     const fs::path dir = fs::path(test::TempDir()) / "cli";
     fs::create_directories(dir);
-    std::string base = fs::path(c.file).parent_path().filename().string() + "_" +
-                       fs::path(c.file).stem().string();
+    std::string base =
+        fs::path(c.file).parent_path().filename().string() + "_" + fs::path(c.file).stem().string();
     const fs::path out = dir / (base + ".bmp");
     const fs::path err = dir / (base + ".stderr");
     fs::remove(out);
-    const std::string command = Quoted(VISTREL_DECODE_EXE) + " " +
-                                Quoted(test::TestData(c.file)) + " " + Quoted(out.string()) +
-                                " >/dev/null 2>" + Quoted(err.string());
+    const std::string command = Quoted(VISTREL_DECODE_EXE) + " " + Quoted(test::TestData(c.file)) +
+                                " " + Quoted(out.string()) + " >/dev/null 2>" +
+                                Quoted(err.string());
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << command;
     std::stringstream stderrText;
@@ -124,8 +124,7 @@ void CheckSuiteCaseThroughCommandLine(const SuiteCase& c)
     {
         EXPECT_NE(WEXITSTATUS(status), 0);
         EXPECT_FALSE(fs::exists(out));
-        EXPECT_NE(stderrText.str().find("error " + std::to_string(c.code) + ":"),
-                  std::string::npos)
+        EXPECT_NE(stderrText.str().find("error " + std::to_string(c.code) + ":"), std::string::npos)
             << stderrText.str();
         if (!c.text.empty())
         {
@@ -159,8 +158,7 @@ std::vector<std::string> FilesWithoutCase(const std::string& folder, const std::
         const std::string rel = fs::relative(entry.path(), root).string();
         if (std::none_of(cases.begin(), cases.end(),
                          [&](const SuiteCase& c) { return c.file == rel; }) &&
-            std::find(testedElsewhere.begin(), testedElsewhere.end(), rel) ==
-                testedElsewhere.end())
+            std::find(testedElsewhere.begin(), testedElsewhere.end(), rel) == testedElsewhere.end())
             missing.push_back(rel);
     }
     return missing;

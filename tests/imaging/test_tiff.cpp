@@ -70,12 +70,22 @@ void Decode(const test::TiffFixture& f, CBmp& bmp, int depth = 0)
     test::DecodeBytes(test::WriteTiff(f, test::TempDir()), bmp, depth);
 }
 
-void ExpectGray(const test::RgbaImage& got, uint32_t x, uint32_t y, unsigned v)
+/// Every pixel gray with the value `expected` gives; stops at the first miss.
+void ExpectGrayImage(const CBmp& bmp, uint32_t width, uint32_t height,
+                     const std::function<unsigned(uint32_t, uint32_t)>& expected)
 {
-    const uint8_t* p = got.At(int(x), int(y));
-    EXPECT_EQ(p[0], v) << x << "," << y;
-    EXPECT_EQ(p[1], v) << x << "," << y;
-    EXPECT_EQ(p[2], v) << x << "," << y;
+    const test::RgbaImage got = test::ToRgba(bmp);
+    ASSERT_EQ(got.width, int(width));
+    ASSERT_EQ(got.height, int(height));
+    for (uint32_t y = 0; y < height; y++)
+        for (uint32_t x = 0; x < width; x++)
+        {
+            const uint8_t* p = got.At(int(x), int(y));
+            const unsigned v = expected(x, y);
+            ASSERT_TRUE(p[0] == v && p[1] == v && p[2] == v)
+                << x << "," << y << ": " << int(p[0]) << " " << int(p[1]) << " " << int(p[2])
+                << ", expected " << v;
+        }
 }
 
 void ExpectRgbRows(const test::RgbaImage& got, uint32_t width, uint32_t height, bool alpha)
@@ -107,14 +117,12 @@ TEST(TiffDecoder, BilevelHonoursBothPhotometrics)
         CDIBSection bmp;
         Decode(Fixture(kWidth, kHeight, 1, 1, photometric, rows), bmp);
         ASSERT_EQ(bmp.GetBitsPerPixel(), 1);
-        const test::RgbaImage got = test::ToRgba(bmp);
-        for (uint32_t y = 0; y < kHeight; y++)
-            for (uint32_t x = 0; x < kWidth; x++)
-            {
-                const bool set = Pattern(x, y) & 1;
-                const bool white = photometric == PHOTOMETRIC_MINISBLACK ? set : !set;
-                ExpectGray(got, x, y, white ? 255 : 0);
-            }
+        ExpectGrayImage(bmp, kWidth, kHeight,
+                        [&](uint32_t x, uint32_t y)
+                        {
+                            const bool set = Pattern(x, y) & 1;
+                            return (photometric == PHOTOMETRIC_MINISBLACK ? set : !set) ? 255u : 0u;
+                        });
     }
 }
 
@@ -129,10 +137,9 @@ TEST(TiffDecoder, GraySamplesOfTwoFourAndEightBitsBecomeRampedPalettes)
                        PackRows(bits, kWidth, kHeight, Pattern)),
                bmp);
         ASSERT_EQ(bmp.GetBitsPerPixel(), 8);
-        const test::RgbaImage got = test::ToRgba(bmp);
-        for (uint32_t y = 0; y < kHeight; y++)
-            for (uint32_t x = 0; x < kWidth; x++)
-                ExpectGray(got, x, y, (Pattern(x, y) % levels) * (255 / (levels - 1)));
+        ExpectGrayImage(bmp, kWidth, kHeight,
+                        [&](uint32_t x, uint32_t y)
+                        { return (Pattern(x, y) % levels) * (255 / (levels - 1)); });
     }
 }
 
@@ -189,7 +196,8 @@ TEST(TiffDecoder, RgbAndRgbaGoThroughTheRgbaPath)
 
 TEST(TiffDecoder, LzwAndSixteenBitSamplesDecode)
 {
-    test::TiffFixture lzw = Fixture(kWidth, kHeight, 8, 3, PHOTOMETRIC_RGB, RgbRows(kWidth, kHeight, 3));
+    test::TiffFixture lzw =
+        Fixture(kWidth, kHeight, 8, 3, PHOTOMETRIC_RGB, RgbRows(kWidth, kHeight, 3));
     lzw.compression = COMPRESSION_LZW;
     CDIBSection bmp;
     Decode(lzw, bmp);
@@ -226,15 +234,13 @@ TEST(TiffDecoder, TiledFilesAreReadWholeThroughTheRgbaPath)
     CDIBSection grayBmp;
     Decode(gray, grayBmp);
     ASSERT_EQ(grayBmp.GetBitsPerPixel(), 32);
-    const test::RgbaImage got = test::ToRgba(grayBmp);
-    for (uint32_t y = 0; y < h; y++)
-        for (uint32_t x = 0; x < w; x++)
-            ExpectGray(got, x, y, Pattern(x, y) & 0xFF);
+    ExpectGrayImage(grayBmp, w, h, [](uint32_t x, uint32_t y) { return Pattern(x, y) & 0xFF; });
 }
 
 TEST(TiffDecoder, MultiPageFilesShowTheFirstPage)
 {
-    test::TiffFixture f = Fixture(kWidth, kHeight, 8, 3, PHOTOMETRIC_RGB, RgbRows(kWidth, kHeight, 3));
+    test::TiffFixture f =
+        Fixture(kWidth, kHeight, 8, 3, PHOTOMETRIC_RGB, RgbRows(kWidth, kHeight, 3));
     f.pages = 3;
     CDIBSection bmp;
     Decode(f, bmp);
@@ -248,10 +254,7 @@ TEST(TiffDecoder, ThirtyTwoBitRequestTakesGrayThroughTheRgbaPath)
                    PackRows(8, kWidth, kHeight, Pattern)),
            bmp, 32);
     ASSERT_EQ(bmp.GetBitsPerPixel(), 32);
-    const test::RgbaImage got = test::ToRgba(bmp);
-    for (uint32_t y = 0; y < kHeight; y++)
-        for (uint32_t x = 0; x < kWidth; x++)
-            ExpectGray(got, x, y, Pattern(x, y));
+    ExpectGrayImage(bmp, kWidth, kHeight, Pattern);
 }
 
 TEST(TiffDecoder, DamagedFilesFailWithCodeOne)
@@ -307,9 +310,8 @@ TEST(EpsPreview, DecodesLikeThePlainTiffAndChecksTheOffset)
 
 TEST(EpsPreview, PillowFilesShowTheirTiffPreview)
 {
-    for (const char* name : {"1.eps", "1_boundingbox_after_imagedata.eps",
-                             "1_second_imagedata.eps", "binary_preview_map.eps",
-                             "illu10_preview.eps", "illuCS6_preview.eps",
+    for (const char* name : {"1.eps", "1_boundingbox_after_imagedata.eps", "1_second_imagedata.eps",
+                             "binary_preview_map.eps", "illu10_preview.eps", "illuCS6_preview.eps",
                              "timeout-d675703545fee17acab56e5fec644c19979175de.eps"})
     {
         SCOPED_TRACE(name);
@@ -321,8 +323,8 @@ TEST(EpsPreview, PillowFilesShowTheirTiffPreview)
         std::memcpy(&length, &eps[24], 4);
         ASSERT_LE(uint64_t(offset) + length, eps.size());
         const std::string preview = test::TempDir() + "/preview.tif";
-        test::WriteFile(preview, std::vector<uint8_t>(eps.begin() + offset,
-                                                      eps.begin() + offset + length));
+        test::WriteFile(preview,
+                        std::vector<uint8_t>(eps.begin() + offset, eps.begin() + offset + length));
         CAnyPicDecoder decoder;
         CDIBSection bmp;
         ASSERT_NO_THROW(decoder.DecodeFile(path, bmp));
@@ -333,7 +335,8 @@ TEST(EpsPreview, PillowFilesShowTheirTiffPreview)
     {
         CAnyPicDecoder decoder;
         CDIBSection bmp;
-        EXPECT_DECODE_ERROR(decoder.DecodeFile(test::TestData(std::string("eps-pillow/") + name), bmp),
-                            8, "Decoder error: Unknown file type.\n");
+        EXPECT_DECODE_ERROR(
+            decoder.DecodeFile(test::TestData(std::string("eps-pillow/") + name), bmp), 8,
+            "Decoder error: Unknown file type.\n");
     }
 }

@@ -96,11 +96,13 @@ void PrintTo(const TiffFile& f, std::ostream* os)
     *os << f.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, TiffSuite, ::testing::ValuesIn(kFiles), [](const auto& p) {
-    std::string name = p.param.name;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Files, TiffSuite, ::testing::ValuesIn(kFiles),
+                         [](const auto& p)
+                         {
+                             std::string name = p.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 } // namespace

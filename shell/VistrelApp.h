@@ -49,9 +49,7 @@ public:
     void SaveProjectOnExit();
 
     /// The decoder every image document reads its file with.
-    CPicDecoder& GetDecoder() { return m_pDecoderOverride ? *m_pDecoderOverride : m_decoder; }
-    /// Replaces the decoder (tests); null restores the program's own.
-    void SetDecoder(CPicDecoder* pDecoder) { m_pDecoderOverride = pDecoder; }
+    CPicDecoder& GetDecoder() { return m_decoder; }
     CDocTemplate* GetImageTemplate() const { return m_pImageTemplate; }
     CDocTemplate* GetProjectTemplate() const { return m_pProjectTemplate; }
     CMainFrame* GetMainFrame() const;
@@ -90,5 +88,4 @@ private:
     void OnListBarShow();
 
     CAnyPicDecoder m_decoder;
-    CPicDecoder* m_pDecoderOverride = nullptr;
 };

@@ -1,6 +1,5 @@
 #include "AppTestSupport.h"
 
-#include "Bmp.h"
 #include "DIBSection.h"
 #include "DocTemplate.h"
 #include "Document.h"
@@ -12,48 +11,12 @@
 #include "View.h"
 
 #include <QApplication>
-#include <QImage>
-
-#include <cstring>
 #include <QDir>
 #include <QFile>
 #include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
-namespace
-{
-// The program's decoder, falling back to Qt's BMP reader while the program's
-// BMP decoder is not in the build, so that window tests do not wait for it.
-class CFallbackDecoder : public CPicDecoder
-{
-public:
-    void DecodeFile(const std::string& path, CBmp& bmp, int depth) override
-    {
-        try
-        {
-            m_decoder.DecodeFile(path, bmp, depth);
-            return;
-        }
-        catch (const CTextException& e)
-        {
-            if (e.GetCode() != 6)
-                throw;
-        }
-        QImage image(QFile::decodeName(path.c_str()), "BMP");
-        if (image.isNull())
-            RaiseError(1, "not a BMP file");
-        image = image.convertToFormat(QImage::Format_RGB32);
-        bmp.Create(image.width(), image.height(), 32, false);
-        for (int y = 0; y < image.height(); ++y)
-            std::memcpy(bmp.GetLineArray()[y], image.constScanLine(y), 4 * size_t(image.width()));
-    }
-
-private:
-    CAnyPicDecoder m_decoder;
-};
-} // namespace
 
 void AppTest::SetUp()
 {
@@ -80,9 +43,6 @@ void AppTest::TearDown()
 void AppTest::StartApp()
 {
     m_app = std::make_unique<CVistrelApp>();
-    if (!m_testDecoder)
-        m_testDecoder = std::make_unique<CFallbackDecoder>();
-    m_app->SetDecoder(m_testDecoder.get());
     ASSERT_TRUE(m_app->InitInstance());
     ProcessEvents();
 }
@@ -121,24 +81,6 @@ QString AppTest::MakeBmp(const QString& name, QSize size, QColor color) const
     const QString path = QDir(TestDir()).filePath(name);
     bmp.SaveAsBmp(QFile::encodeName(path).toStdString());
     return path;
-}
-
-bool AppTest::BmpDecodingAvailable() const
-{
-    const QString path = MakeBmp(QStringLiteral("probe.bmp"), QSize(2, 2), Qt::red);
-    CFallbackDecoder decoder;
-    CDIBSection bmp;
-    bool ok = true;
-    try
-    {
-        decoder.DecodeFile(QFile::encodeName(path).toStdString(), bmp, 0);
-    }
-    catch (const CTextException&)
-    {
-        ok = false;
-    }
-    QFile::remove(path);
-    return ok;
 }
 
 CPLView* AppTest::OpenView(const QString& path)

@@ -28,9 +28,6 @@ protected:
     /// A 24-bit BMP of one colour in the test's folder; returns its full path.
     QString MakeBmp(const QString& name, QSize size, QColor color) const;
     QString TestDir() const;
-    /// Whether this build reads BMP files (through its own decoder or, while
-    /// that is not there yet, through the test decoder).
-    bool BmpDecodingAvailable() const;
     /// Opens an image through the template, visible.
     CPLView* OpenView(const QString& path);
     /// Makes the view's client area exactly this size.
@@ -38,14 +35,7 @@ protected:
     static void ProcessEvents();
 
     std::unique_ptr<CVistrelApp> m_app;
-    std::unique_ptr<CPicDecoder> m_testDecoder;
     QStringList m_messages; // texts of every message box shown
     QList<int> m_answers;   // answers given in order; then IDOK / IDYES
 };
 
-#define REQUIRE_BMP_DECODER()                                                  \
-    do                                                                         \
-    {                                                                          \
-        if (!BmpDecodingAvailable())                                           \
-            GTEST_SKIP() << "BMP decoding is not in this build yet";           \
-    } while (0)

@@ -86,7 +86,6 @@ TEST_F(AppTest, FloatingKeepsTheDockedPlaceAndUsesTheStoredFloatingPlace)
 
 TEST_F(AppTest, FullScreenTwiceRestoresEverything)
 {
-    REQUIRE_BMP_DECODER();
     StartApp();
     CMainFrame* frame = Frame();
     // Without an image window nothing happens.
@@ -123,7 +122,6 @@ TEST_F(AppTest, FullScreenTwiceRestoresEverything)
 
 TEST_F(AppTest, SaveOpenWindowsWritesZerosForAProjectWindowInRange)
 {
-    REQUIRE_BMP_DECODER();
     Settings::WriteProfileString(QStringLiteral("Settings"), QStringLiteral("w3"),
                                  QStringLiteral("old"));
     StartApp();
@@ -158,7 +156,6 @@ TEST_F(AppTest, QuittingWithoutImagesLeavesTheOldWindowValues)
 
 TEST_F(AppTest, NewImageWindowTakesTheLastClosedWindowsPlacement)
 {
-    REQUIRE_BMP_DECODER();
     StartApp();
     const QString a = MakeBmp(QStringLiteral("a.bmp"), QSize(30, 30), Qt::red);
     CPLView* first = OpenView(a);
@@ -194,7 +191,6 @@ TEST_F(AppTest, NewImageWindowTakesTheLastClosedWindowsPlacement)
 
 TEST_F(AppTest, EscapeHidesEveryImageWindowAndIsSwallowedWithoutOne)
 {
-    REQUIRE_BMP_DECODER();
     StartApp();
     CMainFrame* frame = Frame();
     struct KeyCounter : QWidget
@@ -230,7 +226,6 @@ TEST_F(AppTest, EscapeHidesEveryImageWindowAndIsSwallowedWithoutOne)
 
 TEST_F(AppTest, DeleteTrashesOnlyTheFileOfTheActiveImageWindow)
 {
-    REQUIRE_BMP_DECODER();
     StartApp();
     const QString a = MakeBmp(QStringLiteral("a.bmp"), QSize(10, 10), Qt::red);
     const QString b = MakeBmp(QStringLiteral("b.bmp"), QSize(10, 10), Qt::red);
@@ -249,7 +244,6 @@ TEST_F(AppTest, DeleteTrashesOnlyTheFileOfTheActiveImageWindow)
 
 TEST_F(AppTest, SyncScrollMovesEveryImageWindowOneLine)
 {
-    REQUIRE_BMP_DECODER();
     StartApp();
     m_app->Router().UpdateAll();
     EXPECT_FALSE(m_app->Router().Action(Id::ID_SYNC_SCROLL_DOWN)->isEnabled());

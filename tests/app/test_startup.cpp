@@ -71,7 +71,6 @@ TEST_F(AppTest, StartsWithNoSettingsInTheDefaultPlace)
 
 TEST_F(AppTest, FilesOnExitReopensAtMostFourRecentFiles)
 {
-    REQUIRE_BMP_DECODER();
     for (int i = 1; i <= 4; ++i)
         Write("Recent File List", QStringLiteral("File%1").arg(i).toLatin1().constData(),
               MakeBmp(QStringLiteral("r%1.bmp").arg(i), QSize(40, 30), Qt::blue));
@@ -85,7 +84,6 @@ TEST_F(AppTest, FilesOnExitReopensAtMostFourRecentFiles)
 
 TEST_F(AppTest, FilesOnExitStopsAtFilesOpenAndSkipsWhatFailsToOpen)
 {
-    REQUIRE_BMP_DECODER();
     Write("Recent File List", "File1", MakeBmp(QStringLiteral("a.bmp"), QSize(8, 8), Qt::red));
     Write("Recent File List", "File2", QDir(TestDir()).filePath(QStringLiteral("gone.bmp")));
     Write("Recent File List", "File3", MakeBmp(QStringLiteral("c.bmp"), QSize(8, 8), Qt::red));

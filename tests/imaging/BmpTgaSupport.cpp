@@ -148,14 +148,9 @@ std::vector<std::string> FilesWithoutCase(const std::string& folder, const std::
                                           const std::vector<std::string>& testedElsewhere)
 {
     std::vector<std::string> missing;
-    const fs::path root = test::TestData("");
-    for (const auto& entry : fs::recursive_directory_iterator(test::TestData(folder)))
+    for (const std::string& file : test::SuiteFiles(folder, ext))
     {
-        const std::string name = entry.path().filename().string();
-        if (!entry.is_regular_file() || name.size() < ext.size() ||
-            name.compare(name.size() - ext.size(), ext.size(), ext) != 0)
-            continue;
-        const std::string rel = fs::relative(entry.path(), root).string();
+        const std::string rel = folder + "/" + file;
         if (std::none_of(cases.begin(), cases.end(),
                          [&](const SuiteCase& c) { return c.file == rel; }) &&
             std::find(testedElsewhere.begin(), testedElsewhere.end(), rel) == testedElsewhere.end())

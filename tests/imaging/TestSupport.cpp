@@ -5,6 +5,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +17,23 @@ namespace test
 std::string TestData(const std::string& relative)
 {
     return (fs::path(VISTREL_TESTDATA) / relative).string();
+}
+
+std::vector<std::string> SuiteFiles(const std::string& folder, const std::string& ext)
+{
+    std::vector<std::string> names;
+    const fs::path root = TestData(folder);
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+         it.increment(error))
+    {
+        const std::string name = it->path().filename().string();
+        if (it->is_regular_file() && name.size() >= ext.size() &&
+            name.compare(name.size() - ext.size(), ext.size(), ext) == 0)
+            names.push_back(fs::relative(it->path(), root).string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string TempDir()
@@ -109,8 +127,8 @@ RgbaImage ToRgba(const CBmp& bmp)
 {
     if (expected.width != actual.width || expected.height != actual.height)
         return ::testing::AssertionFailure()
-               << "size " << actual.width << "x" << actual.height << ", expected "
-               << expected.width << "x" << expected.height;
+               << "size " << actual.width << "x" << actual.height << ", expected " << expected.width
+               << "x" << expected.height;
     int bad = 0;
     std::string first;
     for (int y = 0; y < expected.height; y++)
@@ -125,9 +143,8 @@ RgbaImage ToRgba(const CBmp& bmp)
                         first = "first at (" + std::to_string(x) + "," + std::to_string(y) +
                                 "): got " + std::to_string(a[0]) + "," + std::to_string(a[1]) +
                                 "," + std::to_string(a[2]) + "," + std::to_string(a[3]) +
-                                " expected " + std::to_string(e[0]) + "," +
-                                std::to_string(e[1]) + "," + std::to_string(e[2]) + "," +
-                                std::to_string(e[3]);
+                                " expected " + std::to_string(e[0]) + "," + std::to_string(e[1]) +
+                                "," + std::to_string(e[2]) + "," + std::to_string(e[3]);
                     break;
                 }
         }

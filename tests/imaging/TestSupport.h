@@ -14,8 +14,13 @@
 
 namespace test
 {
-/// Absolute path of a file below the shared test-data folder.
+/// Absolute path of a file below the repository's test-data folder.
 std::string TestData(const std::string& relative);
+/// Paths, relative to the test-data folder `folder` and sorted, of the files
+/// below it whose names end in `ext`. A missing folder yields none (the test
+/// TestData.SuiteFoldersArePresent names it), so that listing the cases
+/// never aborts test discovery.
+std::vector<std::string> SuiteFiles(const std::string& folder, const std::string& ext);
 /// A fresh, empty scratch folder for the calling test.
 std::string TempDir();
 

@@ -11,17 +11,6 @@ namespace
 {
 namespace fs = std::filesystem;
 
-std::vector<std::string> JpegFiles(const std::string& folder)
-{
-    std::vector<std::string> names;
-    const fs::path root = test::TestData(folder);
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.path().extension() == ".jpg")
-            names.push_back(fs::relative(entry.path(), root).string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string CaseName(const std::string& file)
 {
     std::string name = file.substr(0, file.size() - 4);
@@ -79,7 +68,8 @@ TEST_P(JpegReftest, DecodesCloseToTheReference)
         luma.push_back(d);
         lumaSum += d;
         for (int c = 0; c < 3; c++)
-            channelSum += std::abs(int(ref.rgba[4 * i + size_t(c)]) - int(got.rgba[4 * i + size_t(c)]));
+            channelSum +=
+                std::abs(int(ref.rgba[4 * i + size_t(c)]) - int(got.rgba[4 * i + size_t(c)]));
     }
     std::sort(luma.begin(), luma.end());
     EXPECT_LE(lumaSum / double(pixels), 1.0);
@@ -89,7 +79,8 @@ TEST_P(JpegReftest, DecodesCloseToTheReference)
     EXPECT_LE(channelSum / double(3 * pixels), 16.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, JpegReftest, ::testing::ValuesIn(JpegFiles("jpeg-decoder/reftest")),
+INSTANTIATE_TEST_SUITE_P(Files, JpegReftest,
+                         ::testing::ValuesIn(test::SuiteFiles("jpeg-decoder/reftest", ".jpg")),
                          [](const auto& p) { return CaseName(p.param); });
 
 class JpegCrashtest : public ::testing::TestWithParam<std::string>
@@ -116,6 +107,6 @@ TEST_P(JpegCrashtest, DecodesOrFailsCleanly)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, JpegCrashtest,
-                         ::testing::ValuesIn(JpegFiles("jpeg-decoder/crashtest")),
+                         ::testing::ValuesIn(test::SuiteFiles("jpeg-decoder/crashtest", ".jpg")),
                          [](const auto& p) { return CaseName(p.param); });
 } // namespace

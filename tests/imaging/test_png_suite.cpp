@@ -10,13 +10,12 @@
 
 namespace
 {
-std::vector<std::string> SuiteFiles()
+/// Suite file names without their extension.
+std::vector<std::string> SuiteNames()
 {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(test::TestData("pngsuite")))
-        if (entry.path().extension() == ".png")
-            names.push_back(entry.path().stem().string());
-    std::sort(names.begin(), names.end());
+    std::vector<std::string> names = test::SuiteFiles("pngsuite", ".png");
+    for (std::string& name : names)
+        name.resize(name.size() - 4);
     return names;
 }
 
@@ -88,6 +87,6 @@ TEST_P(PngSuite, DecodesLikeLibpngOrFailsCleanly)
     EXPECT_TRUE(test::ImagesMatch(Reference(refName), test::ToRgba(bmp), sixteen ? 1 : 0, alpha));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, PngSuite, ::testing::ValuesIn(SuiteFiles()),
+INSTANTIATE_TEST_SUITE_P(Files, PngSuite, ::testing::ValuesIn(SuiteNames()),
                          [](const auto& p) { return p.param; });
 } // namespace

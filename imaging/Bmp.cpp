@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <system_error>
 
 namespace
@@ -67,22 +68,48 @@ void CBmp::SetMaxPixelBytes(size_t bytes)
     g_maxPixelBytes.store(bytes, std::memory_order_relaxed);
 }
 
-void CBmp::Create(int width, int height, int bpp, bool alpha)
+size_t CBmp::CheckSize(int width, int height, int bpp)
 {
     if (width <= 0 || height <= 0)
-        CPicDecoder::RaiseError(2, CPicDecoder::Format("Illegal image size %d x %d.", width, height));
+        CPicDecoder::RaiseError(2,
+                                CPicDecoder::Format("Illegal image size %d x %d.", width, height));
     if (bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
         CPicDecoder::RaiseError(2, CPicDecoder::Format("Illegal bitmap depth %d.", bpp));
-    // width * bpp cannot overflow size_t (both below 2^31 and 2^6); check the
-    // product with the height before anything is allocated.
-    const size_t lineSize = LineSizeFor(width, bpp);
-    if (lineSize > std::numeric_limits<size_t>::max() / size_t(height) ||
-        lineSize * size_t(height) > GetMaxPixelBytes())
+    // width * bpp cannot overflow size_t (both below 2^31 and 2^6); each row
+    // costs its pixels and its line-array pointer.
+    const size_t rowBytes = LineSizeFor(width, bpp) + sizeof(uint8_t*);
+    const size_t fixed = 40 + (bpp < 16 ? 4 * (size_t(1) << bpp) : 0);
+    const size_t limit = GetMaxPixelBytes();
+    if (rowBytes > (limit - std::min(limit, fixed)) / size_t(height))
         CPicDecoder::RaiseError(
             10, CPicDecoder::Format("Image too large to load: %d x %d pixels at %d bits.", width,
                                     height, bpp));
+    return fixed + rowBytes * size_t(height);
+}
+
+size_t CBmp::GetStorageBytes() const
+{
+    return 40 + (m_bpp < 16 ? 4 * (size_t(1) << m_bpp) : 0) +
+           (LineSizeFor(m_Width, m_bpp) + sizeof(uint8_t*)) * size_t(m_Height);
+}
+
+void CBmp::Create(int width, int height, int bpp, bool alpha)
+{
+    CheckSize(width, height, bpp);
     FreeStorage();
-    AllocateStorage(width, height, bpp, alpha);
+    try
+    {
+        AllocateStorage(width, height, bpp, alpha);
+        return;
+    }
+    catch (const std::bad_alloc&)
+    {
+    }
+    // Back to the valid 16 x 16 bitmap of a fresh object, then report.
+    FreeStorage();
+    AllocateStorage(16, 16, 8, false);
+    CPicDecoder::RaiseError(
+        10, CPicDecoder::Format("Out of memory for a %d x %d bitmap.", width, height));
 }
 
 void CBmp::InitLocals(int width, int height, int bpp, bool alpha)

@@ -23,8 +23,8 @@ public:
 
     /// Replaces the storage with width x height pixels of bpp bits. Pixel
     /// contents start zeroed; the palette is the default gray ramp. Throws
-    /// CTextException 10 when the size overflows, exceeds GetMaxPixelBytes()
-    /// or cannot be allocated, and 2 when width or height is not positive.
+    /// what CheckSize() throws, and CTextException 10 when the storage cannot
+    /// be allocated (the old bitmap is then kept).
     virtual void Create(int width, int height, int bpp, bool alpha);
     virtual size_t GetMemoryUse() const = 0;
     virtual int GetLineSize() const = 0;
@@ -65,8 +65,16 @@ public:
 
     /// Bytes per row for a width and depth, padded to 4 bytes.
     static size_t LineSizeFor(int width, int bpp);
-    /// Upper bound for the pixel storage of one bitmap, in bytes. Defaults to
-    /// half the machine's physical memory.
+    /// Memory a bitmap of this geometry takes: header, palette, pixels and
+    /// the line array. Throws CTextException 2 for a size that is not
+    /// positive or an unknown depth, and 10 when it exceeds GetMaxPixelBytes().
+    /// Decoders call it to refuse a picture before they look at its data.
+    static size_t CheckSize(int width, int height, int bpp);
+    /// The memory this bitmap takes, as CheckSize() counts it.
+    size_t GetStorageBytes() const;
+    /// The memory budget of one decode, in bytes: the bitmap's storage and
+    /// line array and the decoder's own buffers together stay below it.
+    /// Defaults to half the machine's physical memory.
     static size_t GetMaxPixelBytes();
     static void SetMaxPixelBytes(size_t bytes);
 

@@ -10,7 +10,16 @@
 
 namespace
 {
-/// The 40-byte information header as read from the file.
+constexpr uint32_t kRle8 = 1;
+constexpr uint32_t kRle4 = 2;
+constexpr uint32_t kBitFields = 3;
+constexpr uint32_t kJpeg = 4;
+constexpr uint32_t kPng = 5;
+constexpr uint32_t kAlphaBitFields = 6;
+
+/// The information header as read from the file, whatever its variant:
+/// OS/2 1.x (12 bytes), Windows (40), with colour masks (52, 56), V4 (108),
+/// V5 (124), or OS/2 2.x (16 to 64, fields past its size read as zero).
 struct BmpInfoHeader
 {
     uint32_t size;
@@ -19,15 +28,52 @@ struct BmpInfoHeader
     uint16_t planes;
     uint16_t bitCount;
     uint32_t compression;
-    uint32_t sizeImage;
-    int32_t xPelsPerMeter;
-    int32_t yPelsPerMeter;
     uint32_t clrUsed;
-    uint32_t clrImportant;
+    uint32_t masks[4]; // red, green, blue, alpha, when the header holds them
+    bool core;         // OS/2 1.x: 3-byte colour-table entries
+    bool os2;          // OS/2 2.x: compression 3 is Huffman, 4 is RLE24
 };
 
-constexpr uint32_t kBitFields = 3;
-constexpr uint32_t kAlphaBitFields = 6;
+bool IsKnownHeaderSize(uint32_t size)
+{
+    return size == 12 || (size >= 16 && size <= 64) || size == 108 || size == 124;
+}
+
+uint32_t LE32At(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+BmpInfoHeader ReadInfoHeader(CDataSource& source)
+{
+    BmpInfoHeader h{};
+    h.size = source.ReadLE32();
+    if (!IsKnownHeaderSize(h.size))
+        CPicDecoder::RaiseError(2, "Bitmap decoder: BITMAPINFOHEADER has wrong size.");
+    // The fields after the size, zero beyond the header's own length.
+    uint8_t f[120] = {};
+    std::memcpy(f, source.ReadBytes(h.size - 4), std::min<size_t>(h.size - 4, sizeof f));
+    if (h.size == 12)
+    {
+        h.core = true;
+        h.width = f[0] | f[1] << 8;
+        h.height = f[2] | f[3] << 8;
+        h.planes = uint16_t(f[4] | f[5] << 8);
+        h.bitCount = uint16_t(f[6] | f[7] << 8);
+        return h;
+    }
+    h.os2 = h.size != 40 && h.size != 52 && h.size != 56 && h.size <= 64;
+    h.width = int32_t(LE32At(f));
+    h.height = int32_t(LE32At(f + 4));
+    h.planes = uint16_t(f[8] | f[9] << 8);
+    h.bitCount = uint16_t(f[10] | f[11] << 8);
+    h.compression = LE32At(f + 12);
+    h.clrUsed = LE32At(f + 28);
+    if (!h.os2 && h.size >= 52)
+        for (int i = 0; i < 4; i++)
+            h.masks[i] = LE32At(f + 36 + 4 * i); // the alpha mask only from 56 bytes on
+    return h;
+}
 
 /// Where file row i lands: bottom-up files fill the bitmap from its last line.
 struct RowOrder
@@ -47,6 +93,7 @@ struct IndexOut8
     void SetLine(uint8_t* p) { line = p; }
     void Put(int x, uint8_t index) { line[x] = index; }
     void Fill(int x, int n, uint8_t index) { std::memset(line + x, index, size_t(n)); }
+    void Clear(uint8_t**, int, int) {} // created zeroed: index 0
 };
 
 /// The colour-table entries of palette indices into a 32-bit line.
@@ -59,6 +106,12 @@ struct IndexOut32
     void SetLine(uint8_t* p) { line = reinterpret_cast<PaletteEntry*>(p); }
     void Put(int x, uint8_t index) { line[x] = table[index]; }
     void Fill(int x, int n, uint8_t index) { std::fill_n(line + x, n, table[index]); }
+    /// Pixels the codes skip show colour 0, as in an 8-bit decode.
+    void Clear(uint8_t** lines, int width, int height)
+    {
+        for (int y = 0; y < height; y++)
+            std::fill_n(reinterpret_cast<PaletteEntry*>(lines[y]), width, table[0]);
+    }
 };
 
 /// File row bytes of an uncompressed row: width * bits rounded up to 4 bytes.
@@ -67,45 +120,62 @@ size_t FileRowBytes(int width, int bits)
     return (size_t(width) * size_t(bits) + 31) / 32 * 4;
 }
 
-BmpInfoHeader ReadInfoHeader(CDataSource& source)
+/// One colour channel of a 16- or 32-bit pixel, by its mask, scaled to 8
+/// bits with rounding.
+struct Channel
 {
-    BmpInfoHeader h;
-    h.size = source.ReadLE32();
-    h.width = int32_t(source.ReadLE32());
-    h.height = int32_t(source.ReadLE32());
-    h.planes = source.ReadLE16();
-    h.bitCount = source.ReadLE16();
-    h.compression = source.ReadLE32();
-    h.sizeImage = source.ReadLE32();
-    h.xPelsPerMeter = int32_t(source.ReadLE32());
-    h.yPelsPerMeter = int32_t(source.ReadLE32());
-    h.clrUsed = source.ReadLE32();
-    h.clrImportant = source.ReadLE32();
-    return h;
-}
+    static constexpr int kTableBits = 12;
 
-/// 32-bit files with bit fields decode as stored only in the usual
-/// blue-green-red byte order; other layouts would show wrong colours.
-void CheckBitFields(const BmpInfoHeader& h, CDataSource& source)
-{
-    if (h.bitCount != 32 || (h.compression != kBitFields && h.compression != kAlphaBitFields))
-        return;
-    if (source.GetRemaining() < 12)
-        CDataSource::ThrowEndOfFile();
-    const uint8_t* p = source.GetBufferPtr();
-    auto mask = [p](int i)
+    uint32_t mask = 0;
+    int shift = 0;
+    int bits = 0;
+    uint8_t scale[1 << kTableBits] = {}; // for channels of up to kTableBits bits
+
+    void Set(uint32_t m)
     {
-        return uint32_t(p[4 * i]) | uint32_t(p[4 * i + 1]) << 8 | uint32_t(p[4 * i + 2]) << 16 |
-               uint32_t(p[4 * i + 3]) << 24;
-    };
-    if (mask(0) != 0x00FF0000 || mask(1) != 0x0000FF00 || mask(2) != 0x000000FF)
-        CPicDecoder::RaiseError(2, "Decoding bmp: Unsupported bit field layout.");
-}
+        mask = m;
+        shift = m ? __builtin_ctz(m) : 0;
+        bits = m ? 32 - __builtin_clz(m) - shift : 0;
+        if (bits == 0 || bits > kTableBits)
+            return;
+        for (uint32_t v = 0; v <= Max(); v++)
+            scale[v] = Scaled(v);
+    }
+    uint32_t Max() const { return uint32_t((uint64_t(1) << bits) - 1); }
+    uint8_t Scaled(uint32_t v) const { return uint8_t((uint64_t(v) * 255 + Max() / 2) / Max()); }
+    bool Contiguous() const { return mask == 0 || ((mask >> shift) & ((mask >> shift) + 1)) == 0; }
+    uint8_t Get(uint32_t v) const
+    {
+        const uint32_t c = (v & mask) >> shift;
+        return bits <= kTableBits ? scale[c] : Scaled(c);
+    }
+};
 
-template <typename Out> void DecodeIndexedRows(CDataSource& source, const RowOrder& rows, int width,
-                                               int bits, Out out)
+/// 16- and 32-bit pixels through their masks into 32-bit lines.
+void DecodeMasked(CDataSource& source, const RowOrder& rows, int width, int bits,
+                  const Channel (&ch)[4])
 {
     const size_t rowBytes = FileRowBytes(width, bits);
+    for (int i = 0; i < rows.height; i++)
+    {
+        const uint8_t* src = source.ReadBytes(rowBytes);
+        auto* dst = reinterpret_cast<PaletteEntry*>(rows.Line(i));
+        for (int x = 0; x < width; x++)
+        {
+            const uint32_t v = bits == 16 ? uint32_t(src[2 * x] | src[2 * x + 1] << 8)
+                                          : LE32At(src + 4 * size_t(x));
+            dst[x] = PaletteEntry{ch[2].Get(v), ch[1].Get(v), ch[0].Get(v),
+                                  ch[3].mask ? ch[3].Get(v) : uint8_t(255)};
+        }
+    }
+}
+
+template <typename Out>
+void DecodeIndexedRows(CDataSource& source, const RowOrder& rows, int width, int bits, Out out)
+{
+    const size_t rowBytes = FileRowBytes(width, bits);
+    const int perByte = 8 / bits;
+    const unsigned valueMask = (1u << bits) - 1;
     for (int i = 0; i < rows.height; i++)
     {
         const uint8_t* src = source.ReadBytes(rowBytes);
@@ -114,21 +184,13 @@ template <typename Out> void DecodeIndexedRows(CDataSource& source, const RowOrd
         {
             for (int x = 0; x < width; x++)
                 out.Put(x, src[x]);
+            continue;
         }
-        else if (bits == 4)
+        // Most significant bits first.
+        for (int x = 0; x < width; x++)
         {
-            for (int x = 0; x + 1 < width; x += 2)
-            {
-                out.Put(x, uint8_t(src[x / 2] >> 4));
-                out.Put(x + 1, uint8_t(src[x / 2] & 15));
-            }
-            if (width & 1)
-                out.Put(width - 1, uint8_t(src[width / 2] >> 4));
-        }
-        else
-        {
-            for (int x = 0; x < width; x++)
-                out.Put(x, uint8_t((src[x >> 3] >> (7 - (x & 7))) & 1));
+            const int shift = 8 - bits * (x % perByte + 1);
+            out.Put(x, uint8_t((src[x / perByte] >> shift) & valueMask));
         }
     }
 }
@@ -164,10 +226,13 @@ void Decode24(CDataSource& source, const RowOrder& rows, int width)
 }
 
 /// Run-length data, lines from the bottom up. Runs are clipped to their line,
-/// and decoding stops after the top line: nothing is written outside the bitmap.
+/// and decoding stops after the top line: nothing is written outside the
+/// bitmap. Pixels that end-of-line, delta and end-of-bitmap codes skip keep
+/// colour 0.
 template <bool kRle4, typename Out>
 void DecodeRle(CDataSource& source, uint8_t** lines, int width, int height, Out out)
 {
+    out.Clear(lines, width, height);
     int y = height - 1;
     int x = 0;
     out.SetLine(lines[y]);
@@ -189,17 +254,24 @@ void DecodeRle(CDataSource& source, uint8_t** lines, int width, int height, Out 
             }
             x += n;
         }
-        else if (value == 0)
+        else if (value == 0 || value == 2)
         {
-            if (--y < 0)
+            // End of line, or a delta: right by dx, up by dy lines.
+            int dx = 0, dy = 1;
+            if (value == 2)
+            {
+                const uint8_t* delta = source.ReadBytes(2);
+                dx = delta[0];
+                dy = delta[1];
+            }
+            x = value == 0 ? 0 : std::min(width, x + dx);
+            y -= dy;
+            if (y < 0)
                 return;
-            x = 0;
             out.SetLine(lines[y]);
         }
         else if (value == 1)
             return;
-        else if (value == 2)
-            CPicDecoder::RaiseError(6, "Encountered delta escape.");
         else
         {
             const int dataBytes = kRle4 ? (value + 1) / 2 : value;
@@ -229,25 +301,36 @@ void CBmpDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
     const uint8_t* fileHeader = source.ReadBytes(14);
     if (fileHeader[0] != 'B' || fileHeader[1] != 'M')
         RaiseError(1, "Bitmap decoder: This isn't a bitmap.");
-    const uint32_t fileSize = uint32_t(fileHeader[2]) | uint32_t(fileHeader[3]) << 8 |
-                              uint32_t(fileHeader[4]) << 16 | uint32_t(fileHeader[5]) << 24;
-    const uint32_t offBits = uint32_t(fileHeader[10]) | uint32_t(fileHeader[11]) << 8 |
-                             uint32_t(fileHeader[12]) << 16 | uint32_t(fileHeader[13]) << 24;
+    const uint32_t fileSize = LE32At(fileHeader + 2);
+    const uint32_t offBits = LE32At(fileHeader + 10);
     Trace(2, "Bitmap file signature found\n");
 
-    const BmpInfoHeader h = ReadInfoHeader(source);
-    if (h.size != 40)
-        RaiseError(2, "Bitmap decoder: BITMAPINFOHEADER has wrong size.");
+    BmpInfoHeader h = ReadInfoHeader(source);
     // A negative height marks a top-down file.
     if (h.width <= 0 || h.height == 0 || h.height == INT_MIN)
         RaiseError(2, Format("Bitmap decoder: Illegal image size %d x %d.", h.width, h.height));
     const bool topDown = h.height < 0;
     const int width = h.width;
     const int height = topDown ? -h.height : h.height;
-    const bool rle = (h.bitCount == 4 || h.bitCount == 8) && h.compression != 0;
+    const int bits = h.bitCount;
+    const bool rle = (bits == 4 || bits == 8) && h.compression != 0;
     if (rle && topDown)
         RaiseError(2, "Bitmap decoder: A compressed bitmap can't be top-down.");
+    // Embedded JPEG and PNG data, OS/2 Huffman and RLE24 are not decoded.
+    if (!rle &&
+        (h.compression == kJpeg || h.compression == kPng || (h.os2 && h.compression == kBitFields)))
+        RaiseError(2, Format("Decoding bmp: Unsupported compression %u.", h.compression));
     Trace(2, "Bitmap header is ok.\n");
+
+    // A 40-byte header is followed by the colour masks it announces.
+    const bool masked = (bits == 16 || bits == 32) &&
+                        (h.compression == kBitFields || h.compression == kAlphaBitFields);
+    if (masked && h.size == 40)
+    {
+        const int n = h.compression == kAlphaBitFields ? 4 : 3;
+        for (int i = 0; i < n; i++)
+            h.masks[i] = source.ReadLE32();
+    }
 
     pal.reset(new (std::nothrow) PaletteEntry[256]);
     if (!pal)
@@ -255,38 +338,69 @@ void CBmpDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
     // Entries the file does not define stay opaque black.
     std::fill_n(pal.get(), 256, PaletteEntry{0, 0, 0, 255});
     size_t paletteBytes = 0;
-    if (h.bitCount <= 8)
+    if (bits <= 8)
     {
         Trace(3, "Reading palette.\n");
-        const uint32_t n = h.clrUsed != 0 ? h.clrUsed : uint32_t(1) << h.bitCount;
+        const size_t entryBytes = h.core ? 3 : 4;
+        uint32_t n = h.clrUsed != 0 ? h.clrUsed : uint32_t(1) << bits;
+        // Without a count, a pixel offset inside the full table tells how
+        // many entries the writer stored.
+        const size_t tableStart = source.GetPos() - base;
+        if (h.clrUsed == 0 && offBits > tableStart && offBits < tableStart + entryBytes * n)
+            n = uint32_t((offBits - tableStart) / entryBytes);
         if (n > 256)
             RaiseError(2, Format("Bitmap decoder: Palette of %u entries; at most 256 allowed.", n));
-        paletteBytes = 4 * size_t(n);
+        paletteBytes = entryBytes * n;
         const uint8_t* p = source.ReadBytes(paletteBytes);
         for (uint32_t i = 0; i < n; i++)
-            pal[i] = PaletteEntry{p[4 * i], p[4 * i + 1], p[4 * i + 2], 255};
+            pal[i] =
+                PaletteEntry{p[entryBytes * i], p[entryBytes * i + 1], p[entryBytes * i + 2], 255};
     }
 
     // The data must hold the file size the header claims, less two bytes.
-    const size_t pixelStart = source.GetPos();
-    const int64_t advance = int64_t(fileSize) - int64_t(paletteBytes) - 56;
-    if (advance > 0 && uint64_t(advance) > source.GetRemaining())
+    if (fileSize > 2 && fileSize - 2 > source.GetFileSize() - base)
         CDataSource::ThrowEndOfFile();
 
-    if (h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 24 &&
-        h.bitCount != 32)
+    if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         RaiseError(2, "Decoding bmp: Illegal bpp value.");
-    CheckBitFields(h, source);
+
+    // 16 and 32-bit pixels: 5-5-5 and blue-green-red-unused without masks;
+    // headers with an alpha mask give alpha also to uncompressed pixels.
+    Channel ch[4];
+    if (bits == 16 || bits == 32)
+    {
+        if (!masked)
+        {
+            const uint32_t alpha = h.size >= 56 && !h.os2 ? h.masks[3] : 0;
+            if (bits == 16)
+                h.masks[0] = 0x7C00, h.masks[1] = 0x03E0, h.masks[2] = 0x001F, h.masks[3] = 0;
+            else
+                h.masks[0] = 0xFF0000, h.masks[1] = 0xFF00, h.masks[2] = 0xFF, h.masks[3] = alpha;
+        }
+        for (int i = 0; i < 4; i++)
+        {
+            ch[i].Set(h.masks[i]);
+            if (!ch[i].Contiguous() || (bits == 16 && h.masks[i] > 0xFFFF))
+                RaiseError(2, "Decoding bmp: Unsupported bit field layout.");
+        }
+    }
 
     // Pixels start at the declared offset when it lies in the data after the
     // colour table (files may leave a gap there), else right after the table.
+    const size_t pixelStart = source.GetPos();
     if (base + offBits >= pixelStart && base + offBits < source.GetFileSize())
         source.SetPos(base + offBits);
 
-    ChooseDepth(h.bitCount, depth);
-    if (depth != 8 || h.bitCount > 8)
+    ChooseDepth(bits, depth);
+    if (depth != 8 || bits > 8)
         depth = 32;
-    bmp.Create(width, height, depth, false);
+    const bool alpha = (bits == 16 || bits == 32) && ch[3].mask != 0;
+    // Refuse what the budget can't hold, then what the data can't: every
+    // uncompressed row is stored in full.
+    CBmp::CheckSize(width, height, depth);
+    if (!rle && FileRowBytes(width, bits) > source.GetRemaining() / size_t(height))
+        CDataSource::ThrowEndOfFile();
+    bmp.Create(width, height, depth, alpha);
     if (depth == 8)
         bmp.SetPalette(pal.get());
 
@@ -294,38 +408,48 @@ void CBmpDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
     const RowOrder rows{lines, height, topDown};
     if (rle)
     {
-        Trace(2, h.bitCount == 8 ? "Decoding RLE8-compressed bitmap.\n"
-                                 : "Decoding RLE4-compressed bitmap.\n");
-        if (h.bitCount == 8 && depth == 8)
+        Trace(2, bits == 8 ? "Decoding RLE8-compressed bitmap.\n"
+                           : "Decoding RLE4-compressed bitmap.\n");
+        if (bits == 8 && depth == 8)
             DecodeRle<false>(source, lines, width, height, IndexOut8{});
-        else if (h.bitCount == 8)
+        else if (bits == 8)
             DecodeRle<false>(source, lines, width, height, IndexOut32{pal.get()});
         else if (depth == 8)
             DecodeRle<true>(source, lines, width, height, IndexOut8{});
         else
             DecodeRle<true>(source, lines, width, height, IndexOut32{pal.get()});
     }
-    else if (h.bitCount <= 8)
+    else if (bits <= 8)
     {
-        Trace(2, h.bitCount == 1   ? "Decoding 1 bit per pixel bitmap.\n"
-                 : h.bitCount == 4 ? "Decoding uncompressed 4 bit per pixel bitmap.\n"
-                                   : "Decoding uncompressed 8 bit per pixel bitmap.\n");
-        if (depth == 8 && h.bitCount == 8)
+        Trace(2, bits == 1   ? "Decoding 1 bit per pixel bitmap.\n"
+                 : bits == 2 ? "Decoding 2 bit per pixel bitmap.\n"
+                 : bits == 4 ? "Decoding uncompressed 4 bit per pixel bitmap.\n"
+                             : "Decoding uncompressed 8 bit per pixel bitmap.\n");
+        if (depth == 8 && bits == 8)
             DecodeCopiedRows(source, rows, FileRowBytes(width, 8), size_t(width));
         else if (depth == 8)
-            DecodeIndexedRows(source, rows, width, h.bitCount, IndexOut8{});
+            DecodeIndexedRows(source, rows, width, bits, IndexOut8{});
         else
-            DecodeIndexedRows(source, rows, width, h.bitCount, IndexOut32{pal.get()});
+            DecodeIndexedRows(source, rows, width, bits, IndexOut32{pal.get()});
     }
-    else if (h.bitCount == 24)
+    else if (bits == 24)
     {
         Trace(2, "Decoding 24 bit per pixel bitmap.\n");
         Decode24(source, rows, width);
     }
-    else
+    else if (bits == 32 && h.masks[0] == 0xFF0000 && h.masks[1] == 0xFF00 && h.masks[2] == 0xFF &&
+             (h.masks[3] == 0 || h.masks[3] == 0xFF000000))
     {
+        // The stored order already is the bitmap's.
         Trace(2, "Decoding 32 bit per pixel bitmap.\n");
         DecodeCopiedRows(source, rows, 4 * size_t(width), 4 * size_t(width));
     }
+    else
+    {
+        Trace(2, bits == 16 ? "Decoding 16 bit per pixel bitmap.\n"
+                            : "Decoding 32 bit per pixel bitmap.\n");
+        DecodeMasked(source, rows, width, bits, ch);
+    }
+    DropEmptyAlpha(bmp);
     Trace(3, "Decoding finished.\n");
 }

@@ -1,9 +1,8 @@
 #include "DIBSection.h"
 
-#include "PicDecoder.h"
-
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 CDIBSection::CDIBSection()
 {
@@ -27,8 +26,7 @@ void CDIBSection::AllocateStorage(int width, int height, int bpp, bool alpha)
     {
         std::free(m_pBMI);
         m_pBMI = nullptr;
-        CPicDecoder::RaiseError(10, CPicDecoder::Format("Out of memory for a %d x %d bitmap.",
-                                                        width, height));
+        throw std::bad_alloc(); // reported by Create
     }
     FillHeader(width, height, bpp);
     SetPointers(bpp);

@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <new>
 
 namespace
 {
@@ -103,6 +104,34 @@ void CPicDecoder::ChooseDepth(int sourceDepth, int& depth)
 {
     if (depth == 0)
         depth = sourceDepth <= 8 ? 8 : 32;
+}
+
+std::unique_ptr<uint8_t[]> CPicDecoder::AllocateBuffer(const CBmp& bmp, size_t n, const char* text)
+{
+    const size_t limit = CBmp::GetMaxPixelBytes();
+    const size_t used = bmp.GetStorageBytes();
+    if (used > limit || n > limit - used)
+        RaiseError(10, text);
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[n]());
+    if (!buffer)
+        RaiseError(10, text);
+    return buffer;
+}
+
+void CPicDecoder::DropEmptyAlpha(CBmp& bmp)
+{
+    if (bmp.GetBitsPerPixel() != 32 || !bmp.HasAlpha())
+        return;
+    const int width = bmp.GetWidth();
+    uint8_t** lines = bmp.GetLineArray();
+    for (int y = 0; y < bmp.GetHeight(); y++)
+        for (int x = 0; x < width; x++)
+            if (lines[y][4 * size_t(x) + 3] != 0)
+                return;
+    for (int y = 0; y < bmp.GetHeight(); y++)
+        for (int x = 0; x < width; x++)
+            lines[y][4 * size_t(x) + 3] = 0xFF;
+    bmp.SetHasAlpha(false);
 }
 
 void CPicDecoder::DecodeFile(const std::string& path, CBmp& bmp, int depth)

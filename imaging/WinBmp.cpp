@@ -40,8 +40,7 @@ int CWinBmp::GetLineSize() const
 
 size_t CWinBmp::GetMemoryUse() const
 {
-    return size_t(GetLineSize()) * size_t(m_Height) + 40 + PaletteBytesFor(m_bpp) +
-           sizeof(CWinBmp);
+    return size_t(GetLineSize()) * size_t(m_Height) + 40 + PaletteBytesFor(m_bpp) + sizeof(CWinBmp);
 }
 
 void CWinBmp::FillHeader(int width, int height, int bpp)
@@ -57,14 +56,12 @@ void CWinBmp::FillHeader(int width, int height, int bpp)
 
 void CWinBmp::AllocateStorage(int width, int height, int bpp, bool alpha)
 {
-    const size_t total =
-        40 + PaletteBytesFor(bpp) + LineSizeFor(width, bpp) * size_t(height);
+    const size_t total = 40 + PaletteBytesFor(bpp) + LineSizeFor(width, bpp) * size_t(height);
     // calloc: large blocks come as fresh zero pages at no cost, so unwritten
     // pixels are defined without a pass over the image.
     m_pBMI = static_cast<uint8_t*>(std::calloc(1, total));
     if (!m_pBMI)
-        CPicDecoder::RaiseError(10, CPicDecoder::Format("Out of memory for a %d x %d bitmap.",
-                                                        width, height));
+        throw std::bad_alloc(); // reported by Create
     FillHeader(width, height, bpp);
     SetPointers(bpp);
     InitLocals(width, height, bpp, alpha);
@@ -130,16 +127,15 @@ std::vector<uint8_t> CWinBmp::CreateDibHandle() const
 
 void CWinBmp::Draw(CDeviceContext& dc, int x, int y, uint32_t rop)
 {
-    dc.StretchBitmap(*this, CRect{x, y, x + m_Width, y + m_Height},
-                     CRect{0, 0, m_Width, m_Height}, rop, false);
+    dc.StretchBitmap(*this, CRect{x, y, x + m_Width, y + m_Height}, CRect{0, 0, m_Width, m_Height},
+                     rop, false);
 }
 
 void CWinBmp::StretchDraw(CDeviceContext& dc, int x, int y, double factor, uint32_t rop)
 {
     const int w = int(m_Width * factor);
     const int h = int(m_Height * factor);
-    dc.StretchBitmap(*this, CRect{x, y, x + w, y + h}, CRect{0, 0, m_Width, m_Height}, rop,
-                     false);
+    dc.StretchBitmap(*this, CRect{x, y, x + w, y + h}, CRect{0, 0, m_Width, m_Height}, rop, false);
 }
 
 void CWinBmp::DrawPart(CDeviceContext& dc, int x, int y, const CRect& src)

@@ -10,7 +10,8 @@ namespace bmptga
 {
 /// One suite file. With a reference the file must decode to its pixels at
 /// automatic depth and at 32 bits; without one it must fail with `code` and
-/// `text` (the full message; empty checks the code only).
+/// `text` (the full message; empty checks the code only), or, with code 0,
+/// decode at both depths.
 struct SuiteCase
 {
     std::string file;      // below the test-data folder
@@ -30,6 +31,8 @@ inline void PrintTo(const SuiteCase& c, std::ostream* os)
 SuiteCase Good(std::string file, std::string reference, int tolerance = 0,
                bool compareAlpha = true);
 SuiteCase Bad(std::string file, int code, std::string text = {});
+/// A file without a reference that must decode.
+SuiteCase Decodes(std::string file);
 
 /// "Decoder error: <text>\n", the form every raised error takes.
 std::string DecoderError(const std::string& text);

@@ -34,16 +34,21 @@ struct RgbaImage
     int height = 0;
     std::vector<uint8_t> rgba;
 
-    const uint8_t* At(int x, int y) const { return &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4]; }
+    const uint8_t* At(int x, int y) const
+    {
+        return &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4];
+    }
 };
 
-/// Reads a PNG with libpng's simplified API as 8-bit RGBA.
+/// Reads a PNG with libpng's simplified API as 8-bit RGBA, without gamma
+/// conversion (its colour-space chunks are left out).
 RgbaImage LoadPng(const std::string& path);
 /// The bitmap's pixels as RGBA (palette looked up; alpha 255 unless the
 /// bitmap's alpha flag is set).
 RgbaImage ToRgba(const CBmp& bmp);
 
-/// Pixels equal within `tolerance` per channel; `compareAlpha` false ignores alpha.
+/// Pixels equal within `tolerance` per channel; `compareAlpha` false ignores
+/// alpha, and with it two fully transparent pixels match whatever their colour.
 ::testing::AssertionResult ImagesMatch(const RgbaImage& expected, const RgbaImage& actual,
                                        int tolerance = 0, bool compareAlpha = true);
 

@@ -1,5 +1,6 @@
-// Hand-built Windows bitmaps for what the suites lack: RLE escapes and
-// clipping, the pixel-data offset, top-down files, header checks.
+// Hand-built Windows bitmaps for what the suites lack: each header variant,
+// bit count and mask layout, RLE escapes and clipping, the pixel-data
+// offset, top-down files, header checks.
 #include "AnyPicDecoder.h"
 #include "TestSupport.h"
 
@@ -18,6 +19,8 @@ struct BmpSpec
     int height = 1;
     int bits = 8;
     uint32_t compression = 0;
+    uint32_t headerSize = 40;          // 12 writes an OS/2 1.x header with 3-byte palette entries
+    std::vector<uint32_t> masks;       // after a 40-byte header, inside longer ones
     std::vector<PaletteEntry> palette; // written as the colour table
     int64_t clrUsed = -1;              // -1: the palette's length
     std::vector<uint8_t> gap;          // bytes between colour table and pixels
@@ -28,17 +31,39 @@ struct BmpSpec
 
 std::vector<uint8_t> MakeBmp(const BmpSpec& s)
 {
-    const size_t pixelStart = 54 + 4 * s.palette.size() + s.gap.size();
+    test::Bytes head;
+    if (s.headerSize == 12)
+        head.le32(12)
+            .le16(unsigned(s.width))
+            .le16(unsigned(s.height))
+            .le16(1)
+            .le16(unsigned(s.bits));
+    else
+    {
+        head.le32(s.headerSize).le32(uint32_t(s.width)).le32(uint32_t(s.height)).le16(1);
+        head.le16(unsigned(s.bits)).le32(s.compression).le32(0).le32(0).le32(0);
+        head.le32(s.clrUsed < 0 ? uint32_t(s.palette.size()) : uint32_t(s.clrUsed)).le32(0);
+        if (s.headerSize > 40)
+            for (uint32_t m : s.masks)
+                head.le32(m);
+        head.fill(s.headerSize - std::min<size_t>(s.headerSize, head.size()));
+        head.data.resize(s.headerSize);
+        if (s.headerSize == 40)
+            for (uint32_t m : s.masks)
+                head.le32(m);
+    }
+    for (const PaletteEntry& e : s.palette)
+    {
+        head.u8(e.b).u8(e.g).u8(e.r); // the reserved byte is not alpha
+        if (s.headerSize != 12)
+            head.u8(0x77);
+    }
+    const size_t pixelStart = 14 + head.size() + s.gap.size();
     const size_t size = pixelStart + s.pixels.size();
     test::Bytes b;
     b.u8('B').u8('M').le32(s.fileSize < 0 ? uint32_t(size) : uint32_t(s.fileSize));
     b.le16(0).le16(0).le32(s.offBits < 0 ? uint32_t(pixelStart) : uint32_t(s.offBits));
-    b.le32(40).le32(uint32_t(s.width)).le32(uint32_t(s.height)).le16(1).le16(unsigned(s.bits));
-    b.le32(s.compression).le32(0).le32(0).le32(0);
-    b.le32(s.clrUsed < 0 ? uint32_t(s.palette.size()) : uint32_t(s.clrUsed)).le32(0);
-    for (const PaletteEntry& e : s.palette)
-        b.u8(e.b).u8(e.g).u8(e.r).u8(0x77); // the reserved byte is not alpha
-    b.raw(s.gap).raw(s.pixels);
+    b.raw(head.data).raw(s.gap).raw(s.pixels);
     return b.data;
 }
 
@@ -102,8 +127,9 @@ TEST(BmpDecoder, HeaderChecks)
     EXPECT_DECODE_ERROR(test::DecodeBytes(MakeBmp(s), bmp), 2, nullptr);
     s.height = 1;
     s.clrUsed = 257;
-    EXPECT_DECODE_ERROR(test::DecodeBytes(MakeBmp(s), bmp), 2,
-                        Err("Bitmap decoder: Palette of 257 entries; at most 256 allowed.").c_str());
+    EXPECT_DECODE_ERROR(
+        test::DecodeBytes(MakeBmp(s), bmp), 2,
+        Err("Bitmap decoder: Palette of 257 entries; at most 256 allowed.").c_str());
     s.clrUsed = -1;
 
     // The data must hold the declared file size less two bytes.
@@ -216,19 +242,101 @@ TEST(BmpDecoder, PixelDataOffset)
     }
 }
 
-TEST(BmpDecoder, BitFieldsInStoredOrderOnly)
+/// One hand-built layout: the top row it must decode to (red, green, blue,
+/// alpha per pixel) and whether the bitmap has alpha, or the error it fails with.
+struct LayoutCase
+{
+    const char* name;
+    BmpSpec spec;
+    std::vector<uint8_t> rgba;
+    bool alpha = false;
+    const char* error = nullptr; // code 2
+};
+
+BmpSpec Layout(int bits, int width, uint32_t compression, std::vector<uint32_t> masks,
+               std::vector<uint8_t> pixels, uint32_t headerSize = 40)
 {
     BmpSpec s;
-    s.bits = 32;
-    s.compression = 3;
-    s.gap = test::Bytes().le32(0x00FF0000).le32(0x0000FF00).le32(0x000000FF).data;
-    s.pixels = {1, 2, 3, 4};
-    CDIBSection bmp;
-    test::DecodeBytes(MakeBmp(s), bmp);
-    EXPECT_EQ(Px(bmp, 0, 0), (PaletteEntry{1, 2, 3, 4}));
-    s.gap = test::Bytes().le32(0x000000FF).le32(0x0000FF00).le32(0x00FF0000).data;
-    EXPECT_DECODE_ERROR(test::DecodeBytes(MakeBmp(s), bmp), 2,
-                        Err("Decoding bmp: Unsupported bit field layout.").c_str());
+    s.bits = bits;
+    s.width = width;
+    s.compression = compression;
+    s.masks = std::move(masks);
+    s.headerSize = headerSize;
+    s.pixels = std::move(pixels);
+    if (bits <= 8)
+        s.palette = Ramp(1 << bits);
+    return s;
+}
+
+TEST(BmpDecoder, HeaderVariantsBitCountsAndMasks)
+{
+    const uint32_t rgb = 0, bitFields = 3, alphaBitFields = 6;
+    const std::vector<LayoutCase> cases = {
+        // 5-5-5 without masks; the top bit is unused.
+        {"rgb555",
+         Layout(16, 2, rgb, {}, {0xFF, 0xFF, 0x1F, 0x00}),
+         {255, 255, 255, 255, 0, 0, 255, 255}},
+        {"rgb565",
+         Layout(16, 2, bitFields, {0xF800, 0x07E0, 0x001F}, {0xE0, 0x07, 0x00, 0xF8, 0, 0}),
+         {0, 255, 0, 255, 255, 0, 0, 255}},
+        // Masks in red-green-blue byte order rather than the stored blue-green-red.
+        {"rgb32 reversed",
+         Layout(32, 1, bitFields, {0xFF, 0xFF00, 0xFF0000}, {1, 2, 3, 4}),
+         {1, 2, 3, 255}},
+        {"alpha bit fields",
+         Layout(32, 1, alphaBitFields, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {1, 2, 3, 4}),
+         {3, 2, 1, 4},
+         true},
+        // Alpha left at zero by the writer: opaque.
+        {"zero alpha",
+         Layout(32, 1, alphaBitFields, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {1, 2, 3, 0}),
+         {3, 2, 1, 255}},
+        // 10-10-10-2 in a V4 header: channels scaled to 8 bits with rounding.
+        {"v4 1010102",
+         Layout(32, 1, bitFields, {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000},
+                test::Bytes().le32(0xFFF00200).data, 108),
+         {255, 0, 128, 255},
+         true},
+        // A V5 header's alpha mask also applies to uncompressed pixels.
+        {"v5 rgb alpha",
+         Layout(32, 1, rgb, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {1, 2, 3, 4}, 124),
+         {3, 2, 1, 4},
+         true},
+        {"os2 1.x", Layout(8, 2, rgb, {}, {5, 9, 0, 0}, 12), {15, 10, 5, 255, 27, 18, 9, 255}},
+        {"os2 2.x short", Layout(8, 1, rgb, {}, {7, 0, 0, 0}, 16), {21, 14, 7, 255}},
+        {"2 bits",
+         Layout(2, 5, rgb, {}, {0x1B, 0x80, 0, 0}),
+         {0, 0, 0, 255, 3, 2, 1, 255, 6, 4, 2, 255, 9, 6, 3, 255, 6, 4, 2, 255}},
+        {"mask with a gap",
+         Layout(16, 1, bitFields, {0xF00F, 0x0F00, 0x00F0}, {0, 0, 0, 0}),
+         {},
+         false,
+         "Decoding bmp: Unsupported bit field layout."},
+        {"embedded jpeg",
+         Layout(24, 1, 4, {}, {0, 0, 0, 0}),
+         {},
+         false,
+         "Decoding bmp: Unsupported compression 4."},
+    };
+    for (const LayoutCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        CDIBSection bmp;
+        if (c.error)
+        {
+            EXPECT_DECODE_ERROR(test::DecodeBytes(MakeBmp(c.spec), bmp), 2, Err(c.error).c_str());
+            continue;
+        }
+        for (int depth : {0, 32})
+        {
+            ASSERT_NO_THROW(test::DecodeBytes(MakeBmp(c.spec), bmp, depth));
+            const test::RgbaImage got = test::ToRgba(bmp);
+            EXPECT_EQ(
+                std::vector<uint8_t>(got.rgba.begin(), got.rgba.begin() + long(c.rgba.size())),
+                c.rgba);
+            EXPECT_EQ(bmp.HasAlpha(), c.alpha);
+        }
+    }
 }
 
 TEST(BmpDecoder, Rle8Codes)
@@ -250,8 +358,16 @@ TEST(BmpDecoder, Rle8Codes)
     EXPECT_EQ(Row(bmp, 1), (std::vector<uint8_t>{1, 1, 1}));
     EXPECT_EQ(Row(bmp, 0), (std::vector<uint8_t>{2, 3, 4}));
 
-    EXPECT_DECODE_ERROR(test::DecodeBytes(MakeBmp(Rle(8, 4, 4, {1, 1, 0, 2, 1, 1})), bmp), 6,
-                        Err("Encountered delta escape.").c_str());
+    // A delta moves right and up; the pixels it skips keep colour 0, at 32
+    // bits too. One that leaves the picture ends it.
+    test::DecodeBytes(MakeBmp(Rle(8, 4, 3, {2, 7, 0, 2, 1, 1, 1, 9, 0, 1})), bmp);
+    EXPECT_EQ(Row(bmp, 2), (std::vector<uint8_t>{7, 7, 0, 0}));
+    EXPECT_EQ(Row(bmp, 1), (std::vector<uint8_t>{0, 0, 0, 9}));
+    EXPECT_EQ(Row(bmp, 0), (std::vector<uint8_t>{0, 0, 0, 0}));
+    test::DecodeBytes(MakeBmp(Rle(8, 4, 3, {2, 7, 0, 2, 1, 1, 1, 9, 0, 1})), bmp, 32);
+    EXPECT_EQ(Px(bmp, 0, 1), (PaletteEntry{0, 0, 0, 255}));
+    EXPECT_EQ(Px(bmp, 3, 1), (PaletteEntry{9, 18, 27, 255}));
+    EXPECT_NO_THROW(test::DecodeBytes(MakeBmp(Rle(8, 4, 3, {1, 1, 0, 2, 200, 5})), bmp));
     // Codes that end without an end-of-bitmap code run off the data.
     EXPECT_DECODE_ERROR(test::DecodeBytes(MakeBmp(Rle(8, 4, 4, {4, 1, 0, 0})), bmp), 11,
                         kEndOfFileText);
@@ -273,8 +389,10 @@ TEST(BmpDecoder, Rle4Codes)
     test::DecodeBytes(MakeBmp(Rle(4, 3, 1, {9, 0x45, 0, 7, 0x12, 0x34, 0x56, 0x70, 0, 1})), bmp);
     EXPECT_EQ(Row(bmp, 0), (std::vector<uint8_t>{4, 5, 4}));
 
-    EXPECT_DECODE_ERROR(test::DecodeBytes(MakeBmp(Rle(4, 4, 4, {0, 2, 1, 1})), bmp), 6,
-                        Err("Encountered delta escape.").c_str());
+    // A delta to the third pixel of the line above.
+    test::DecodeBytes(MakeBmp(Rle(4, 4, 2, {0, 2, 2, 1, 2, 0x12, 0, 1})), bmp);
+    EXPECT_EQ(Row(bmp, 0), (std::vector<uint8_t>{0, 0, 1, 2}));
+    EXPECT_EQ(Row(bmp, 1), (std::vector<uint8_t>{0, 0, 0, 0}));
 }
 
 TEST(BmpDecoder, TraceLines)

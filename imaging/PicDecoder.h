@@ -49,6 +49,13 @@ public:
     [[noreturn]] static void RaiseError(int code, const std::string& text);
     /// printf-style formatting into a std::string.
     static std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+    /// A zeroed working buffer of n bytes for a decode into bmp. Throws code
+    /// 10 with `text` when n beside the bitmap's storage exceeds the decode
+    /// budget (CBmp::GetMaxPixelBytes()) or cannot be allocated.
+    static std::unique_ptr<uint8_t[]> AllocateBuffer(const CBmp& bmp, size_t n, const char* text);
+    /// A 32-bit bitmap whose alpha is zero everywhere had its alpha left
+    /// unset by the writer: it becomes opaque (alpha 255, no alpha flag).
+    static void DropEmptyAlpha(CBmp& bmp);
 
 protected:
     /// The per-format work. A decoder may hand over a colour table through
@@ -57,11 +64,4 @@ protected:
                              CDataSource& source);
     /// Automatic depth (0) becomes 8 for sources of 8 bits or less, else 32.
     static void ChooseDepth(int sourceDepth, int& depth);
-    /// A zeroed working buffer of n bytes for a decode into bmp. Throws code
-    /// 10 with `text` when n beside the bitmap's storage exceeds the decode
-    /// budget (CBmp::GetMaxPixelBytes()) or cannot be allocated.
-    static std::unique_ptr<uint8_t[]> AllocateBuffer(const CBmp& bmp, size_t n, const char* text);
-    /// A 32-bit bitmap whose alpha is zero everywhere had its alpha left
-    /// unset by the writer: it becomes opaque (alpha 255, no alpha flag).
-    static void DropEmptyAlpha(CBmp& bmp);
 };

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <vector>
 
 namespace
 {
@@ -559,13 +558,14 @@ void ReadRaster(CBmp& bmp, int bpp, CDataSource& source, const Raster& r,
 
     const bool alpha = bpp == 32 && r.pixelSize == 32 && r.cmpCount == 4;
     bmp.Create(crop.width, crop.height, bpp, alpha);
-    std::vector<uint8_t> buf(l.bufSize);
+    const std::unique_ptr<uint8_t[]> buf =
+        CPicDecoder::AllocateBuffer(bmp, l.bufSize, "Out of memory allocating pict row buffer.");
     uint8_t** lines = bmp.GetLineArray();
     for (size_t y = 0; y < rows; y++)
     {
-        ReadRow(source, l, buf.data());
+        ReadRow(source, l, buf.get());
         if (y >= size_t(crop.top))
-            ExpandRow(l, buf.data(), size_t(crop.left), size_t(crop.width),
+            ExpandRow(l, buf.get(), size_t(crop.left), size_t(crop.width),
                       lines[y - size_t(crop.top)], bpp, table);
     }
 }

@@ -27,8 +27,13 @@ struct TgaHeader
 
 constexpr uint8_t kRightToLeft = 0x10;
 constexpr uint8_t kTopToBottom = 0x20;
-/// Value layout of 16-bit gray pixels: a gray level, then an alpha byte.
+constexpr uint8_t kAlphaBits = 0x0F;
+// Value layouts beyond the stored bit counts: 16-bit gray pixels hold a gray
+// level, then an alpha byte; without alpha bits in the descriptor, 16-bit
+// gray and 32-bit pixels are opaque (16-bit colour then reads as 15-bit).
 constexpr int kGrayAlpha16 = -16;
+constexpr int kGrayOpaque16 = -17;
+constexpr int kOpaque32 = -32;
 
 /// Bytes of one stored value of 8, 15, 16, 24 or 32 bits.
 int ValueBytes(int bits)
@@ -45,8 +50,8 @@ TgaHeader ReadHeader(CDataSource& source)
 {
     const uint8_t* p = source.ReadBytes(18);
     auto le16 = [p](int i) { return uint16_t(p[i] | p[i + 1] << 8); };
-    return TgaHeader{p[0],     p[1],      p[2],      le16(3),   le16(5), p[7],
-                     le16(8),  le16(10),  le16(12),  le16(14),  p[16],   p[17]};
+    return TgaHeader{p[0],    p[1],     p[2],     le16(3),  le16(5), p[7],
+                     le16(8), le16(10), le16(12), le16(14), p[16],   p[17]};
 }
 
 /// Converts n stored values of `bits` bits to 32-bit pixels; 8-bit values
@@ -57,8 +62,14 @@ void ConvertValues(const uint8_t* src, PaletteEntry* dst, int n, int bits,
     switch (bits)
     {
     case kGrayAlpha16:
+    case kGrayOpaque16:
         for (int i = 0; i < n; i++)
-            dst[i] = PaletteEntry{src[2 * i], src[2 * i], src[2 * i], src[2 * i + 1]};
+            dst[i] = PaletteEntry{src[2 * i], src[2 * i], src[2 * i],
+                                  bits == kGrayAlpha16 ? src[2 * i + 1] : uint8_t(255)};
+        break;
+    case kOpaque32:
+        for (int i = 0; i < n; i++)
+            dst[i] = PaletteEntry{src[4 * i], src[4 * i + 1], src[4 * i + 2], 255};
         break;
     case 8:
         for (int i = 0; i < n; i++)
@@ -168,14 +179,36 @@ void CTGADecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
     const TgaHeader h = ReadHeader(source);
     source.Skip(h.idLength);
     // Detection admits only these sizes; a direct caller may pass anything.
-    if (!IsValueSize(h.pixelBits) || (h.mapType != 0 && h.mapEntryBits != 0 &&
-                                      !IsValueSize(h.mapEntryBits)))
+    if (!IsValueSize(h.pixelBits) ||
+        (h.mapType != 0 && h.mapEntryBits != 0 && !IsValueSize(h.mapEntryBits)))
         RaiseError(2, "Unknown TGA pixel size.");
 
     ChooseDepth(h.pixelBits, depth);
     if (depth != 8 || h.pixelBits > 8)
         depth = 32;
-    bmp.Create(h.width, h.height, depth, h.pixelBits == 16 || h.pixelBits == 32);
+    const bool gray = h.imageType == 3 || h.imageType == 11;
+    const bool rle = h.imageType >= 9 && h.imageType <= 11;
+    // 16 and 32-bit pixels carry alpha only when the descriptor counts alpha bits.
+    const bool alpha = (h.pixelBits == 16 || h.pixelBits == 32) && (h.descriptor & kAlphaBits) != 0;
+    int valueBits = h.pixelBits;
+    if (h.pixelBits == 16)
+        valueBits = gray ? (alpha ? kGrayAlpha16 : kGrayOpaque16) : (alpha ? 16 : 15);
+    else if (h.pixelBits == 32 && !alpha)
+        valueBits = kOpaque32;
+
+    // Refuse what the budget can't hold, then what the data can't: rows are
+    // stored in full, and a packet of at least one value codes 128 pixels at most.
+    CBmp::CheckSize(h.width, h.height, depth);
+    const size_t pixels = size_t(h.width) * size_t(h.height);
+    const size_t valueBytes = size_t(ValueBytes(h.pixelBits));
+    const size_t mapBytes =
+        h.mapType != 0 ? size_t(h.mapLength) * size_t(ValueBytes(h.mapEntryBits)) : 0;
+    const size_t dataBytes = source.GetRemaining() - std::min(source.GetRemaining(), mapBytes);
+    const bool knownType = (h.imageType >= 1 && h.imageType <= 3) || rle;
+    if (knownType &&
+        (rle ? pixels / 128 > dataBytes / (1 + valueBytes) : pixels > dataBytes / valueBytes))
+        CDataSource::ThrowEndOfFile();
+    bmp.Create(h.width, h.height, depth, alpha);
 
     pal.reset(new (std::nothrow) PaletteEntry[256]);
     if (!pal)
@@ -184,7 +217,6 @@ void CTGADecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
     // default palette.
     for (int i = 0; i < 256; i++)
         pal[i] = PaletteEntry{uint8_t(i), uint8_t(i), uint8_t(i), 255};
-    const bool gray = h.imageType == 3 || h.imageType == 11;
     if (h.mapType != 0)
     {
         // Entries past index 255 are read to get past them but can't be held
@@ -204,20 +236,13 @@ void CTGADecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
     if (depth == 8)
         bmp.SetPalette(pal.get());
 
-    bool rle;
-    if (h.imageType >= 1 && h.imageType <= 3)
-        rle = false;
-    else if (h.imageType >= 9 && h.imageType <= 11)
-        rle = true;
-    else
+    if (!knownType)
         RaiseError(2, "Unknown TGA image type.");
 
     const int width = h.width;
     const int height = h.height;
     const bool topDown = (h.descriptor & kTopToBottom) != 0;
     const bool mirrored = (h.descriptor & kRightToLeft) != 0;
-    // 16-bit gray pixels hold a gray level and an alpha byte, not 5-5-5 colour.
-    const int valueBits = gray && h.pixelBits == 16 ? kGrayAlpha16 : h.pixelBits;
     const RowWriter out{valueBits, ValueBytes(h.pixelBits), depth == 32, pal.get()};
     uint8_t** lines = bmp.GetLineArray();
     RlePacketState packets;
@@ -231,4 +256,5 @@ void CTGADecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
         if (mirrored)
             MirrorRow(line, width, out.trueColour);
     }
+    DropEmptyAlpha(bmp);
 }

@@ -1,6 +1,7 @@
 // Conformance of the Targa decoder on the TrueVision/image-rs samples and
 // Pillow's Targa tests: every image type, both origins, right-to-left
-// images, colour maps with an offset, packets across rows.
+// images, colour maps with an offset, packets across rows; and hand-built
+// files for the alpha rules.
 #include "BmpTgaSupport.h"
 
 #include "TextException.h"
@@ -20,14 +21,16 @@ std::vector<SuiteCase> ImageRsTgaCases()
     std::vector<SuiteCase> cases;
     auto add = [&](const std::string& name, int tolerance = 0, bool alpha = true)
     {
-        cases.push_back(Good(t + name, "image-rs-tga/reference/testsuite/" + name + ".png",
-                             tolerance, alpha));
+        cases.push_back(
+            Good(t + name, "image-rs-tga/reference/testsuite/" + name + ".png", tolerance, alpha));
     };
     add("b5-cmap.tga", k5BitTolerance); // 16-bit colour map
-    for (const char* name : {"cbw8.tga", "cmap_offset.tga", "ctc24.tga", "ubw8.tga",
-                             "utc24.tga", "utc32.tga", "bottom_left.tga", "bottom_right.tga",
-                             "top_left.tga", "top_right.tga"})
+    for (const char* name :
+         {"cbw8.tga", "cmap_offset.tga", "ctc24.tga", "ubw8.tga", "utc24.tga", "bottom_left.tga",
+          "bottom_right.tga", "top_left.tga", "top_right.tga"})
         add(name);
+    // Alpha zero everywhere: opaque, where the reference is invisible.
+    add("utc32.tga", 0, false);
     // 16-bit pixels: the attribute bit becomes alpha 0x80 or 0, not opacity.
     for (const char* name : {"b5-attrib.tga", "b5-noattrib.tga", "b5-unused-cmap.tga"})
         add(name, k5BitTolerance, false);
@@ -94,8 +97,7 @@ TEST_P(PillowTga, ConvertsThroughTheCommandLine)
 {
     bmptga::CheckSuiteCaseThroughCommandLine(GetParam());
 }
-INSTANTIATE_TEST_SUITE_P(Files, PillowTga, ::testing::ValuesIn(PillowTgaCases()),
-                         bmptga::CaseName);
+INSTANTIATE_TEST_SUITE_P(Files, PillowTga, ::testing::ValuesIn(PillowTgaCases()), bmptga::CaseName);
 
 TEST(TgaSuites, EveryFileHasACase)
 {
@@ -104,12 +106,11 @@ TEST(TgaSuites, EveryFileHasACase)
                                         "image-rs-tga/testsuite/ucm8.tga",
                                         "image-rs-tga/testsuite/utc16.tga"}),
               std::vector<std::string>{});
-    EXPECT_EQ(bmptga::FilesWithoutCase("pillow-tga", ".tga", PillowTgaCases(),
-                                       {"pillow-tga/rgba16.tga", "pillow-tga/la.tga",
-                                        "pillow-tga/rgb32rle.tga",
-                                        "pillow-tga/rgb32rle_bottom_right.tga",
-                                        "pillow-tga/rgb32rle_top_right.tga",
-                                        "pillow-tga/tga_id_field.tga"}),
+    EXPECT_EQ(bmptga::FilesWithoutCase(
+                  "pillow-tga", ".tga", PillowTgaCases(),
+                  {"pillow-tga/rgba16.tga", "pillow-tga/la.tga", "pillow-tga/rgb32rle.tga",
+                   "pillow-tga/rgb32rle_bottom_right.tga", "pillow-tga/rgb32rle_top_right.tga",
+                   "pillow-tga/tga_id_field.tga"}),
               std::vector<std::string>{});
 }
 
@@ -164,4 +165,48 @@ TEST(PillowTga, SixteenBitAttributeAndGrayAlpha)
             translucent |= p[3] != 255;
         }
     EXPECT_TRUE(translucent);
+}
+
+TEST(TgaDecoder, AlphaOnlyWhereTheDescriptorDeclaresItAndSomePixelHasIt)
+{
+    struct Case
+    {
+        const char* name;
+        int bits;
+        uint8_t descriptor;
+        std::vector<uint8_t> pixels; // one row
+        std::vector<PaletteEntry> expected;
+        bool alpha;
+    };
+    const std::vector<Case> cases = {
+        {"32 bits, no alpha bits", 32, 0x00, {1, 2, 3, 0x40}, {{1, 2, 3, 255}}, false},
+        {"32 bits with alpha", 32, 0x08, {1, 2, 3, 0x40}, {{1, 2, 3, 0x40}}, true},
+        {"32 bits, alpha zero everywhere", 32, 0x08, {1, 2, 3, 0}, {{1, 2, 3, 255}}, false},
+        {"16 bits, no alpha bits", 16, 0x00, {0xFF, 0xFF}, {{248, 248, 248, 255}}, false},
+        {"16 bits with the attribute bit",
+         16,
+         0x01,
+         {0xFF, 0x7F, 0xFF, 0xFF},
+         {{248, 248, 248, 0}, {248, 248, 248, 0x80}},
+         true},
+        {"16 bits, attribute clear everywhere",
+         16,
+         0x01,
+         {0xFF, 0x7F},
+         {{248, 248, 248, 255}},
+         false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const unsigned width = unsigned(c.expected.size());
+        test::Bytes tga;
+        tga.u8(0).u8(0).u8(2).le16(0).le16(0).u8(0).le16(0).le16(0).le16(width).le16(1);
+        tga.u8(unsigned(c.bits)).u8(c.descriptor).raw(c.pixels);
+        CDIBSection bmp;
+        test::DecodeBytes(tga.data, bmp);
+        EXPECT_EQ(bmp.HasAlpha(), c.alpha);
+        const auto* px = reinterpret_cast<const PaletteEntry*>(bmp.GetLineArray()[0]);
+        EXPECT_EQ(std::vector<PaletteEntry>(px, px + width), c.expected);
+    }
 }

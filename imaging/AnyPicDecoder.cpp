@@ -51,13 +51,23 @@ CAnyPicDecoder::CAnyPicDecoder()
 
 CAnyPicDecoder::~CAnyPicDecoder() = default;
 
+void CAnyPicDecoder::SetApplyOrientation(bool apply)
+{
+    CPicDecoder::SetApplyOrientation(apply);
+    for (CPicDecoder* decoder :
+         std::initializer_list<CPicDecoder*>{m_pBmpDec.get(), m_pJPEGDec.get(), m_pPictDec.get(),
+                                             m_pTGADec.get(), m_pTIFFDec.get(), m_pPNGDec.get()})
+        decoder->SetApplyOrientation(apply);
+}
+
 int CAnyPicDecoder::DetectFormat(const uint8_t* d, size_t size)
 {
     if (StartsWith(d, size, {'B', 'M'}))
         return kBmp;
     if (IsTargaHeader(d, size))
         return kTga;
-    if (StartsWith(d, size, {0x49, 0x49, 0x2A, 0x00}) || StartsWith(d, size, {0x4D, 0x4D, 0x00, 0x2A}))
+    if (StartsWith(d, size, {0x49, 0x49, 0x2A, 0x00}) ||
+        StartsWith(d, size, {0x4D, 0x4D, 0x00, 0x2A}))
         return kTiff;
     if (size > 540)
     {

@@ -34,6 +34,8 @@ public:
     ~CAnyPicDecoder() override;
 
     void DecodeSource(CDataSource& source, CBmp& bmp, int depth = 0) override;
+    /// Also sets it for every format's decoder.
+    void SetApplyOrientation(bool apply) override;
 
     /// The format of the data; inspects at most the first 526 bytes.
     static int DetectFormat(const uint8_t* data, size_t size);

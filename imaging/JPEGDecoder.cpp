@@ -2,9 +2,13 @@
 
 #include "Bmp.h"
 #include "DataSource.h"
+#include "OrientedRows.h"
 
+#include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
 #include <jpeglib.h>
@@ -35,7 +39,27 @@ struct JpegState
     jpeg_source_mgr src;
     jpeg_progress_mgr progress;
     bool created;
+    // Set by ReadHeader when `orient`: the EXIF orientation, else 1. The
+    // upright picture should cover maxWidth x maxHeight (0: full size); the
+    // DCT scaling stops there.
+    bool orient;
+    int orientation;
+    int maxWidth;
+    int maxHeight;
 };
+
+/// Where the decoded rows go: straight into the bitmap's lines, or through a
+/// band of rows that the orientation places.
+struct RowTarget
+{
+    COrientedRows* rows;
+    uint8_t* band; // kBandRows rows of 4 * width bytes, or null when rows go straight in
+    size_t bandStride;
+};
+
+/// Rows per jpeg_read_scanlines call; libjpeg delivers at most its upsampler's
+/// row group at a time, which is never more.
+constexpr int kBandRows = 16;
 
 /// How decoded rows become bitmap rows.
 enum class RowFormat
@@ -102,12 +126,68 @@ bool CreateDecompressor(JpegState* s)
     return true;
 }
 
+uint16_t Exif16(const uint8_t* p, bool big)
+{
+    return uint16_t(big ? p[0] << 8 | p[1] : p[1] << 8 | p[0]);
+}
+
+uint32_t Exif32(const uint8_t* p, bool big)
+{
+    return big ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
+               : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+/// The Orientation (tag 0x112) of the first image directory of an APP1 Exif
+/// block, or 1 when there is none.
+int ExifOrientation(const uint8_t* d, size_t size)
+{
+    if (size < 14 || std::memcmp(d, "Exif\0\0", 6) != 0)
+        return 1;
+    d += 6;
+    size -= 6;
+    const bool big = d[0] == 'M' && d[1] == 'M';
+    if ((!big && (d[0] != 'I' || d[1] != 'I')) || Exif16(d + 2, big) != 42)
+        return 1;
+    const uint32_t ifd = Exif32(d + 4, big);
+    if (ifd > size - 2)
+        return 1;
+    const unsigned count = Exif16(d + ifd, big);
+    for (unsigned i = 0; i < count; i++)
+    {
+        const size_t entry = size_t(ifd) + 2 + 12 * size_t(i);
+        if (entry + 12 > size)
+            return 1;
+        // A SHORT with one value, held in the entry itself.
+        if (Exif16(d + entry, big) == 0x112 && Exif16(d + entry + 2, big) == 3 &&
+            Exif32(d + entry + 4, big) == 1)
+            return COrientedRows::Normalised(Exif16(d + entry + 8, big));
+    }
+    return 1;
+}
+
 bool ReadHeader(JpegState* s, bool fast)
 {
     if (setjmp(s->err.jump))
         return false;
     j_decompress_ptr cinfo = &s->cinfo;
+    jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(cinfo, TRUE);
+    s->orientation = 1;
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; s->orient && m && s->orientation == 1;
+         m = m->next)
+        if (m->marker == JPEG_APP0 + 1)
+            s->orientation = ExifOrientation(m->data, m->data_length);
+    // DCT scaling by M/8: the smallest M whose picture still covers the
+    // wanted size, so that the caller's last reduction has every detail.
+    if (s->maxWidth > 0 && s->maxHeight > 0)
+    {
+        const bool swap = COrientedRows::SwapsAxes(s->orientation);
+        const double w = swap ? cinfo->image_height : cinfo->image_width;
+        const double h = swap ? cinfo->image_width : cinfo->image_height;
+        const double fit = std::min({1.0, s->maxWidth / w, s->maxHeight / h});
+        cinfo->scale_num = unsigned(std::clamp(int(std::ceil(8 * fit)), 1, 8));
+        cinfo->scale_denom = 8;
+    }
     if (fast)
         cinfo->do_fancy_upsampling = FALSE;
     cinfo->dct_method = JDCT_FLOAT;
@@ -166,23 +246,29 @@ void ConvertRows(uint8_t** lines, JDIMENSION count, JDIMENSION width, RowFormat 
     }
 }
 
-bool ReadRows(JpegState* s, uint8_t** lines, RowFormat format)
+bool ReadRows(JpegState* s, const RowTarget* target, RowFormat format)
 {
     if (setjmp(s->err.jump))
         return false;
     j_decompress_ptr cinfo = &s->cinfo;
     jpeg_start_decompress(cinfo);
-    // The line array is top-down, as libjpeg delivers rows; it fills as many
-    // rows per call as suits its upsampler.
+    // libjpeg delivers rows top-down, as many per call as suit its upsampler.
+    uint8_t* rows[kBandRows];
     while (cinfo->output_scanline < cinfo->output_height)
     {
         const JDIMENSION row = cinfo->output_scanline;
-        const JDIMENSION n =
-            jpeg_read_scanlines(cinfo, lines + row, cinfo->output_height - row);
+        const JDIMENSION want = std::min<JDIMENSION>(kBandRows, cinfo->output_height - row);
+        for (JDIMENSION i = 0; i < want; i++)
+            rows[i] = target->band ? target->band + i * target->bandStride
+                                   : target->rows->DirectLine(int(row + i));
+        const JDIMENSION n = jpeg_read_scanlines(cinfo, rows, want);
         if (n == 0)
             break;
         if (format != RowFormat::kDirect)
-            ConvertRows(lines + row, n, cinfo->output_width, format);
+            ConvertRows(rows, n, cinfo->output_width, format);
+        if (target->band)
+            for (JDIMENSION i = 0; i < n; i++)
+                target->rows->Put(int(row + i), 0, int(cinfo->output_width), rows[i]);
     }
     jpeg_finish_decompress(cinfo);
     return true;
@@ -245,6 +331,9 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     // Without backing store, libjpeg fails cleanly beyond this instead of
     // allocating coefficient buffers larger than any bitmap we would create.
     s->cinfo.mem->max_memory_to_use = long(CBmp::GetMaxPixelBytes());
+    s->orient = GetApplyOrientation();
+    s->maxWidth = m_nMaxWidth;
+    s->maxHeight = m_nMaxHeight;
 
     AbortGuard guard{s};
     if (!ReadHeader(s, m_bFast))
@@ -254,8 +343,8 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     }
     const j_decompress_ptr cinfo = &s->cinfo;
     TraceF(2, "JPEG header: %u x %u, %d components, colour space %d.\n",
-           unsigned(cinfo->output_width), unsigned(cinfo->output_height),
-           cinfo->num_components, int(cinfo->jpeg_color_space));
+           unsigned(cinfo->output_width), unsigned(cinfo->output_height), cinfo->num_components,
+           int(cinfo->jpeg_color_space));
 
     RowFormat format = RowFormat::kDirect;
     if (cinfo->out_color_space == JCS_GRAYSCALE)
@@ -272,10 +361,22 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         if (cinfo->out_color_space == JCS_CMYK)
             format = cinfo->saw_Adobe_marker ? RowFormat::kInvertedCmyk : RowFormat::kCmyk;
     }
-    // The bitmap checks the size before libjpeg allocates anything for the rows.
-    bmp.Create(int(cinfo->output_width), int(cinfo->output_height), depth, false);
+    // The bitmap checks the size before libjpeg allocates anything for the
+    // rows; libjpeg's own memory has what the bitmap leaves of the budget.
+    const int width = int(cinfo->output_width), height = int(cinfo->output_height);
+    const int o = s->orientation;
+    bmp.Create(COrientedRows::UprightWidth(width, height, o),
+               COrientedRows::UprightHeight(width, height, o), depth, false);
+    const size_t limit = CBmp::GetMaxPixelBytes();
+    s->cinfo.mem->max_memory_to_use = long(limit - std::min(limit, bmp.GetStorageBytes()));
+    COrientedRows rows(bmp, width, height, o);
+    std::unique_ptr<uint8_t[]> band;
+    const size_t stride = 4 * size_t(width);
+    if (!rows.DirectLine(0))
+        band = AllocateBuffer(bmp, kBandRows * stride, "Out of memory allocating JPEG rows.");
+    const RowTarget target{&rows, band.get(), stride};
 
-    if (!ReadRows(s, bmp.GetLineArray(), format))
+    if (!ReadRows(s, &target, format))
     {
         guard.Abort();
         RaiseError(6, std::string(s->err.message) + "\n");

@@ -4,12 +4,21 @@
 #include <memory>
 
 /// Decodes JPEG files through libjpeg; keeps its decompression context for
-/// every decode.
+/// every decode. EXIF orientation is applied while the rows are written.
 class CJPEGDecoder : public CPicDecoder
 {
 public:
     CJPEGDecoder();
     ~CJPEGDecoder() override;
+
+    /// Later decodes scale by libjpeg's DCT scaling (1/8, 2/8 ... 8/8) to the
+    /// smallest picture that still covers maxWidth x maxHeight once it is
+    /// upright; 0 x 0 decodes at full size.
+    void SetMaxSize(int maxWidth, int maxHeight)
+    {
+        m_nMaxWidth = maxWidth;
+        m_nMaxHeight = maxHeight;
+    }
 
 protected:
     void DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, int& depth,
@@ -19,4 +28,6 @@ private:
     struct Context; // the libjpeg state, defined where libjpeg is included
     std::unique_ptr<Context> m_pContext;
     bool m_bFast = true;
+    int m_nMaxWidth = 0;
+    int m_nMaxHeight = 0;
 };

@@ -5,8 +5,11 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace
@@ -29,10 +32,96 @@ struct PngJob
     int depth = 0; // of the bitmap: 8 or 32
     bool alpha = false;
 
-    // Set before libpng jumps back: 2 for a libpng error, 11 when the data ended.
+    // libpng's own allocations count against the decode budget beside the
+    // bitmap (null until it is created).
+    const CBmp* bmp = nullptr;
+    size_t allocated = 0;
+
+    // Set before libpng jumps back: 2 for a libpng error, 10 when the budget
+    // refused an allocation, 11 when the data ended.
     int errorCode = 0;
     char message[256] = {};
 };
+
+/// Deflate codes at most 258 bytes in two bits: no stream inflates more.
+constexpr double kMaxInflateRatio = 1032;
+
+/// The most bytes a deflate stream of n bytes can inflate to.
+double MaxInflated(uint64_t n)
+{
+    return kMaxInflateRatio * double(n) + 4096;
+}
+
+struct IdatScan
+{
+    uint64_t bytes = 0;     // of every IDAT chunk
+    bool truncated = false; // the data ended before IEND
+};
+
+/// Walks the chunks after the signature at data.
+IdatScan ScanIdat(const uint8_t* data, size_t size)
+{
+    IdatScan scan;
+    size_t p = 8;
+    for (;;)
+    {
+        if (size - std::min(size, p) < 12)
+        {
+            scan.truncated = true;
+            return scan;
+        }
+        const uint32_t length = uint32_t(data[p]) << 24 | uint32_t(data[p + 1]) << 16 |
+                                uint32_t(data[p + 2]) << 8 | data[p + 3];
+        const uint8_t* type = data + p + 4;
+        if (std::memcmp(type, "IEND", 4) == 0)
+            return scan;
+        const size_t room = size - p - 12;
+        if (std::memcmp(type, "IDAT", 4) == 0)
+            scan.bytes += std::min<size_t>(length, room);
+        if (length > room)
+        {
+            scan.truncated = true;
+            return scan;
+        }
+        p += 12 + size_t(length);
+    }
+}
+
+/// Each allocation carries its size in front, so that frees are counted.
+constexpr size_t kSizeHeader = 16;
+
+png_voidp PNGCBAPI OnMalloc(png_structp png, png_alloc_size_t n)
+{
+    auto* job = static_cast<PngJob*>(png_get_mem_ptr(png));
+    const size_t limit = CBmp::GetMaxPixelBytes();
+    const size_t used = job->allocated + (job->bmp ? job->bmp->GetStorageBytes() : 0);
+    if (used > limit || n > limit - used || n > SIZE_MAX - kSizeHeader)
+    {
+        job->errorCode = 10;
+        return nullptr; // libpng reports "Out of memory" through OnError
+    }
+    auto* block = static_cast<uint8_t*>(std::malloc(n + kSizeHeader));
+    if (!block)
+    {
+        job->errorCode = 10;
+        return nullptr;
+    }
+    std::memcpy(block, &n, sizeof n);
+    job->allocated += n;
+    return block + kSizeHeader;
+}
+
+void PNGCBAPI OnFree(png_structp png, png_voidp p)
+{
+    if (!p)
+        return;
+    auto* job = static_cast<PngJob*>(png_get_mem_ptr(png));
+    uint8_t* block = static_cast<uint8_t*>(p) - kSizeHeader;
+    size_t n;
+    std::memcpy(&n, block, sizeof n);
+    job->allocated -= n;
+    std::free(block);
+}
 
 /// Destroys the read and info structures on every path out of DecodeImage.
 struct PngStructs
@@ -52,7 +141,8 @@ struct PngStructs
 [[noreturn]] void PNGCBAPI OnError(png_structp png, png_const_charp msg)
 {
     auto* job = static_cast<PngJob*>(png_get_error_ptr(png));
-    job->errorCode = 2;
+    if (job->errorCode != 10)
+        job->errorCode = 2;
     std::snprintf(job->message, sizeof job->message, "%s", msg ? msg : "");
     png_longjmp(png, 1);
 }
@@ -114,8 +204,8 @@ bool ReadHeader(PngJob* job)
         return false;
     png_read_info(job->png, job->info);
     int interlace = 0;
-    png_get_IHDR(job->png, job->info, &job->width, &job->height, &job->bitDepth,
-                 &job->colorType, &interlace, nullptr, nullptr);
+    png_get_IHDR(job->png, job->info, &job->width, &job->height, &job->bitDepth, &job->colorType,
+                 &interlace, nullptr, nullptr);
     SetTransformations(job);
     return true;
 }
@@ -150,7 +240,7 @@ void CopyPalette(const PngJob& job, CBmp& bmp)
     structs.Destroy();
     if (job.errorCode == 11)
         CDataSource::ThrowEndOfFile();
-    CPicDecoder::RaiseError(2, job.message);
+    CPicDecoder::RaiseError(job.errorCode == 10 ? 10 : 2, job.message);
 }
 } // namespace
 
@@ -162,24 +252,45 @@ void CPNGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& 
     job.requestedDepth = depth;
     PngStructs structs{job};
 
-    job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, OnError, OnWarning);
+    const size_t start = source.GetPos();
+    job.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &job, OnError, OnWarning, &job,
+                                       OnMalloc, OnFree);
     if (!job.png)
         RaiseError(2, job.message[0] ? job.message : "Cannot create the PNG read structure.");
     job.info = png_create_info_struct(job.png);
     if (!job.info)
         RaiseError(10, "Out of memory creating the PNG info structure.");
     png_set_read_fn(job.png, &job, OnRead);
-    // The bitmap model checks the size before any row is read; libpng's own
-    // default limit would refuse wide images the model can hold.
-    png_set_user_limits(job.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    // libpng's size limits admit whatever the budget can hold: rows of at
+    // least one byte a pixel, each with its 4-byte padded line and pointer.
+    // Its chunk limits stay at their defaults.
+    const size_t limit = CBmp::GetMaxPixelBytes();
+    png_set_user_limits(job.png, png_uint_32(std::min<size_t>(PNG_UINT_31_MAX, limit)),
+                        png_uint_32(std::min<size_t>(PNG_UINT_31_MAX, limit / 12)));
 
     if (!ReadHeader(&job))
         RaiseFailure(job, structs);
     TraceF(2, "PNG header: %u x %u, bit depth %d, colour type %d.\n", unsigned(job.width),
            unsigned(job.height), job.bitDepth, job.colorType);
 
+    // Refuse what the budget can't hold, then what the image data can't:
+    // every row has its filter byte and every pixel its bits.
     depth = job.depth;
+    CBmp::CheckSize(int(job.width), int(job.height), depth);
+    static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+    const double filtered = double(job.height) + double(job.width) * double(job.height) *
+                                                     kChannels[job.colorType & 7] * job.bitDepth /
+                                                     8;
+    const IdatScan idat = ScanIdat(source.GetStart() + start, source.GetFileSize() - start);
+    if (filtered > MaxInflated(idat.bytes))
+    {
+        structs.Destroy();
+        if (idat.truncated)
+            CDataSource::ThrowEndOfFile();
+        RaiseError(2, "Not enough image data");
+    }
     bmp.Create(int(job.width), int(job.height), depth, job.alpha);
+    job.bmp = &bmp;
     if (depth == 8)
     {
         if (job.colorType == PNG_COLOR_TYPE_PALETTE)

@@ -35,6 +35,12 @@ public:
     /// Decodes the raw-data resource id of the embedded resource table.
     void DecodeResource(int id, CBmp& bmp, int depth = 0);
 
+    /// Whether decodes turn pictures upright by their stored orientation
+    /// (EXIF in JPEG files, the Orientation tag of TIFF files); on by
+    /// default. Off, the bitmap keeps the stored orientation.
+    virtual void SetApplyOrientation(bool apply) { m_bApplyOrientation = apply; }
+    bool GetApplyOrientation() const { return m_bApplyOrientation; }
+
     /// Sets the trace level and file; the file is deleted so that each
     /// configuration starts an empty trace. A null file disables the trace file.
     static void SetTraceConfig(int level, const char* file);
@@ -64,4 +70,7 @@ protected:
                              CDataSource& source);
     /// Automatic depth (0) becomes 8 for sources of 8 bits or less, else 32.
     static void ChooseDepth(int sourceDepth, int& depth);
+
+private:
+    bool m_bApplyOrientation = true;
 };

@@ -18,7 +18,8 @@ namespace
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: vistrel-decode [--depth 0|32] [--trace LEVEL FILE] INPUT [OUTPUT.bmp]\n");
+                 "usage: vistrel-decode [--depth 0|32] [--no-orient] [--trace LEVEL FILE] INPUT "
+                 "[OUTPUT.bmp]\n");
     return 2;
 }
 
@@ -72,6 +73,7 @@ void SaveAtomically(const CBmp& bmp, const std::string& path)
 int main(int argc, char** argv)
 {
     int depth = 0;
+    bool orient = true;
     std::string input, output;
     for (int i = 1; i < argc; i++)
     {
@@ -82,6 +84,8 @@ int main(int argc, char** argv)
             if (depth != 0 && depth != 32)
                 return Usage();
         }
+        else if (arg == "--no-orient")
+            orient = false;
         else if (arg == "--trace" && i + 2 < argc)
         {
             const int level = std::atoi(argv[i + 1]);
@@ -101,6 +105,7 @@ int main(int argc, char** argv)
         return Usage();
 
     CAnyPicDecoder decoder;
+    decoder.SetApplyOrientation(orient);
     CDIBSection bmp;
     try
     {
@@ -113,8 +118,8 @@ int main(int argc, char** argv)
             std::fputc('\n', stderr);
         return 1;
     }
-    std::printf(" %d x %d; %d bpp; %d kb\n", bmp.GetWidth(), bmp.GetHeight(),
-                bmp.GetBitsPerPixel(), int(bmp.GetMemoryUse() / 1024));
+    std::printf(" %d x %d; %d bpp; %d kb\n", bmp.GetWidth(), bmp.GetHeight(), bmp.GetBitsPerPixel(),
+                int(bmp.GetMemoryUse() / 1024));
     if (!output.empty())
     {
         try

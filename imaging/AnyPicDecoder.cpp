@@ -66,8 +66,11 @@ int CAnyPicDecoder::DetectFormat(const uint8_t* d, size_t size)
         return kBmp;
     if (IsTargaHeader(d, size))
         return kTga;
+    // Classic TIFF and BigTIFF, in either byte order.
     if (StartsWith(d, size, {0x49, 0x49, 0x2A, 0x00}) ||
-        StartsWith(d, size, {0x4D, 0x4D, 0x00, 0x2A}))
+        StartsWith(d, size, {0x4D, 0x4D, 0x00, 0x2A}) ||
+        StartsWith(d, size, {0x49, 0x49, 0x2B, 0x00}) ||
+        StartsWith(d, size, {0x4D, 0x4D, 0x00, 0x2B}))
         return kTiff;
     if (size > 540)
     {

@@ -60,8 +60,14 @@ void COrientedRows::Put(int y, int x, int n, const uint8_t* pixels)
     Map(x, y, ux, uy);
     if (m_nBpp == 1)
     {
-        // Bit by bit; only bilevel pictures take this path.
-        for (int i = 0; i < n; i++)
+        // Whole bytes where they line up, the rest bit by bit.
+        int i = 0;
+        if ((m_nOrientation == 1 || m_nOrientation == 4) && x % 8 == 0)
+        {
+            i = n / 8 * 8;
+            std::memcpy(m_pLines[uy] + x / 8, pixels, size_t(n / 8));
+        }
+        for (; i < n; i++)
         {
             Map(x + i, y, ux, uy);
             const bool set = (pixels[i >> 3] >> (7 - (i & 7))) & 1;

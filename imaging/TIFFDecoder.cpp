@@ -2,6 +2,8 @@
 
 #include "Bmp.h"
 #include "DataSource.h"
+#include "OrientedRows.h"
+#include "SampleConverter.h"
 
 #include <tiffio.h>
 
@@ -10,8 +12,11 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <new>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -133,6 +138,460 @@ int CheckedDimension(uint32_t v)
         CPicDecoder::RaiseError(10, CPicDecoder::Format("TIFF image too large: %u.", unsigned(v)));
     return int(v);
 }
+
+/// What the sample path reads: the first page's geometry and sample layout.
+struct Layout
+{
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t bits = 1;
+    uint16_t spp = 1;
+    uint16_t photometric = 0;
+    CSampleConverter::Format format = CSampleConverter::kUnsigned;
+    bool separate = false; // one plane per sample
+    int colours = 1;       // 1 gray or palette, 3 RGB
+    int alpha = -1;        // index of the alpha sample
+    bool associated = false;
+    int orientation = 1; // as stored; 1 when it is not applied
+};
+
+/// Reads the layout; false when the sample path can't read the picture and
+/// the RGBA interface must (YCbCr, CMYK, Lab, LogLuv, no photometric).
+bool ReadLayout(TIFF* tif, Layout& l)
+{
+    uint16_t format = SAMPLEFORMAT_UINT, planar = PLANARCONFIG_CONTIG;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &l.width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &l.height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &l.bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &l.spp);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &l.photometric))
+        return false;
+    l.separate = planar == PLANARCONFIG_SEPARATE && l.spp > 1;
+    if (format == SAMPLEFORMAT_UINT)
+        l.format = CSampleConverter::kUnsigned;
+    else if (format == SAMPLEFORMAT_INT)
+        l.format = CSampleConverter::kSigned;
+    else if (format == SAMPLEFORMAT_IEEEFP)
+        l.format = CSampleConverter::kFloat;
+    else
+        return false;
+    if (!CSampleConverter::Supports(l.bits, l.format))
+        return false;
+    switch (l.photometric)
+    {
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_MINISBLACK:
+        l.colours = 1;
+        break;
+    case PHOTOMETRIC_RGB:
+        l.colours = 3;
+        break;
+    case PHOTOMETRIC_PALETTE:
+        // Indices: the colour map has 2^bits entries.
+        if (l.format != CSampleConverter::kUnsigned || l.bits > 16 || l.separate)
+            return false;
+        l.colours = 1;
+        break;
+    default:
+        return false;
+    }
+    if (l.spp < l.colours)
+        return false;
+
+    // Extra samples follow the colours; the first may be alpha. Four RGB
+    // samples without the tag are taken as associated alpha, as libtiff's
+    // RGBA interface takes them.
+    uint16_t extras = 0;
+    const uint16_t* types = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extras, &types) && extras > 0 && types &&
+        extras <= l.spp - l.colours &&
+        (types[0] == EXTRASAMPLE_ASSOCALPHA || types[0] == EXTRASAMPLE_UNASSALPHA))
+    {
+        l.alpha = l.spp - extras;
+        l.associated = types[0] == EXTRASAMPLE_ASSOCALPHA;
+    }
+    else if (extras == 0 && l.photometric == PHOTOMETRIC_RGB && l.spp == 4)
+    {
+        l.alpha = 3;
+        l.associated = true;
+    }
+    return true;
+}
+
+/// The most bytes one byte of the compression's data decodes to, or 0 when
+/// there is no useful bound. Fax codings need at least one bit a row.
+double MaxExpansion(uint16_t compression, uint64_t rowBytes)
+{
+    switch (compression)
+    {
+    case COMPRESSION_NONE:
+        return 1;
+    case COMPRESSION_PACKBITS:
+        return 64; // 128 bytes from a 2-byte run
+    case COMPRESSION_LZW:
+        return 4096; // a 12-bit code for a string of up to 4096 bytes
+    case COMPRESSION_DEFLATE:
+    case COMPRESSION_ADOBE_DEFLATE:
+        return 1100; // deflate: 258 bytes in 2 bits
+    case COMPRESSION_JPEG:
+    case COMPRESSION_OJPEG:
+        return 1024; // at least one bit for every block of 64 samples
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+        return 8 * double(rowBytes);
+    case COMPRESSION_WEBP:
+    case COMPRESSION_JBIG:
+    case COMPRESSION_LERC:
+        return 0;
+    default:
+        return 65536;
+    }
+}
+
+/// Refuses a picture its strips or tiles can't hold, before anything is
+/// allocated for it: the bytes they have within the data (each counted once)
+/// times the most their compression expands must reach the decoded size.
+/// Uncompressed data may miss up to 15/16 of its bytes, so that a truncated
+/// file still shows what it has.
+void CheckDataHoldsImage(TIFF* tif, uint64_t dataSize)
+{
+    uint16_t compression = COMPRESSION_NONE, planar = PLANARCONFIG_CONTIG, spp = 1;
+    uint32_t height = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    const uint64_t rowBytes = TIFFScanlineSize64(tif);
+    const uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    const double decoded =
+        TIFFIsTiled(tif) ? double(TIFFTileSize64(tif)) * count
+                         : double(rowBytes) * height * (planar == PLANARCONFIG_SEPARATE ? spp : 1);
+    double ratio = MaxExpansion(compression, rowBytes);
+    if (ratio == 0)
+        return;
+    if (compression == COMPRESSION_NONE)
+        ratio = 16;
+
+    std::vector<std::pair<uint64_t, uint64_t>> ranges;
+    try
+    {
+        ranges.reserve(count);
+        for (uint32_t i = 0; i < count; i++)
+        {
+            const uint64_t offset = TIFFGetStrileOffset(tif, i);
+            const uint64_t bytes = TIFFGetStrileByteCount(tif, i);
+            if (offset < dataSize && bytes > 0)
+                ranges.emplace_back(offset, offset + std::min(bytes, dataSize - offset));
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        CPicDecoder::RaiseError(10, "Out of memory allocating TIFF buffer.");
+    }
+    std::sort(ranges.begin(), ranges.end());
+    uint64_t held = 0, end = 0;
+    for (const auto& [first, last] : ranges)
+    {
+        const uint64_t from = std::max(first, end);
+        if (last > from)
+            held += last - from;
+        end = std::max(end, last);
+    }
+    if (decoded > double(held) * ratio)
+        CDataSource::ThrowEndOfFile();
+}
+
+/// Calls `row` for every stored row, or part of one, of one plane (all
+/// samples when they are interleaved): plane, row, first column, pixel
+/// count, packed samples. Reading ends at the first strip or tile that can't
+/// be read, and its rows stay as created: nothing past the data is visited.
+using RowSink = std::function<void(int plane, uint32_t y, uint32_t x, uint32_t n, const uint8_t*)>;
+
+void ForEachRow(TIFF* tif, const CBmp& bmp, const Layout& l, const RowSink& row)
+{
+    const int planes = l.separate ? l.spp : 1;
+    const int samples = l.separate ? 1 : l.spp;
+    if (TIFFIsTiled(tif))
+    {
+        uint32_t tw = 0, th = 0;
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &th);
+        const tmsize_t tileSize = TIFFTileSize(tif);
+        if (tw == 0 || th == 0 || tileSize <= 0)
+            CPicDecoder::RaiseError(1, JobOf(tif).lastError);
+        const auto tile = CPicDecoder::AllocateBuffer(bmp, size_t(tileSize),
+                                                      "Out of memory allocating TIFF buffer.");
+        const size_t tileRow = (size_t(tw) * samples * l.bits + 7) / 8;
+        for (int p = 0; p < planes; p++)
+            for (uint32_t ty = 0; ty < l.height; ty += th)
+                for (uint32_t tx = 0; tx < l.width; tx += tw)
+                {
+                    const uint32_t index = TIFFComputeTile(tif, tx, ty, 0, uint16_t(p));
+                    if (TIFFReadEncodedTile(tif, index, tile.get(), tileSize) < 0)
+                        continue; // left as created
+                    const uint32_t n = std::min(tw, l.width - tx);
+                    for (uint32_t y = 0; y < th && ty + y < l.height; y++)
+                        row(p, ty + y, tx, n, tile.get() + y * tileRow);
+                }
+        return;
+    }
+    const tmsize_t lineSize = TIFFScanlineSize(tif);
+    if (lineSize <= 0)
+        CPicDecoder::RaiseError(1, JobOf(tif).lastError);
+    const auto line =
+        CPicDecoder::AllocateBuffer(bmp, size_t(lineSize), "Out of memory allocating TIFF buffer.");
+    uint32_t rowsPerStrip = l.height;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, l.height);
+    // Planes one after the other, so that compressed strips are read in order.
+    for (int p = 0; p < planes; p++)
+        for (uint32_t y = 0; y < l.height; y++)
+        {
+            if (TIFFReadScanline(tif, line.get(), y, uint16_t(p)) < 0)
+            {
+                // The rest of this strip can't be read either.
+                y = (y / rowsPerStrip + 1) * rowsPerStrip - 1;
+                continue;
+            }
+            row(p, y, 0, l.width, line.get());
+        }
+}
+
+/// Colour map entries as 8-bit colours: maps that hold only 8-bit values are
+/// taken as they are, others scale from 0..65535.
+std::vector<PaletteEntry> ColourMap(TIFF* tif, int bits)
+{
+    const size_t n = size_t(1) << bits;
+    std::vector<PaletteEntry> pal(n, PaletteEntry{0, 0, 0, 255});
+    uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue)
+    {
+        CPicDecoder::Trace(2, "TIFF palette image without a colour map.\n");
+        return pal;
+    }
+    bool eightBit = true;
+    for (size_t i = 0; i < n && eightBit; i++)
+        eightBit = red[i] < 256 && green[i] < 256 && blue[i] < 256;
+    for (size_t i = 0; i < n; i++)
+        pal[i] = eightBit
+                     ? PaletteEntry{uint8_t(blue[i]), uint8_t(green[i]), uint8_t(red[i]), 255}
+                     : PaletteEntry{uint8_t(blue[i] * 255 / 65535), uint8_t(green[i] * 255 / 65535),
+                                    uint8_t(red[i] * 255 / 65535), 255};
+    return pal;
+}
+
+/// Colours multiplied by alpha back to their own values.
+void Unmultiply(PaletteEntry& p)
+{
+    const unsigned a = p.a;
+    if (a == 0 || a == 255)
+        return;
+    p.b = uint8_t(std::min(255u, (p.b * 255 + a / 2) / a));
+    p.g = uint8_t(std::min(255u, (p.g * 255 + a / 2) / a));
+    p.r = uint8_t(std::min(255u, (p.r * 255 + a / 2) / a));
+}
+
+/// The Orientation tag's partner that differs only by a vertical flip; asked
+/// for it, libtiff's RGBA interface flips the rows and nothing else.
+uint16_t VerticalPartner(int orientation)
+{
+    static const uint16_t kPartner[9] = {
+        ORIENTATION_BOTLEFT,  ORIENTATION_BOTLEFT,  ORIENTATION_BOTRIGHT,
+        ORIENTATION_TOPRIGHT, ORIENTATION_TOPLEFT,  ORIENTATION_BOTLEFT,
+        ORIENTATION_BOTRIGHT, ORIENTATION_TOPRIGHT, ORIENTATION_TOPLEFT};
+    return kPartner[COrientedRows::Normalised(orientation)];
+}
+/// Single gray or palette samples of up to 8 bits into a 1- or 8-bit palette bitmap.
+void DoLoColor(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
+{
+    const int bits = l.bits;
+    const int bmpDepth = bits == 1 ? 1 : 8;
+    if (depth == 0)
+        depth = bmpDepth;
+    const int w = int(l.width), h = int(l.height);
+    bmp.Create(COrientedRows::UprightWidth(w, h, l.orientation),
+               COrientedRows::UprightHeight(w, h, l.orientation), bmpDepth, false);
+
+    // The palette goes straight into the bitmap's table, which has room for
+    // 2^bmpDepth >= 2^bits entries.
+    const int n = 1 << bits;
+    const int step = 255 / (n - 1);
+    PaletteEntry* pal = bmp.GetPaletteTable();
+    if (l.photometric == PHOTOMETRIC_PALETTE)
+    {
+        const std::vector<PaletteEntry> map = ColourMap(pTif, bits);
+        std::copy(map.begin(), map.end(), pal);
+    }
+    else
+        for (int i = 0; i < n; i++)
+        {
+            const uint8_t v = uint8_t(i * step);
+            pal[l.photometric == PHOTOMETRIC_MINISBLACK ? i : n - 1 - i] =
+                PaletteEntry{v, v, v, 255};
+        }
+
+    // 1- and 8-bit rows are copied as they are; 2- and 4-bit samples become
+    // one byte each.
+    COrientedRows rows(bmp, w, h, l.orientation);
+    const auto indices =
+        CPicDecoder::AllocateBuffer(bmp, size_t(w), "Out of memory allocating TIFF buffer.");
+    ForEachRow(pTif, bmp, l,
+               [&](int, uint32_t y, uint32_t x, uint32_t count, const uint8_t* src)
+               {
+                   if (bits == 1 || bits == 8)
+                   {
+                       rows.Put(int(y), int(x), int(count), src);
+                       return;
+                   }
+                   const int perByte = 8 / bits;
+                   for (uint32_t i = 0; i < count; i++)
+                       indices[i] = uint8_t(
+                           (src[i / perByte] >> (8 - bits * (int(i) % perByte + 1))) & (n - 1));
+                   rows.Put(int(y), int(x), int(count), indices.get());
+               });
+}
+
+/// Gray, RGB and palette samples of any size into a 32-bit bitmap.
+void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
+{
+    depth = 32;
+    const int w = int(l.width), h = int(l.height);
+    bmp.Create(COrientedRows::UprightWidth(w, h, l.orientation),
+               COrientedRows::UprightHeight(w, h, l.orientation), 32, l.alpha >= 0);
+    COrientedRows rows(bmp, w, h, l.orientation);
+    const CSampleConverter converter(l.bits, l.format);
+    const bool palette = l.photometric == PHOTOMETRIC_PALETTE;
+    const bool white = l.photometric == PHOTOMETRIC_MINISWHITE;
+    const std::vector<PaletteEntry> map =
+        palette ? ColourMap(pTif, l.bits) : std::vector<PaletteEntry>();
+    const size_t samples = l.separate ? 1 : l.spp;
+    const auto values = CPicDecoder::AllocateBuffer(bmp, size_t(w) * samples,
+                                                    "Out of memory allocating TIFF buffer.");
+    const auto pixels =
+        CPicDecoder::AllocateBuffer(bmp, 4 * size_t(w), "Out of memory allocating TIFF buffer.");
+    ForEachRow(pTif, bmp, l,
+               [&](int plane, uint32_t y, uint32_t x, uint32_t n, const uint8_t* src)
+               {
+                   uint8_t* v = values.get();
+                   converter.To8(src, n * samples, v);
+                   if (l.separate)
+                   {
+                       // One channel of every pixel: alpha, the gray level, or red,
+                       // green or blue (bytes 2, 1, 0).
+                       unsigned mask = 0;
+                       if (plane == l.alpha)
+                           mask = 8;
+                       else if (l.colours == 1 && plane == 0)
+                           mask = 7;
+                       else if (l.colours == 3 && plane < 3)
+                           mask = 1u << (2 - plane);
+                       if (white && mask == 7)
+                           for (uint32_t i = 0; i < n; i++)
+                               v[i] = uint8_t(255 - v[i]);
+                       if (mask)
+                           rows.PutChannels(int(y), int(x), int(n), v, mask);
+                       return;
+                   }
+                   uint8_t* direct = rows.DirectLine(int(y));
+                   auto* out = reinterpret_cast<PaletteEntry*>(direct ? direct + 4 * size_t(x)
+                                                                      : pixels.get());
+                   for (uint32_t i = 0; i < n; i++, v += samples)
+                   {
+                       PaletteEntry p;
+                       if (palette)
+                           p = map[converter.Raw(src, i * samples)];
+                       else if (l.colours == 1)
+                       {
+                           const uint8_t g = white ? uint8_t(255 - v[0]) : v[0];
+                           p = PaletteEntry{g, g, g, 255};
+                       }
+                       else
+                           p = PaletteEntry{v[2], v[1], v[0], 255};
+                       if (l.alpha >= 0)
+                       {
+                           p.a = v[l.alpha];
+                           if (l.associated)
+                               Unmultiply(p);
+                       }
+                       out[i] = p;
+                   }
+                   if (!direct)
+                       rows.Put(int(y), int(x), int(n), pixels.get());
+               });
+    if (l.separate && l.associated)
+        for (int y = 0; y < bmp.GetHeight(); y++)
+        {
+            auto* line = reinterpret_cast<PaletteEntry*>(bmp.GetLineArray()[y]);
+            for (int x = 0; x < bmp.GetWidth(); x++)
+                Unmultiply(line[x]);
+        }
+}
+
+/// libtiff's RGBA interface into a 32-bit bitmap, for what the sample path
+/// does not read. orientation: the file's when it is applied, else 0.
+void DoRGBA(TIFF* pTif, CBmp& bmp, int& depth, int orientation)
+{
+    TiffJob& job = JobOf(pTif);
+    depth = 32;
+    TIFFRGBAImage img;
+    char emsg[1024] = "";
+    if (!TIFFRGBAImageBegin(&img, pTif, 0, emsg))
+    {
+        // The reason is only in emsg; it becomes the most recent error.
+        std::snprintf(job.lastError, sizeof job.lastError, "%s", emsg);
+        CPicDecoder::RaiseError(1, job.lastError);
+    }
+    RgbaImageEnder ender{&img};
+
+    const int width = CheckedDimension(img.width);
+    const int height = CheckedDimension(img.height);
+    // Asked for the bottom-left origin, libtiff turns orientations 1 to 4
+    // upright itself; asked for the stored orientation's vertical partner, it
+    // only flips the rows, and the raster holds the stored picture.
+    const int o = orientation ? COrientedRows::Normalised(orientation) : 1;
+    const bool transposed = COrientedRows::SwapsAxes(o);
+    if (!orientation || transposed)
+        img.req_orientation = VerticalPartner(img.orientation);
+    bmp.Create(COrientedRows::UprightWidth(width, height, o),
+               COrientedRows::UprightHeight(width, height, o), 32, img.alpha != 0);
+
+    // A 32-bit bitmap's storage is one bottom-up block of width x height
+    // pixels, exactly the raster libtiff fills (bottom row first), so the
+    // raster is the bitmap itself unless rows must become columns.
+    std::unique_ptr<uint8_t[]> turned;
+    if (transposed)
+        turned = CPicDecoder::AllocateBuffer(bmp, 4 * size_t(width) * size_t(height),
+                                             "Out of memory allocating TIFF buffer.");
+    auto* raster = reinterpret_cast<uint32_t*>(transposed ? turned.get() : bmp.GetBits());
+    if (!TIFFRGBAImageGet(&img, raster, img.width, img.height))
+        CPicDecoder::RaiseError(1, job.lastError);
+
+    // Raster pixels are red, green, blue, alpha in memory; the bitmap wants
+    // blue, green, red, alpha. libtiff hands out colours multiplied by alpha
+    // (it multiplies unassociated alpha itself); the bitmap, like the PNG
+    // decoder's, holds them unmultiplied.
+    const size_t count = size_t(width) * size_t(height);
+    for (size_t i = 0; i < count; i++)
+    {
+        const uint32_t v = raster[i];
+        PaletteEntry p{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v), uint8_t(v >> 24)};
+        if (img.alpha != 0)
+            Unmultiply(p);
+        std::memcpy(&raster[i], &p, 4);
+    }
+    if (transposed)
+    {
+        COrientedRows rows(bmp, width, height, o);
+        for (int y = 0; y < height; y++)
+            rows.Put(
+                y, 0, width,
+                reinterpret_cast<const uint8_t*>(raster + size_t(height - 1 - y) * size_t(width)));
+    }
+}
 } // namespace
 
 void CTIFFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& depth,
@@ -149,11 +608,12 @@ void CTIFFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         RaiseError(10, "Out of memory allocating TIFF buffer.");
     TIFFOpenOptionsSetErrorHandlerExtR(opts, OnTiffError, &job);
     TIFFOpenOptionsSetWarningHandlerExtR(opts, OnTiffWarning, &job);
-    // No single libtiff allocation may exceed what one bitmap may take.
-    const size_t maxBytes = CBmp::GetMaxPixelBytes();
-    const auto maxAlloc = std::numeric_limits<tmsize_t>::max();
-    TIFFOpenOptionsSetMaxSingleMemAlloc(opts, maxBytes < size_t(maxAlloc) ? tmsize_t(maxBytes)
-                                                                          : maxAlloc);
+    // libtiff's own arrays and buffers follow from the data it reads, which
+    // lies in place in memory: no single one of them needs more than this.
+    const uint64_t maxAlloc =
+        std::min<uint64_t>({CBmp::GetMaxPixelBytes(), (uint64_t(64) << 20) + 16 * job.size,
+                            uint64_t(std::numeric_limits<tmsize_t>::max())});
+    TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t(maxAlloc));
     TIFF* tif = TIFFClientOpenExt("MemSource", "r", &job, OnRead, OnWrite, OnSeek, OnClose, OnSize,
                                   OnMap, OnUnmap, opts);
     TIFFOpenOptionsFree(opts); // the handle keeps its own copy of the handlers
@@ -161,175 +621,33 @@ void CTIFFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         RaiseError(1, job.lastError);
     TiffCloser closer{tif};
 
-    uint16_t bitsPerSample = 1, samplesPerPixel = 1, photometric = 0;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
-    const bool hasPhotometric = TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
+    Layout l;
+    const bool samplePath = ReadLayout(tif, l);
     TraceF(2, "TIFF header: %d bits per sample, %d samples per pixel, photometric %d.\n",
-           int(bitsPerSample), int(samplesPerPixel), int(photometric));
+           int(l.bits), int(l.spp), int(l.photometric));
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
 
-    // The scan-line path reads strips of 1, 2, 4 or 8-bit gray or palette
-    // pixels; tiles, other sample sizes and other photometrics go through the
-    // RGBA interface, which handles them or says why not.
-    const bool loColor =
-        samplesPerPixel == 1 && depth < 32 && !TIFFIsTiled(tif) &&
-        (bitsPerSample == 1 || bitsPerSample == 2 || bitsPerSample == 4 || bitsPerSample == 8) &&
-        hasPhotometric &&
-        (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK ||
-         photometric == PHOTOMETRIC_PALETTE);
+    // Single gray or palette samples of up to 8 bits become 1- or 8-bit
+    // palette bitmaps; everything else 32 bits.
+    const bool loColor = samplePath && l.spp == 1 && l.bits <= 8 &&
+                         l.format == CSampleConverter::kUnsigned && depth < 32;
+    CheckedDimension(l.width);
+    CheckedDimension(l.height);
+    if (samplePath)
+    {
+        l.orientation = GetApplyOrientation() ? COrientedRows::Normalised(orientation) : 1;
+        const int w = int(l.width), h = int(l.height);
+        CBmp::CheckSize(COrientedRows::UprightWidth(w, h, l.orientation),
+                        COrientedRows::UprightHeight(w, h, l.orientation),
+                        loColor ? (l.bits == 1 ? 1 : 8) : 32);
+        CheckDataHoldsImage(tif, job.size);
+    }
     if (loColor)
-        DoLoColor(tif, bmp, depth);
+        DoLoColor(tif, bmp, depth, l);
+    else if (samplePath)
+        DoSamples(tif, bmp, depth, l);
     else
-        DoRGBA(tif, bmp, depth);
+        DoRGBA(tif, bmp, depth, GetApplyOrientation() ? orientation : 0);
     Trace(3, "Decoding finished.\n");
-}
-
-void CTIFFDecoder::DoLoColor(tiff* pTif, CBmp& bmp, int& depth)
-{
-    uint32_t width = 0, height = 0;
-    uint16_t bitsPerSample = 1, photometric = 0;
-    TIFFGetField(pTif, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(pTif, TIFFTAG_IMAGELENGTH, &height);
-    TIFFGetFieldDefaulted(pTif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
-    TIFFGetField(pTif, TIFFTAG_PHOTOMETRIC, &photometric);
-    const tmsize_t scanlineSize = TIFFScanlineSize(pTif);
-    if (scanlineSize <= 0)
-        RaiseError(1, JobOf(pTif).lastError);
-
-    const int bits = bitsPerSample;
-    const int bmpDepth = bits == 1 ? 1 : 8;
-    if (depth == 0)
-        depth = bmpDepth;
-    bmp.Create(CheckedDimension(width), CheckedDimension(height), bmpDepth, false);
-
-    // The palette goes straight into the bitmap's table, which has room for
-    // 2^bmpDepth >= 2^bits entries.
-    const int n = 1 << bits;
-    const int step = 255 / (n - 1);
-    PaletteEntry* pal = bmp.GetPaletteTable();
-    if (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE)
-    {
-        for (int i = 0; i < n; i++)
-        {
-            const uint8_t v = uint8_t(i * step);
-            pal[photometric == PHOTOMETRIC_MINISBLACK ? i : n - 1 - i] = PaletteEntry{v, v, v, 255};
-        }
-    }
-    else
-    {
-        uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
-        if (TIFFGetField(pTif, TIFFTAG_COLORMAP, &red, &green, &blue) && red && green && blue)
-        {
-            // Some writers store 8-bit values in the 16-bit map.
-            bool eightBit = true;
-            for (int i = 0; i < n && eightBit; i++)
-                eightBit = red[i] < 256 && green[i] < 256 && blue[i] < 256;
-            for (int i = 0; i < n; i++)
-            {
-                if (eightBit)
-                    pal[i] =
-                        PaletteEntry{uint8_t(blue[i]), uint8_t(green[i]), uint8_t(red[i]), 255};
-                else
-                    pal[i] = PaletteEntry{uint8_t(blue[i] * 255 / 65535),
-                                          uint8_t(green[i] * 255 / 65535),
-                                          uint8_t(red[i] * 255 / 65535), 255};
-            }
-        }
-        else
-            Trace(2, "TIFF palette image without a colour map.\n");
-    }
-
-    // 1- and 8-bit scan lines go straight into the bitmap lines when they fit
-    // (they always should); otherwise through a buffer, clipped to the line.
-    const size_t lineSize = size_t(bmp.GetLineSize());
-    const bool direct = (bits == 1 || bits == 8) && size_t(scanlineSize) <= lineSize;
-    std::unique_ptr<uint8_t[]> buffer;
-    if (!direct)
-    {
-        buffer.reset(new (std::nothrow) uint8_t[size_t(scanlineSize)]());
-        if (!buffer)
-            RaiseError(10, "Out of memory allocating TIFF buffer.");
-    }
-
-    uint8_t** lines = bmp.GetLineArray();
-    const uint32_t pixelsPerByte = uint32_t(8 / bits);
-    // Pixels the scan line holds; never more than the bitmap's width.
-    const uint64_t held = uint64_t(scanlineSize) * pixelsPerByte;
-    const uint32_t unpackWidth = held < width ? uint32_t(held) : width;
-    for (uint32_t row = 0; row < height; row++)
-    {
-        uint8_t* line = lines[row];
-        // A line that cannot be read is reported to the error handler only;
-        // it keeps what the buffer held and decoding goes on.
-        if (direct)
-        {
-            TIFFReadScanline(pTif, line, row, 0);
-            continue;
-        }
-        TIFFReadScanline(pTif, buffer.get(), row, 0);
-        const uint8_t* src = buffer.get();
-        if (bits == 1 || bits == 8)
-            std::memcpy(line, src,
-                        size_t(scanlineSize) < lineSize ? size_t(scanlineSize) : lineSize);
-        else if (bits == 4)
-            for (uint32_t x = 0; x < unpackWidth; x++)
-                line[x] = uint8_t((x & 1) ? src[x >> 1] & 0x0F : src[x >> 1] >> 4);
-        else
-            for (uint32_t x = 0; x < unpackWidth; x++)
-                line[x] = uint8_t((src[x >> 2] >> (6 - 2 * (x & 3))) & 0x03);
-    }
-}
-
-void CTIFFDecoder::DoRGBA(tiff* pTif, CBmp& bmp, int& depth)
-{
-    TiffJob& job = JobOf(pTif);
-    depth = 32;
-    TIFFRGBAImage img;
-    char emsg[1024] = "";
-    if (!TIFFRGBAImageBegin(&img, pTif, 0, emsg))
-    {
-        // The reason is only in emsg; it becomes the most recent error.
-        std::snprintf(job.lastError, sizeof job.lastError, "%s", emsg);
-        RaiseError(1, job.lastError);
-    }
-    RgbaImageEnder ender{&img};
-
-    const int width = CheckedDimension(img.width);
-    const int height = CheckedDimension(img.height);
-    bmp.Create(width, height, 32, img.alpha != 0);
-
-    // A 32-bit bitmap's storage is one bottom-up block of width x height
-    // pixels, exactly the raster libtiff fills (bottom row first), so the
-    // raster is the bitmap itself and its size was checked by Create.
-    auto* raster = reinterpret_cast<uint32_t*>(bmp.GetBits());
-    if (!TIFFRGBAImageGet(&img, raster, img.width, img.height))
-        RaiseError(1, job.lastError);
-
-    // Raster pixels are red, green, blue, alpha in memory; the bitmap wants
-    // blue, green, red, alpha.
-    const size_t count = size_t(width) * size_t(height);
-    if (img.alpha == 0)
-    {
-        for (size_t i = 0; i < count; i++)
-        {
-            const uint32_t v = raster[i];
-            raster[i] = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
-        }
-        return;
-    }
-    // libtiff hands out colours multiplied by alpha (it multiplies unassociated
-    // alpha itself); the bitmap, like the PNG decoder's, holds them unmultiplied.
-    for (size_t i = 0; i < count; i++)
-    {
-        const uint32_t v = raster[i];
-        const uint32_t a = v >> 24;
-        uint32_t r = v & 0xFF, g = (v >> 8) & 0xFF, b = (v >> 16) & 0xFF;
-        if (a != 0 && a != 255)
-        {
-            r = std::min(255u, (r * 255 + a / 2) / a);
-            g = std::min(255u, (g * 255 + a / 2) / a);
-            b = std::min(255u, (b * 255 + a / 2) / a);
-        }
-        raster[i] = (a << 24) | (r << 16) | (g << 8) | b;
-    }
 }

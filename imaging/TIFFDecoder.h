@@ -1,22 +1,19 @@
 #pragma once
 #include "PicDecoder.h"
 
-struct tiff; // libtiff's handle (TIFF), declared where libtiff is included
-
-/// Decodes TIFF files (and EPS TIFF previews) through libtiff over memory.
+/// Decodes TIFF files (and EPS TIFF previews) through libtiff over memory,
+/// first page only, BigTIFF included.
 ///
-/// Single-channel images of 1, 2, 4 or 8 bits in strips become 1-bit
-/// (bilevel) or 8-bit palette bitmaps; everything else goes through libtiff's
-/// RGBA interface into a 32-bit bitmap. Only the first page is decoded.
+/// Gray, RGB and palette images of any integer sample size from 1 to 32 bits
+/// and floating-point samples of 16, 32 and 64 bits, in strips or tiles,
+/// interleaved or in planes, are read sample by sample: single samples of up
+/// to 8 bits into 1-bit (bilevel) or 8-bit palette bitmaps, everything else
+/// into 32-bit bitmaps. The rest (YCbCr, CMYK, Lab, LogLuv) goes through
+/// libtiff's RGBA interface. The Orientation tag is applied unless switched
+/// off.
 class CTIFFDecoder : public CPicDecoder
 {
 protected:
     void DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, int& depth,
                      CDataSource& source) override;
-
-private:
-    /// Scan-line path into a 1- or 8-bit bitmap.
-    void DoLoColor(tiff* pTif, CBmp& bmp, int& depth);
-    /// RGBA path into a 32-bit bitmap.
-    void DoRGBA(tiff* pTif, CBmp& bmp, int& depth);
 };

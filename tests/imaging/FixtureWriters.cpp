@@ -42,12 +42,14 @@ std::vector<uint8_t> WritePng(const PngFixture& fixture)
         throw std::runtime_error("libpng could not write the fixture");
     }
     png_set_write_fn(png, &out, AppendPngBytes, FlushNothing);
-    png_set_IHDR(png, info, png_uint_32(fixture.width), png_uint_32(fixture.height), fixture.bitDepth,
-                 fixture.colorType, fixture.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, png_uint_32(fixture.width), png_uint_32(fixture.height),
+                 fixture.bitDepth, fixture.colorType,
+                 fixture.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
     for (size_t i = 0; i + 2 < fixture.paletteRgb.size(); i += 3)
-        palette.push_back(png_color{fixture.paletteRgb[i], fixture.paletteRgb[i + 1], fixture.paletteRgb[i + 2]});
+        palette.push_back(
+            png_color{fixture.paletteRgb[i], fixture.paletteRgb[i + 1], fixture.paletteRgb[i + 2]});
     if (!palette.empty())
         png_set_PLTE(png, info, palette.data(), int(palette.size()));
     if (!fixture.trns.empty())
@@ -92,8 +94,9 @@ std::vector<uint8_t> WriteJpeg(const JpegFixture& fixture)
     cinfo.image_width = JDIMENSION(fixture.width);
     cinfo.image_height = JDIMENSION(fixture.height);
     cinfo.input_components = fixture.components;
-    cinfo.in_color_space =
-        fixture.components == 1 ? JCS_GRAYSCALE : fixture.components == 4 ? JCS_CMYK : JCS_RGB;
+    cinfo.in_color_space = fixture.components == 1   ? JCS_GRAYSCALE
+                           : fixture.components == 4 ? JCS_CMYK
+                                                     : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     if (fixture.components == 4)
     {
@@ -123,7 +126,7 @@ std::vector<uint8_t> WriteJpeg(const JpegFixture& fixture)
 std::vector<uint8_t> WriteTiff(const TiffFixture& fixture, const std::string& dir)
 {
     const std::string path = dir + "/fixture.tif";
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    TIFF* tif = TIFFOpen(path.c_str(), fixture.bigTiff ? "w8" : "w");
     if (!tif)
         throw std::runtime_error("cannot create " + path);
     const size_t rowBytes =
@@ -142,7 +145,10 @@ std::vector<uint8_t> WriteTiff(const TiffFixture& fixture, const std::string& di
         TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, fixture.samplesPerPixel);
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, fixture.photometric);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, fixture.compression);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, fixture.sampleFormat);
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, fixture.orientation);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG,
+                     fixture.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
         if (fixture.alpha)
         {
             const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
@@ -151,10 +157,29 @@ std::vector<uint8_t> WriteTiff(const TiffFixture& fixture, const std::string& di
         if (!fixture.colorMap.empty())
         {
             const size_t n = size_t(1) << fixture.bitsPerSample;
-            TIFFSetField(tif, TIFFTAG_COLORMAP, fixture.colorMap.data(), fixture.colorMap.data() + n,
-                         fixture.colorMap.data() + 2 * n);
+            TIFFSetField(tif, TIFFTAG_COLORMAP, fixture.colorMap.data(),
+                         fixture.colorMap.data() + n, fixture.colorMap.data() + 2 * n);
         }
-        if (fixture.tileSize == 0)
+        if (fixture.planar)
+        {
+            if (fixture.bitsPerSample % 8 != 0 || fixture.tileSize != 0)
+                throw std::runtime_error("planar fixtures need whole-byte samples in strips");
+            const size_t sampleBytes = fixture.bitsPerSample / 8u;
+            const size_t pixelBytes = sampleBytes * fixture.samplesPerPixel;
+            std::vector<uint8_t> plane(sampleBytes * fixture.width);
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8u);
+            for (uint16_t sample = 0; sample < fixture.samplesPerPixel; sample++)
+                for (uint32_t y = 0; y < fixture.height; y++)
+                {
+                    for (uint32_t x = 0; x < fixture.width; x++)
+                        std::memcpy(&plane[x * sampleBytes],
+                                    &rows[y * rowBytes + x * pixelBytes + sample * sampleBytes],
+                                    sampleBytes);
+                    if (TIFFWriteScanline(tif, plane.data(), y, sample) < 0)
+                        throw std::runtime_error("TIFFWriteScanline failed");
+                }
+        }
+        else if (fixture.tileSize == 0)
         {
             TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8u);
             for (uint32_t y = 0; y < fixture.height; y++)
@@ -254,7 +279,8 @@ RgbaImage LoadTiffRgba(const std::string& path)
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
     std::vector<uint32_t> raster(size_t(width) * height);
-    const int ok = TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0);
+    const int ok =
+        TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0);
     TIFFClose(tif);
     if (!ok)
         throw std::runtime_error("libtiff cannot read " + path);
@@ -276,7 +302,8 @@ RgbaImage LoadPnm(const std::string& path)
 {
     const std::vector<uint8_t> data = ReadFile(path);
     size_t pos = 0;
-    auto token = [&]() {
+    auto token = [&]()
+    {
         while (pos < data.size())
         {
             if (data[pos] == '#')

@@ -46,14 +46,18 @@ struct TiffFixture
     uint16_t bitsPerSample = 8;
     uint16_t samplesPerPixel = 1;
     uint16_t photometric = 1;
-    uint16_t compression = 1; // none
-    bool alpha = false;       // the last sample is unassociated alpha
-    uint32_t tileSize = 0;    // square tiles of this size; 0 writes strips
-    int pages = 1;            // further pages repeat the first with inverted samples
+    uint16_t compression = 1;  // none
+    bool alpha = false;        // the last sample is unassociated alpha
+    uint32_t tileSize = 0;     // square tiles of this size; 0 writes strips
+    int pages = 1;             // further pages repeat the first with inverted samples
+    uint16_t sampleFormat = 1; // 1 unsigned, 2 signed, 3 floating point
+    bool planar = false;       // one plane per sample (whole-byte samples)
+    uint16_t orientation = 1;
+    bool bigTiff = false;
     /// Colour map, 3 x 2^bitsPerSample values (red, then green, then blue).
     std::vector<uint16_t> colorMap;
     /// Packed rows, top first, ceil(width * samples * bits / 8) bytes each;
-    /// 16-bit samples in the machine's byte order.
+    /// samples of 16 bits and more in the machine's byte order.
     std::vector<uint8_t> rows;
 };
 /// Writes the TIFF through a file in dir and returns its bytes.

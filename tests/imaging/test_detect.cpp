@@ -30,6 +30,8 @@ TEST(DetectFormat, SignaturesInOrder)
     EXPECT_EQ(Detect(bm), CAnyPicDecoder::kBmp);
     EXPECT_EQ(Detect({0x49, 0x49, 0x2A, 0x00}), CAnyPicDecoder::kTiff);
     EXPECT_EQ(Detect({0x4D, 0x4D, 0x00, 0x2A}), CAnyPicDecoder::kTiff);
+    EXPECT_EQ(Detect({0x49, 0x49, 0x2B, 0x00}), CAnyPicDecoder::kTiff); // BigTIFF
+    EXPECT_EQ(Detect({0x4D, 0x4D, 0x00, 0x2B}), CAnyPicDecoder::kTiff);
     EXPECT_EQ(Detect({0xFF, 0xD8, 0xFF, 0xE0}), CAnyPicDecoder::kJpeg);
     EXPECT_EQ(Detect({0xFF, 0xD8, 0xFE, 0xE0}), CAnyPicDecoder::kUnknown);
     EXPECT_EQ(Detect({0x89, 'P', 'N', 'G', 13, 10, 26, 10}), CAnyPicDecoder::kPng);
@@ -54,7 +56,8 @@ TEST(DetectFormat, TargaNeedsPlausibleHeader)
     tga[1] = 2;
     EXPECT_NE(Detect(tga), CAnyPicDecoder::kTga);
     // Too short to hold the pixel-depth byte.
-    EXPECT_EQ(Detect(std::vector<uint8_t>(tga.begin(), tga.begin() + 16)), CAnyPicDecoder::kUnknown);
+    EXPECT_EQ(Detect(std::vector<uint8_t>(tga.begin(), tga.begin() + 16)),
+              CAnyPicDecoder::kUnknown);
 }
 
 TEST(DetectFormat, PictOnlyAbove540Bytes)
@@ -95,5 +98,6 @@ TEST(AnyPicDecoder, UnknownAndMisplacedEps)
     test::Bytes eps;
     eps.u8(0xC5).u8(0xD0).u8(0xD3).u8(0xC6).le32(30).le32(10).le32(0).le32(0).le32(5000).le32(50);
     eps.le16(0xFFFF);
-    EXPECT_DECODE_ERROR(test::DecodeBytes(eps.data, bmp), 11, "End of file reached while decoding.\n");
+    EXPECT_DECODE_ERROR(test::DecodeBytes(eps.data, bmp), 11,
+                        "End of file reached while decoding.\n");
 }

@@ -166,3 +166,50 @@ TEST(Orientation, CommandLineKeepsTheStoredOrientationOnRequest)
     EXPECT_EQ(sizeLine(""), " 16 x 24; 32 bpp; 1 kb\n");
     EXPECT_EQ(sizeLine(" --no-orient"), " 24 x 16; 32 bpp; 1 kb\n");
 }
+
+TEST(Orientation, TiffTagTurnsEveryOrientationUpright)
+{
+    // The sample path into 8 and 32 bits, and the RGBA interface (CMYK).
+    struct Kind
+    {
+        const char* name;
+        uint16_t photometric;
+        int samples;
+    };
+    for (const Kind& kind :
+         {Kind{"gray", PHOTOMETRIC_MINISBLACK, 1}, Kind{"rgb", PHOTOMETRIC_RGB, 3},
+          Kind{"cmyk", PHOTOMETRIC_SEPARATED, 4}})
+        for (uint16_t o = 1; o <= 8; o++)
+        {
+            SCOPED_TRACE(std::string(kind.name) + ", orientation " + std::to_string(o));
+            test::TiffFixture f;
+            f.width = 3 * kBlock;
+            f.height = 2 * kBlock;
+            f.samplesPerPixel = uint16_t(kind.samples);
+            f.photometric = kind.photometric;
+            f.orientation = o;
+            const std::vector<uint8_t> stored = StoredPixels(kind.samples == 1 ? 1 : 3);
+            if (kind.samples == 4)
+                for (size_t i = 0; i < stored.size(); i += 3)
+                    f.rows.insert(f.rows.end(),
+                                  {uint8_t(255 - stored[i]), uint8_t(255 - stored[i + 1]),
+                                   uint8_t(255 - stored[i + 2]), 0});
+            else
+                f.rows = stored;
+            const std::vector<uint8_t> tiff = test::WriteTiff(f, test::TempDir());
+            const int components = kind.samples == 1 ? 1 : 3;
+            for (int depth : {0, 32})
+            {
+                CDIBSection bmp;
+                test::DecodeBytes(tiff, bmp, depth);
+                ExpectUpright(bmp, o, components);
+            }
+            CAnyPicDecoder decoder;
+            decoder.SetApplyOrientation(false);
+            CDataSource source;
+            source.Open("tiff", tiff.data(), tiff.size());
+            CDIBSection bmp;
+            decoder.DecodeSource(source, bmp);
+            ExpectUpright(bmp, 1, components);
+        }
+}

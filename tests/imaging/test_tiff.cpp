@@ -7,6 +7,7 @@
 
 #include <tiffio.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -217,7 +218,7 @@ TEST(TiffDecoder, LzwAndSixteenBitSamplesDecode)
     ExpectRgbRows(test::ToRgba(wide), kWidth, kHeight, false);
 }
 
-TEST(TiffDecoder, TiledFilesAreReadWholeThroughTheRgbaPath)
+TEST(TiffDecoder, TiledFilesAreReadWhole)
 {
     // 40 x 37 in 16 x 16 tiles: partial tiles on the right and at the bottom.
     const uint32_t w = 40, h = 37;
@@ -227,13 +228,13 @@ TEST(TiffDecoder, TiledFilesAreReadWholeThroughTheRgbaPath)
     Decode(rgb, bmp);
     ExpectRgbRows(test::ToRgba(bmp), w, h, false);
 
-    // A tiled gray file cannot go through the scan-line path either.
+    // Tiled gray samples become an 8-bit bitmap as striped ones do.
     test::TiffFixture gray =
         Fixture(w, h, 8, 1, PHOTOMETRIC_MINISBLACK, PackRows(8, w, h, Pattern));
     gray.tileSize = 16;
     CDIBSection grayBmp;
     Decode(gray, grayBmp);
-    ASSERT_EQ(grayBmp.GetBitsPerPixel(), 32);
+    ASSERT_EQ(grayBmp.GetBitsPerPixel(), 8);
     ExpectGrayImage(grayBmp, w, h, [](uint32_t x, uint32_t y) { return Pattern(x, y) & 0xFF; });
 }
 
@@ -338,5 +339,147 @@ TEST(EpsPreview, PillowFilesShowTheirTiffPreview)
         EXPECT_DECODE_ERROR(
             decoder.DecodeFile(test::TestData(std::string("eps-pillow/") + name), bmp), 8,
             "Decoder error: Unknown file type.\n");
+    }
+}
+
+namespace
+{
+/// Stored samples with known 8-bit readings.
+struct SampleValue
+{
+    uint64_t raw; // the stored bits
+    uint8_t expected;
+};
+
+uint64_t FloatBits(float f)
+{
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    return v;
+}
+
+uint64_t DoubleBits(double d)
+{
+    uint64_t v;
+    std::memcpy(&v, &d, 8);
+    return v;
+}
+
+std::vector<SampleValue> UnsignedValues(int bits)
+{
+    const uint64_t max = (uint64_t(1) << bits) - 1; // divisible by 3 for even bits
+    return {{0, 0}, {max / 3, 85}, {max / 3 * 2, 170}, {max, 255}};
+}
+
+/// Rows of width x height pixels of `samples` samples each; sample c of
+/// pixel (x, y) is values[(x + 2y + c) % n], packed as TIFF stores it.
+std::vector<uint8_t> SampleRows(int bits, int samples, uint32_t width, uint32_t height,
+                                const std::vector<SampleValue>& values)
+{
+    const size_t rowBytes = (size_t(width) * samples * bits + 7) / 8;
+    std::vector<uint8_t> rows(rowBytes * height);
+    for (uint32_t y = 0; y < height; y++)
+        for (uint32_t x = 0; x < width; x++)
+            for (int c = 0; c < samples; c++)
+            {
+                const uint64_t v = values[(x + 2 * y + unsigned(c)) % values.size()].raw;
+                const size_t index = size_t(x) * samples + size_t(c);
+                uint8_t* row = &rows[y * rowBytes];
+                if (bits % 8 == 0)
+                    std::memcpy(row + index * (bits / 8), &v, size_t(bits / 8)); // little-endian
+                else
+                    for (int b = 0; b < bits; b++)
+                        if ((v >> (bits - 1 - b)) & 1)
+                        {
+                            const size_t bit = index * bits + size_t(b);
+                            row[bit / 8] |= uint8_t(0x80 >> (bit % 8));
+                        }
+            }
+    return rows;
+}
+
+struct SampleCase
+{
+    const char* name;
+    int bits;
+    uint16_t format;
+    uint16_t photometric;
+    int samples;
+    std::vector<SampleValue> values;
+    bool planar = false;
+    bool alpha = false;
+    uint32_t tileSize = 0;
+    bool bigTiff = false;
+    uint16_t compression = COMPRESSION_NONE;
+};
+} // namespace
+
+TEST(TiffDecoder, SampleLayoutsReadIntoEightBits)
+{
+    const std::vector<SampleValue> signed16 = {
+        {uint16_t(-1000), 0}, {0, 0}, {16384, 128}, {32767, 255}};
+    const std::vector<SampleValue> floats = {{FloatBits(-1), 0},
+                                             {FloatBits(0.5f), 128},
+                                             {FloatBits(1), 255},
+                                             {FloatBits(2), 255},
+                                             {FloatBits(NAN), 0}};
+    const std::vector<SampleValue> halves = {
+        {0xBC00, 0}, {0x3800, 128}, {0x3C00, 255}, {0x4000, 255}, {0x0000, 0}};
+    const std::vector<SampleValue> doubles = {
+        {DoubleBits(0.25), 64}, {DoubleBits(0.75), 191}, {DoubleBits(-3), 0}, {DoubleBits(9), 255}};
+    const uint16_t gray = PHOTOMETRIC_MINISBLACK, rgb = PHOTOMETRIC_RGB;
+    const uint16_t u = SAMPLEFORMAT_UINT, fp = SAMPLEFORMAT_IEEEFP;
+    const std::vector<SampleCase> cases = {
+        {"gray 10", 10, u, gray, 1, UnsignedValues(10)},
+        {"gray 12 lzw", 12, u, gray, 1, UnsignedValues(12), false, false, 0, false,
+         COMPRESSION_LZW},
+        {"gray 14", 14, u, gray, 1, UnsignedValues(14)},
+        {"gray 24", 24, u, gray, 1, UnsignedValues(24)},
+        {"gray 32", 32, u, gray, 1, UnsignedValues(32)},
+        {"gray signed 16", 16, SAMPLEFORMAT_INT, gray, 1, signed16},
+        {"gray float 16", 16, fp, gray, 1, halves},
+        {"gray float 32", 32, fp, gray, 1, floats},
+        {"gray 16 with alpha", 16, u, gray, 2, UnsignedValues(16), false, true},
+        {"rgb 2", 2, u, rgb, 3, UnsignedValues(2)},
+        {"rgb 6", 6, u, rgb, 3, UnsignedValues(6)},
+        {"rgb 12", 12, u, rgb, 3, UnsignedValues(12)},
+        {"rgb 16 tiled", 16, u, rgb, 3, UnsignedValues(16), false, false, 16},
+        {"rgb 16 planar with alpha", 16, u, rgb, 4, UnsignedValues(16), true, true},
+        {"rgb float 64 planar", 64, fp, rgb, 3, doubles, true},
+        {"rgb 8 bigtiff", 8, u, rgb, 3, UnsignedValues(8), false, false, 0, true},
+    };
+    const uint32_t w = 21, h = 19;
+    for (const SampleCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        test::TiffFixture f = Fixture(w, h, uint16_t(c.bits), uint16_t(c.samples), c.photometric,
+                                      SampleRows(c.bits, c.samples, w, h, c.values));
+        f.sampleFormat = c.format;
+        f.planar = c.planar;
+        f.alpha = c.alpha;
+        f.tileSize = c.tileSize;
+        f.bigTiff = c.bigTiff;
+        f.compression = c.compression;
+        CDIBSection bmp;
+        Decode(f, bmp);
+        ASSERT_EQ(bmp.GetBitsPerPixel(), 32);
+        ASSERT_EQ(bmp.HasAlpha(), c.alpha);
+        const test::RgbaImage got = test::ToRgba(bmp);
+        ASSERT_EQ(got.width, int(w));
+        ASSERT_EQ(got.height, int(h));
+        for (uint32_t y = 0; y < h; y++)
+            for (uint32_t x = 0; x < w; x++)
+            {
+                auto expected = [&](int sample)
+                { return c.values[(x + 2 * y + unsigned(sample)) % c.values.size()].expected; };
+                const uint8_t* p = got.At(int(x), int(y));
+                const int colours = c.photometric == rgb ? 3 : 1;
+                for (int ch = 0; ch < 3; ch++)
+                    ASSERT_EQ(p[ch], expected(colours == 3 ? ch : 0)) << x << "," << y << " " << ch;
+                if (c.alpha)
+                {
+                    ASSERT_EQ(p[3], expected(colours));
+                }
+            }
     }
 }

@@ -15,6 +15,7 @@ struct TiffFile
     bool alpha = false;
     const char* companion = nullptr;
     int failCode = 0;
+    bool libtiffReads = true; // its RGBA reader serves as the second reader
 };
 
 const TiffFile kFiles[] = {
@@ -39,8 +40,9 @@ const TiffFile kFiles[] = {
     {"quad-tile.jpg.tiff", 512, 384, 32},
     {"rgb-3c-16b.tiff", 157, 151, 32, false, "rgb-3c-16b.ppm"},
     {"rgb-3c-8b.tiff", 157, 151, 32, false, "rgb-3c-8b.ppm"},
-    {"test_float64_predictor2_be_lzw.tif", 0, 0, 0, false, nullptr, 1},
-    {"test_float64_predictor2_le_lzw.tif", 0, 0, 0, false, nullptr, 1},
+    // Floating-point samples, which libtiff's RGBA reader refuses.
+    {"test_float64_predictor2_be_lzw.tif", 20, 20, 32, false, nullptr, 0, false},
+    {"test_float64_predictor2_le_lzw.tif", 20, 20, 32, false, nullptr, 0, false},
     // IFD chains that loop: the first page is read and the loop never followed.
     {"test_ifd_loop_subifd.tif", 1, 1, 32},
     {"test_ifd_loop_to_first.tif", 1, 1, 8},
@@ -49,7 +51,7 @@ const TiffFile kFiles[] = {
     {"testfax3_bug54_1dnoEOL.tif", 1728, 2320, 1},
     {"testfax3_bug_513.tiff", 32, 2, 1},
     {"testfax4.tiff", 2453, 3369, 1},
-    {"tiff_with_subifd_chain.tif", 1024, 512, 32},
+    {"tiff_with_subifd_chain.tif", 1024, 512, 8},
     {"webp_lossless_rgba_alpha_fully_opaque.tif", 20, 20, 32, true},
 };
 
@@ -82,8 +84,11 @@ TEST_P(TiffSuite, DecodesLikeLibtiffOrFailsCleanly)
             for (size_t c = 0; c < 3; c++)
                 multiplied.rgba[i + c] =
                     uint8_t((multiplied.rgba[i + c] * multiplied.rgba[i + 3] + 127) / 255);
-    // libtiff scales 16-bit colour maps and samples with rounding; we truncate.
-    EXPECT_TRUE(test::ImagesMatch(test::LoadTiffRgba(path), multiplied, 1, f.alpha));
+    // libtiff scales 16-bit colour maps with rounding; we truncate.
+    if (f.libtiffReads)
+    {
+        EXPECT_TRUE(test::ImagesMatch(test::LoadTiffRgba(path), multiplied, 1, f.alpha));
+    }
     if (f.companion)
     {
         const std::string companion = test::TestData(std::string("libtiff/") + f.companion);

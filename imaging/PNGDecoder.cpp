@@ -268,6 +268,17 @@ void CPNGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& 
     png_set_user_limits(job.png, png_uint_32(std::min<size_t>(PNG_UINT_31_MAX, limit)),
                         png_uint_32(std::min<size_t>(PNG_UINT_31_MAX, limit / 12)));
 
+    // A picture beyond the budget is refused as too large before libpng's
+    // own limits would call its header invalid.
+    const uint8_t* ihdr = source.GetBufferPtr();
+    if (source.GetRemaining() >= 24 && std::memcmp(ihdr + 12, "IHDR", 4) == 0)
+    {
+        auto be32 = [](const uint8_t* p)
+        { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; };
+        const uint32_t w = be32(ihdr + 16), h = be32(ihdr + 20);
+        if (w > 0 && h > 0 && w <= PNG_UINT_31_MAX && h <= PNG_UINT_31_MAX)
+            CBmp::CheckSize(int(w), int(h), 8);
+    }
     if (!ReadHeader(&job))
         RaiseFailure(job, structs);
     TraceF(2, "PNG header: %u x %u, bit depth %d, colour type %d.\n", unsigned(job.width),

@@ -6,8 +6,9 @@
 
 TEST(TestData, SuiteFoldersArePresent)
 {
-    for (const char* folder : {"bmpsuite", "image-rs-bmp", "pngsuite", "libtiff", "image-rs-tga",
-                               "pillow-tga", "pict-twelvemonkeys", "eps-pillow", "jpeg-decoder"})
+    for (const char* folder :
+         {"bmpsuite", "image-rs-bmp", "pngsuite", "libtiff", "image-rs-tga", "pillow-tga",
+          "pict-twelvemonkeys", "eps-pillow", "jpeg-decoder", "bombs"})
         EXPECT_TRUE(std::filesystem::is_directory(test::TestData(folder)))
             << "test data folder missing: " << test::TestData(folder);
 }

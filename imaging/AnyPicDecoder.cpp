@@ -2,6 +2,7 @@
 
 #include "BmpDecoder.h"
 #include "DataSource.h"
+#include "GIFDecoder.h"
 #include "JPEGDecoder.h"
 #include "PNGDecoder.h"
 #include "PictDecoder.h"
@@ -47,6 +48,7 @@ CAnyPicDecoder::CAnyPicDecoder()
     m_pJPEGDec = std::make_unique<CJPEGDecoder>();
     m_pPictDec = std::make_unique<CPictDecoder>(m_pJPEGDec.get());
     m_pPNGDec = std::make_unique<CPNGDecoder>();
+    m_pGIFDec = std::make_unique<CGIFDecoder>();
 }
 
 CAnyPicDecoder::~CAnyPicDecoder() = default;
@@ -85,6 +87,9 @@ int CAnyPicDecoder::DetectFormat(const uint8_t* d, size_t size)
         return kJpeg;
     if (StartsWith(d, size, {0x89, 0x50, 0x4E, 0x47}))
         return kPng;
+    if (StartsWith(d, size, {'G', 'I', 'F', '8', '7', 'a'}) ||
+        StartsWith(d, size, {'G', 'I', 'F', '8', '9', 'a'}))
+        return kGif;
     if ((StartsWith(d, size, {0xC5, 0xD0, 0xD3, 0xC6}) ||
          StartsWith(d, size, {0xC6, 0xD3, 0xD0, 0xC5})) &&
         size >= 28 && LE32At(d + 20) != 0 && LE32At(d + 24) != 0)
@@ -119,6 +124,10 @@ void CAnyPicDecoder::DecodeSource(CDataSource& source, CBmp& bmp, int depth)
     case kPng:
         Trace(2, "PNG file recognized.\n");
         m_pPNGDec->DecodeSource(source, bmp, depth);
+        break;
+    case kGif:
+        Trace(2, "GIF file recognized.\n");
+        m_pGIFDec->DecodeSource(source, bmp, depth);
         break;
     case kEpsTiff:
     {

@@ -11,6 +11,7 @@ class CTGADecoder;
 class CTIFFDecoder;
 class CJPEGDecoder;
 class CPNGDecoder;
+class CGIFDecoder;
 
 /// The decoder the program uses: detects the format from the first bytes and
 /// hands the source to the decoder of that format.
@@ -28,6 +29,7 @@ public:
         kJpeg = 5,
         kPng = 6,
         kEpsTiff = 7,
+        kGif = 8,
     };
 
     CAnyPicDecoder();
@@ -47,4 +49,5 @@ private:
     std::unique_ptr<CTGADecoder> m_pTGADec;
     std::unique_ptr<CTIFFDecoder> m_pTIFFDec;
     std::unique_ptr<CPNGDecoder> m_pPNGDec;
+    std::unique_ptr<CGIFDecoder> m_pGIFDec;
 };

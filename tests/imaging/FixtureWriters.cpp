@@ -1,5 +1,6 @@
 #include "FixtureWriters.h"
 
+#include <gif_lib.h>
 #include <png.h>
 #include <tiffio.h>
 
@@ -212,6 +213,59 @@ std::vector<uint8_t> WriteTiff(const TiffFixture& fixture, const std::string& di
     }
     TIFFClose(tif);
     return ReadFile(path);
+}
+
+namespace
+{
+int AppendGifBytes(GifFileType* gif, const GifByteType* data, int n)
+{
+    auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+    out->insert(out->end(), data, data + n);
+    return n;
+}
+} // namespace
+
+std::vector<uint8_t> WriteGif(const GifFixture& f)
+{
+    std::vector<uint8_t> out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, AppendGifBytes, &error);
+    if (!gif)
+        throw std::runtime_error("EGifOpen failed");
+    const int count = int(f.paletteRgb.size() / 3);
+    ColorMapObject* map = GifMakeMapObject(count, nullptr);
+    for (int i = 0; i < count; i++)
+        map->Colors[i] = GifColorType{f.paletteRgb[3 * size_t(i)], f.paletteRgb[3 * size_t(i) + 1],
+                                      f.paletteRgb[3 * size_t(i) + 2]};
+    EGifSetGifVersion(gif, true);
+    bool ok = EGifPutScreenDesc(gif, f.screenWidth, f.screenHeight, 8, 0,
+                                f.localMap ? nullptr : map) == GIF_OK;
+    // Each frame with its graphics control block: the transparent colour.
+    GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 10, f.transparent};
+    GifByteType ext[4];
+    EGifGCBToExtension(&gcb, ext);
+    static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+    std::vector<GifPixelType> row(size_t(f.width));
+    for (int frame = 0; frame < 2 && ok; frame++)
+    {
+        ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) == GIF_OK &&
+             EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlace,
+                              f.localMap ? map : nullptr) == GIF_OK;
+        for (int pass = 0; pass < (f.interlace ? 4 : 1) && ok; pass++)
+            for (int y = f.interlace ? kStart[pass] : 0; y < f.height && ok;
+                 y += f.interlace ? kStep[pass] : 1)
+            {
+                // The second frame shows other colours: it must not be shown.
+                for (int x = 0; x < f.width; x++)
+                    row[size_t(x)] = GifPixelType(
+                        (f.pixels[size_t(y) * size_t(f.width) + size_t(x)] + frame) % count);
+                ok = EGifPutLine(gif, row.data(), f.width) == GIF_OK;
+            }
+    }
+    GifFreeMapObject(map);
+    if (EGifCloseFile(gif, &error) != GIF_OK || !ok)
+        throw std::runtime_error("writing the GIF failed");
+    return out;
 }
 
 std::vector<uint8_t> WrapEps(const std::vector<uint8_t>& tiff, uint32_t previewOffset)

@@ -1,5 +1,5 @@
 #pragma once
-// Writers for the PNG, JPEG, TIFF and EPS files the suites lack, made with
+// Writers for the PNG, JPEG, TIFF, GIF and EPS files the suites lack, made with
 // the libraries' own write APIs, and second readers (libjpeg directly, PNM
 // companions of the TIFF suite) for differential tests.
 #include "TestSupport.h"
@@ -62,6 +62,23 @@ struct TiffFixture
 };
 /// Writes the TIFF through a file in dir and returns its bytes.
 std::vector<uint8_t> WriteTiff(const TiffFixture& fixture, const std::string& dir);
+
+struct GifFixture
+{
+    int screenWidth = 0;
+    int screenHeight = 0;
+    int left = 0; // the first frame on the screen
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool interlace = false;
+    bool localMap = false;           // the colour map belongs to the frame, not the screen
+    int transparent = -1;            // index, or -1 for none
+    std::vector<uint8_t> paletteRgb; // 3 bytes per entry, 2 to 256 entries (a power of 2)
+    std::vector<uint8_t> pixels;     // width x height indices, top row first
+};
+/// Writes the GIF with giflib's encoder; a second frame follows the first.
+std::vector<uint8_t> WriteGif(const GifFixture& fixture);
 
 /// A DOS EPS binary header (30 bytes) whose TIFF preview is at previewOffset;
 /// the PostScript section follows the preview.

@@ -35,6 +35,9 @@ TEST(DetectFormat, SignaturesInOrder)
     EXPECT_EQ(Detect({0xFF, 0xD8, 0xFF, 0xE0}), CAnyPicDecoder::kJpeg);
     EXPECT_EQ(Detect({0xFF, 0xD8, 0xFE, 0xE0}), CAnyPicDecoder::kUnknown);
     EXPECT_EQ(Detect({0x89, 'P', 'N', 'G', 13, 10, 26, 10}), CAnyPicDecoder::kPng);
+    EXPECT_EQ(Detect({'G', 'I', 'F', '8', '7', 'a'}), CAnyPicDecoder::kGif);
+    EXPECT_EQ(Detect({'G', 'I', 'F', '8', '9', 'a'}), CAnyPicDecoder::kGif);
+    EXPECT_EQ(Detect({'G', 'I', 'F', '8', '8', 'a'}), CAnyPicDecoder::kUnknown);
     EXPECT_EQ(Detect({}), CAnyPicDecoder::kUnknown);
     EXPECT_EQ(Detect({'B'}), CAnyPicDecoder::kUnknown);
 }

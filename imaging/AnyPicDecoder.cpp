@@ -1,6 +1,7 @@
 #include "AnyPicDecoder.h"
 
 #include "BmpDecoder.h"
+#include "WinBmp.h"
 #include "DataSource.h"
 #include "GIFDecoder.h"
 #include "JPEGDecoder.h"
@@ -8,6 +9,8 @@
 #include "PictDecoder.h"
 #include "TGADecoder.h"
 #include "TIFFDecoder.h"
+
+#include <algorithm>
 
 namespace
 {
@@ -60,6 +63,28 @@ void CAnyPicDecoder::SetApplyOrientation(bool apply)
          std::initializer_list<CPicDecoder*>{m_pBmpDec.get(), m_pJPEGDec.get(), m_pPictDec.get(),
                                              m_pTGADec.get(), m_pTIFFDec.get(), m_pPNGDec.get()})
         decoder->SetApplyOrientation(apply);
+}
+
+void CAnyPicDecoder::DecodeFileScaled(const std::string& path, CBmp& bmp, int maxWidth,
+                                      int maxHeight, int depth)
+{
+    maxWidth = std::max(maxWidth, 1);
+    maxHeight = std::max(maxHeight, 1);
+    struct FullSizeAgain
+    {
+        CJPEGDecoder* jpeg;
+        ~FullSizeAgain() { jpeg->SetMaxSize(0, 0); }
+    } fullSize{m_pJPEGDec.get()};
+    m_pJPEGDec->SetMaxSize(maxWidth, maxHeight);
+    DecodeFile(path, bmp, depth);
+    const int w = bmp.GetWidth(), h = bmp.GetHeight();
+    if (w <= maxWidth && h <= maxHeight)
+        return;
+    const double scale = std::min(double(maxWidth) / w, double(maxHeight) / h);
+    CWinBmp reduced;
+    reduced.ReduceFrom(bmp, std::clamp(int(w * scale + 0.5), 1, maxWidth),
+                       std::clamp(int(h * scale + 0.5), 1, maxHeight));
+    bmp.ConvertFrom(reduced);
 }
 
 int CAnyPicDecoder::DetectFormat(const uint8_t* d, size_t size)

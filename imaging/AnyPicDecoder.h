@@ -36,6 +36,15 @@ public:
     ~CAnyPicDecoder() override;
 
     void DecodeSource(CDataSource& source, CBmp& bmp, int depth = 0) override;
+    /// Decodes the file into a bitmap no larger than maxWidth x maxHeight, for
+    /// previews and fit-to-window views of large pictures. JPEG files decode
+    /// already reduced by libjpeg's DCT scaling (1/2 ... 1/8, to the smallest
+    /// picture that still covers the size), other formats at full size; a
+    /// picture still larger is then reduced by averaging, keeping its aspect
+    /// ratio, into a 32-bit bitmap. One that fits comes back as DecodeFile
+    /// gives it. Upright and failing as DecodeFile does.
+    void DecodeFileScaled(const std::string& path, CBmp& bmp, int maxWidth, int maxHeight,
+                          int depth = 0);
     /// Also sets it for every format's decoder.
     void SetApplyOrientation(bool apply) override;
 

@@ -284,6 +284,71 @@ void CBmp::BlendFrom(const CBmp& src, int x, int y)
     }
 }
 
+void CBmp::ReduceFrom(const CBmp& src, int width, int height)
+{
+    const int sw = src.GetWidth(), sh = src.GetHeight(), bpp = src.GetBitsPerPixel();
+    if (&src == this || (bpp != 1 && bpp != 8 && bpp != 32))
+        return;
+    width = std::clamp(width, 1, sw);
+    height = std::clamp(height, 1, sh);
+    const bool alpha = src.HasAlpha() && bpp == 32;
+    Create(width, height, 32, alpha);
+    // Source column x adds to target column column[x]; sums of blue, green,
+    // red (each multiplied by alpha when there is alpha) and alpha.
+    std::vector<int> column(static_cast<size_t>(sw));
+    std::vector<int> count(size_t(width), 0);
+    for (int x = 0; x < sw; x++)
+    {
+        column[size_t(x)] = int(int64_t(x) * width / sw);
+        count[size_t(column[size_t(x)])]++;
+    }
+    std::vector<uint64_t> sum(4 * size_t(width));
+    const PaletteEntry* pal = src.GetPaletteTable();
+    int sy = 0;
+    for (int ty = 0; ty < height; ty++)
+    {
+        std::fill(sum.begin(), sum.end(), 0);
+        const int end = int(int64_t(ty + 1) * sh / height);
+        const int rows = end - sy;
+        for (; sy < end; sy++)
+        {
+            const uint8_t* s = src.GetLineArray()[sy];
+            for (int x = 0; x < sw; x++)
+            {
+                PaletteEntry c;
+                if (bpp == 32)
+                    std::memcpy(&c, s + 4 * size_t(x), 4);
+                else if (bpp == 8)
+                    c = pal ? pal[s[x]] : PaletteEntry{s[x], s[x], s[x], 255};
+                else
+                    c = pal[(s[x >> 3] >> (7 - (x & 7))) & 1];
+                const unsigned a = alpha ? c.a : 1;
+                uint64_t* t = &sum[4 * size_t(column[size_t(x)])];
+                t[0] += c.b * a;
+                t[1] += c.g * a;
+                t[2] += c.r * a;
+                t[3] += c.a;
+            }
+        }
+        auto* d = reinterpret_cast<PaletteEntry*>(m_pLineArray[size_t(ty)]);
+        for (int tx = 0; tx < width; tx++)
+        {
+            const uint64_t* t = &sum[4 * size_t(tx)];
+            const uint64_t n = uint64_t(count[size_t(tx)]) * uint64_t(rows);
+            const uint64_t weight = alpha ? t[3] : n;
+            if (weight == 0)
+            {
+                d[tx] = PaletteEntry{0, 0, 0, 0};
+                continue;
+            }
+            d[tx] = PaletteEntry{uint8_t((t[0] + weight / 2) / weight),
+                                 uint8_t((t[1] + weight / 2) / weight),
+                                 uint8_t((t[2] + weight / 2) / weight),
+                                 alpha ? uint8_t((t[3] + n / 2) / n) : uint8_t(255)};
+        }
+    }
+}
+
 void CBmp::SaveAsBmp(const std::string& path) const
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");

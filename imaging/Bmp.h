@@ -57,6 +57,10 @@ public:
     /// Places src (8 or 32 bits) at (x, y) into this 32-bit bitmap, clipped,
     /// blending with the source alpha when it has one.
     void BlendFrom(const CBmp& src, int x, int y);
+    /// Makes this a 32-bit bitmap of width x height (each no larger than
+    /// src's) holding src (1, 8 or 32 bits, another bitmap) reduced: each pixel the average of the
+    /// source pixels it covers, weighted by their alpha when src has alpha.
+    void ReduceFrom(const CBmp& src, int width, int height);
 
     /// Writes a Windows BMP file: palette images as stored, 32-bit images as
     /// 24-bit without alpha. Throws std::system_error on I/O failure.

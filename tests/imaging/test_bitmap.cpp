@@ -37,7 +37,8 @@ TYPED_TEST(BitmapClasses, FreshBitmapIsSixteenSquareGrayRamp)
     EXPECT_FALSE(bmp.HasAlpha());
     ASSERT_NE(bmp.GetPaletteTable(), nullptr);
     for (int i = 0; i < 256; i++)
-        EXPECT_EQ(bmp.GetPaletteTable()[i], (PaletteEntry{uint8_t(i), uint8_t(i), uint8_t(i), 255}));
+        EXPECT_EQ(bmp.GetPaletteTable()[i],
+                  (PaletteEntry{uint8_t(i), uint8_t(i), uint8_t(i), 255}));
 }
 
 TYPED_TEST(BitmapClasses, GeometryAndStorageLayout)
@@ -211,6 +212,39 @@ TEST(Bitmap, BlendAndAlpha)
     EXPECT_TRUE(target.HasAlpha());
     EXPECT_EQ(Pixel32(target, 2, 1).a, 77);
     EXPECT_EQ(Pixel32(target, 0, 0).a, 0);
+}
+
+TEST(Bitmap, ReduceAveragesWeightedByAlpha)
+{
+    // 4 x 2 into 2 x 1: each target pixel averages a 2 x 2 box.
+    CDIBSection src;
+    src.Create(4, 2, 32, true);
+    const PaletteEntry opaqueRed{0, 0, 255, 255}, clearBlue{255, 0, 0, 0},
+        halfGreen{0, 255, 0, 128};
+    for (int y = 0; y < 2; y++)
+    {
+        std::memcpy(src.GetLineArray()[y], &opaqueRed, 4);
+        std::memcpy(src.GetLineArray()[y] + 4, &clearBlue, 4);
+        std::memcpy(src.GetLineArray()[y] + 8, &halfGreen, 4);
+        std::memcpy(src.GetLineArray()[y] + 12, &halfGreen, 4);
+    }
+    CDIBSection small;
+    small.ReduceFrom(src, 2, 1);
+    ASSERT_EQ(small.GetWidth(), 2);
+    EXPECT_TRUE(small.HasAlpha());
+    // The transparent blue adds no colour, only coverage.
+    EXPECT_EQ(Pixel32(small, 0, 0), (PaletteEntry{0, 0, 255, 128}));
+    EXPECT_EQ(Pixel32(small, 1, 0), halfGreen);
+
+    // An 8-bit source through its palette, into opaque pixels.
+    CDIBSection pal;
+    pal.Create(3, 1, 8, false);
+    pal.GetLineArray()[0][0] = 0;
+    pal.GetLineArray()[0][1] = 255;
+    pal.GetLineArray()[0][2] = 255;
+    small.ReduceFrom(pal, 1, 1);
+    EXPECT_FALSE(small.HasAlpha());
+    EXPECT_EQ(Pixel32(small, 0, 0), (PaletteEntry{170, 170, 170, 255}));
 }
 
 TEST(Bitmap, SaveAsBmpLayout)

@@ -1,12 +1,14 @@
 // Generated JPEG files: gray and colour, baseline and progressive, compared
 // with libjpeg's own decode at the same settings; CMYK/YCCK, truncation,
-// embedded data, size limits, scan limits and context reuse.
+// embedded data, size limits, scan limits, context reuse and DCT scaling.
+#include "AnyPicDecoder.h"
 #include "DataSource.h"
 #include "FixtureWriters.h"
 #include "JPEGDecoder.h"
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace
 {
@@ -63,21 +65,18 @@ TEST_P(JpegFormats, RowsAreLibjpegsOwn)
     EXPECT_TRUE(test::ImagesMatch(test::DecodeJpegReference(jpeg), test::ToRgba(bmp)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Generated, JpegFormats,
-                         ::testing::Values(ColourCase{1, false, false, 0},
-                                           ColourCase{1, true, false, 0},
-                                           ColourCase{1, false, false, 32},
-                                           ColourCase{1, true, false, 32},
-                                           ColourCase{3, false, true, 0},
-                                           ColourCase{3, true, true, 0},
-                                           ColourCase{3, false, false, 0},
-                                           ColourCase{3, true, false, 32}),
-                         [](const auto& p) {
-                             return std::string(p.param.components == 1 ? "gray" : "colour") +
-                                    (p.param.progressive ? "_progressive" : "_baseline") +
-                                    (p.param.subsample ? "_420" : "") + "_depth" +
-                                    std::to_string(p.param.depth);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Generated, JpegFormats,
+    ::testing::Values(ColourCase{1, false, false, 0}, ColourCase{1, true, false, 0},
+                      ColourCase{1, false, false, 32}, ColourCase{1, true, false, 32},
+                      ColourCase{3, false, true, 0}, ColourCase{3, true, true, 0},
+                      ColourCase{3, false, false, 0}, ColourCase{3, true, false, 32}),
+    [](const auto& p)
+    {
+        return std::string(p.param.components == 1 ? "gray" : "colour") +
+               (p.param.progressive ? "_progressive" : "_baseline") +
+               (p.param.subsample ? "_420" : "") + "_depth" + std::to_string(p.param.depth);
+    });
 
 struct CmykCase
 {
@@ -92,7 +91,8 @@ class JpegCmyk : public ::testing::TestWithParam<CmykCase>
 // Four flat patches with known ink; Adobe files store 255 - ink.
 TEST_P(JpegCmyk, ShowsTheInkColours)
 {
-    const uint8_t inks[4][4] = {{255, 0, 0, 0}, {0, 200, 255, 0}, {0, 0, 0, 128}, {60, 120, 30, 40}};
+    const uint8_t inks[4][4] = {
+        {255, 0, 0, 0}, {0, 200, 255, 0}, {0, 0, 0, 128}, {60, 120, 30, 40}};
     test::JpegFixture fixture;
     fixture.width = 64;
     fixture.height = 16;
@@ -103,7 +103,8 @@ TEST_P(JpegCmyk, ShowsTheInkColours)
     for (int y = 0; y < 16; y++)
         for (int x = 0; x < 64; x++)
             for (int c = 0; c < 4; c++)
-                fixture.pixels.push_back(uint8_t(fixture.adobeMarker ? 255 - inks[x / 16][c] : inks[x / 16][c]));
+                fixture.pixels.push_back(
+                    uint8_t(fixture.adobeMarker ? 255 - inks[x / 16][c] : inks[x / 16][c]));
 
     CDIBSection bmp;
     test::DecodeBytes(test::WriteJpeg(fixture), bmp);
@@ -227,6 +228,100 @@ TEST(JpegDecoder, EndlessScansAreCutOff)
     many.push_back(0xD9);
 
     CDIBSection bmp;
-    EXPECT_DECODE_ERROR(test::DecodeBytes(many, bmp), 6, "Decoder error: Too many scans (more than 500)\n\n");
+    EXPECT_DECODE_ERROR(test::DecodeBytes(many, bmp), 6,
+                        "Decoder error: Too many scans (more than 500)\n\n");
 }
 } // namespace
+
+namespace
+{
+/// Four flat quadrants: red, green, blue, white.
+test::JpegFixture Quadrants(int width, int height)
+{
+    test::JpegFixture f;
+    f.width = width;
+    f.height = height;
+    f.components = 3;
+    f.quality = 95;
+    static const uint8_t kQuad[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+        {
+            const uint8_t* c = kQuad[(y * 2 / height) * 2 + x * 2 / width];
+            f.pixels.insert(f.pixels.end(), c, c + 3);
+        }
+    return f;
+}
+
+void ExpectQuadrants(const CBmp& bmp)
+{
+    const test::RgbaImage got = test::ToRgba(bmp);
+    const int w = got.width, h = got.height;
+    auto near = [](const uint8_t* p, int r, int g, int b)
+    { return std::abs(p[0] - r) < 24 && std::abs(p[1] - g) < 24 && std::abs(p[2] - b) < 24; };
+    EXPECT_TRUE(near(got.At(w / 4, h / 4), 255, 0, 0));
+    EXPECT_TRUE(near(got.At(3 * w / 4, h / 4), 0, 255, 0));
+    EXPECT_TRUE(near(got.At(w / 4, 3 * h / 4), 0, 0, 255));
+    EXPECT_TRUE(near(got.At(3 * w / 4, 3 * h / 4), 255, 255, 255));
+}
+} // namespace
+
+TEST(JpegDecoder, DctScalingStopsAtTheWantedSize)
+{
+    // 800 x 600 for 100 x 100: an eighth is 100 x 75; for 300 x 300 three
+    // eighths (300 x 225) still cover it.
+    const std::vector<uint8_t> jpeg = test::WriteJpeg(Quadrants(800, 600));
+    struct Case
+    {
+        int maxWidth, maxHeight, width, height;
+    };
+    for (const Case& c : {Case{100, 100, 100, 75}, Case{300, 300, 300, 225},
+                          Case{2000, 2000, 800, 600}, Case{0, 0, 800, 600}})
+    {
+        CJPEGDecoder decoder;
+        decoder.SetMaxSize(c.maxWidth, c.maxHeight);
+        CDataSource source;
+        source.Open("quadrants", jpeg.data(), jpeg.size());
+        CDIBSection bmp;
+        decoder.DecodeSource(source, bmp);
+        EXPECT_EQ(bmp.GetWidth(), c.width) << c.maxWidth;
+        EXPECT_EQ(bmp.GetHeight(), c.height) << c.maxWidth;
+        ExpectQuadrants(bmp);
+    }
+}
+
+TEST(AnyPicDecoder, ScaledDecodeFitsTheBoxKeepingTheAspect)
+{
+    const std::string dir = test::TempDir();
+    test::WriteFile(dir + "/big.jpg", test::WriteJpeg(Quadrants(800, 600)));
+    test::PngFixture png;
+    png.width = 40;
+    png.height = 30;
+    png.colorType = 0;
+    png.rows.assign(40 * 30, 0x80);
+    test::WriteFile(dir + "/gray.png", test::WritePng(png));
+    struct Case
+    {
+        const char* file;
+        int maxWidth, maxHeight, width, height, bpp;
+    };
+    for (const Case& c :
+         {Case{"big.jpg", 70, 70, 70, 53, 32}, Case{"big.jpg", 1000, 90, 120, 90, 32},
+          Case{"gray.png", 20, 20, 20, 15, 32}, Case{"gray.png", 50, 50, 40, 30, 8}})
+    {
+        SCOPED_TRACE(std::string(c.file) + " in " + std::to_string(c.maxWidth) + " x " +
+                     std::to_string(c.maxHeight));
+        CAnyPicDecoder decoder;
+        CDIBSection bmp;
+        decoder.DecodeFileScaled(dir + "/" + c.file, bmp, c.maxWidth, c.maxHeight);
+        EXPECT_EQ(bmp.GetWidth(), c.width);
+        EXPECT_EQ(bmp.GetHeight(), c.height);
+        EXPECT_EQ(bmp.GetBitsPerPixel(), c.bpp);
+        if (c.file[0] == 'b')
+            ExpectQuadrants(bmp);
+        // The decoder is at full size again afterwards.
+        CDIBSection full;
+        decoder.DecodeFile(dir + "/" + c.file, full);
+        EXPECT_EQ(full.GetWidth(), c.file[0] == 'b' ? 800 : 40);
+    }
+}

@@ -52,8 +52,8 @@ void ReleasePartialOutput(int slot)
     if (slot < 0)
         return;
     // A handler running on another thread finishes its unlink first.
-    for (int expected = kNamed;
-         !g_slots[slot].state.compare_exchange_weak(expected, kFree); expected = kNamed)
+    for (int expected = kNamed; !g_slots[slot].state.compare_exchange_weak(expected, kFree);
+         expected = kNamed)
     {
     }
 }

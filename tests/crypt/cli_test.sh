@@ -138,7 +138,7 @@ else
             status=$?
             exec 3>&-
             [ $status -eq $((128 + $(kill -l $signal))) ] || fail "$cipher SIG$signal: exit $status"
-            [ "$(ls -A "$user")" = "$before" ] || fail "$cipher SIG$signal: left $(ls -A "$user")"
+            [ "$(ls -A "$user")" = "$before" ] || fail "$cipher SIG$signal: left $(ls -A "$user" | tr "\n" " ")"
             if [ $signal = INT ]; then
                 [ "$(cat "$out")" = old ] || fail "$cipher SIG$signal: existing output changed"
                 rm -f "$out"

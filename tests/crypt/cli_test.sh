@@ -65,8 +65,12 @@ expect 0 "$tool" sapphire encrypt "$work/plain" "$work/out" --key "${long256:1}"
 rm -f "$work/out"
 ls "$work"/.tarncrypt-* >/dev/null 2>&1 && fail "a temporary file was left behind"
 
-# Usage errors.
+# Usage errors; the help warns what the formats do not protect.
 expect 2 "$tool"
+"$tool" --help >"$work/help" 2>&1 || fail "--help failed"
+for warning in "prefer DLOCK_KEY" "wrong key" "ECB mode" "length % 8 bytes"; do
+    grep -qF "$warning" "$work/help" || fail "--help does not warn: $warning"
+done
 expect 2 "$tool" rot13 encrypt "$work/plain" "$work/out" --key k
 expect 2 "$tool" blowfish scramble "$work/plain" "$work/out" --key k
 expect 2 "$tool" blowfish encrypt "$work/plain" --key k

@@ -31,7 +31,11 @@ int Usage()
                  "usage: tarncrypt blowfish|sapphire|diamond2 encrypt|decrypt INPUT OUTPUT "
                  "[--key KEY]\n"
                  "The key comes from --key, else the environment variable DLOCK_KEY, else a\n"
-                 "prompt on the terminal (asked twice when encrypting).\n");
+                 "prompt on the terminal (asked twice when encrypting). --key shows the key in\n"
+                 "the process list: prefer DLOCK_KEY or the prompt.\n"
+                 "No format detects a wrong key or a damaged file: decrypting with a wrong key\n"
+                 "succeeds and writes garbage. Blowfish works in ECB mode and leaves the last\n"
+                 "length %% 8 bytes of a file in plain text.\n");
     return kUsage;
 }
 

@@ -91,16 +91,6 @@ TEST_P(OutputFile, SignalHandlerLeavesWhatWasThere)
     }
 }
 
-TEST_P(OutputFile, UncommittedLeavesNothing)
-{
-    {
-        COutputFile out(0644, GetParam().bUnnamed);
-        OpenAndWrite(out);
-    }
-    EXPECT_EQ(Target(), GetParam().bReplace ? m_old : Bytes());
-    EXPECT_EQ(Names(m_dir).size(), GetParam().bReplace ? 1u : 0u);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Kinds, OutputFile,
     testing::Values(OutputCase{"Unnamed", true, false}, OutputCase{"UnnamedReplacing", true, true},

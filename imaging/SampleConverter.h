@@ -28,6 +28,8 @@ public:
 
     /// n samples from src into out.
     void To8(const uint8_t* src, size_t n, uint8_t* out) const;
+    /// 8-bit unsigned samples are their own values.
+    bool IsIdentity() const { return m_nBits == 8 && m_Format == kUnsigned; }
     /// The stored value of sample i, for integers of up to 32 bits.
     uint32_t Raw(const uint8_t* src, size_t i) const;
 

@@ -455,6 +455,13 @@ void DoLoColor(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                });
 }
 
+/// Red, green, blue into blue, green, red, opaque.
+void ComposeRgb(const uint8_t* v, uint32_t n, PaletteEntry* out)
+{
+    for (uint32_t i = 0; i < n; i++, v += 3)
+        out[i] = PaletteEntry{v[2], v[1], v[0], 255};
+}
+
 /// Gray, RGB and palette samples of any size into a 32-bit bitmap.
 void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
 {
@@ -477,7 +484,10 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                [&](int plane, uint32_t y, uint32_t x, uint32_t n, const uint8_t* src)
                {
                    uint8_t* v = values.get();
-                   converter.To8(src, n * samples, v);
+                   if (converter.IsIdentity() && !white)
+                       v = const_cast<uint8_t*>(src); // read only below
+                   else
+                       converter.To8(src, n * samples, v);
                    if (l.separate)
                    {
                        // One channel of every pixel: alpha, the gray level, or red,
@@ -499,26 +509,29 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                    uint8_t* direct = rows.DirectLine(int(y));
                    auto* out = reinterpret_cast<PaletteEntry*>(direct ? direct + 4 * size_t(x)
                                                                       : pixels.get());
-                   for (uint32_t i = 0; i < n; i++, v += samples)
-                   {
-                       PaletteEntry p;
-                       if (palette)
-                           p = map[converter.Raw(src, i * samples)];
-                       else if (l.colours == 1)
+                   if (l.colours == 3 && l.alpha < 0 && samples == 3)
+                       ComposeRgb(v, n, out); // the common case, in a loop of its own
+                   else
+                       for (uint32_t i = 0; i < n; i++, v += samples)
                        {
-                           const uint8_t g = white ? uint8_t(255 - v[0]) : v[0];
-                           p = PaletteEntry{g, g, g, 255};
+                           PaletteEntry p;
+                           if (palette)
+                               p = map[converter.Raw(src, i * samples)];
+                           else if (l.colours == 1)
+                           {
+                               const uint8_t g = white ? uint8_t(255 - v[0]) : v[0];
+                               p = PaletteEntry{g, g, g, 255};
+                           }
+                           else
+                               p = PaletteEntry{v[2], v[1], v[0], 255};
+                           if (l.alpha >= 0)
+                           {
+                               p.a = v[l.alpha];
+                               if (l.associated)
+                                   Unmultiply(p);
+                           }
+                           out[i] = p;
                        }
-                       else
-                           p = PaletteEntry{v[2], v[1], v[0], 255};
-                       if (l.alpha >= 0)
-                       {
-                           p.a = v[l.alpha];
-                           if (l.associated)
-                               Unmultiply(p);
-                       }
-                       out[i] = p;
-                   }
                    if (!direct)
                        rows.Put(int(y), int(x), int(n), pixels.get());
                });

@@ -16,3 +16,5 @@ void RegisterCase(const std::string& name, const std::string& path);
 void AddBmpTgaCases(const CaseSetup& setup);
 /// Writes the PNG, JPEG and TIFF inputs and registers them.
 void AddPngJpegTiffCases(const CaseSetup& setup);
+/// Writes the GIF inputs and registers them.
+void AddGifCases(const CaseSetup& setup);

@@ -1,4 +1,5 @@
-// PNG and JPEG files written with Qt's writers, TIFF files with libtiff.
+// PNG and JPEG files written with Qt's writers, TIFF files (8 and 16 bits a
+// sample) with libtiff.
 #include "Cases.h"
 #include "Picture.h"
 
@@ -9,6 +10,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -64,24 +66,33 @@ void Save(const QImage& img, const std::string& path, const char* format, int qu
                                  writer.errorString().toStdString());
 }
 
-void WriteTiff(const Picture& pic, const std::string& path, uint16_t compression)
+/// RGB of 8 or 16 bits a sample (each 8-bit value repeated in both bytes).
+void WriteTiff(const Picture& pic, const std::string& path, uint16_t compression, int bits = 8)
 {
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     if (!tif)
         throw std::runtime_error("cannot create " + path);
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(pic.width));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(pic.height));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
     bool ok = true;
+    std::vector<uint16_t> wide(size_t(pic.width) * 3);
     for (int y = 0; y < pic.height && ok; y++)
     {
         auto* row = const_cast<uint8_t*>(pic.rgb.data() + size_t(y) * size_t(pic.width) * 3);
-        ok = TIFFWriteScanline(tif, row, uint32_t(y), 0) == 1;
+        if (bits == 16)
+        {
+            for (size_t i = 0; i < wide.size(); i++)
+                wide[i] = uint16_t(row[i] * 257);
+            ok = TIFFWriteScanline(tif, wide.data(), uint32_t(y), 0) == 1;
+        }
+        else
+            ok = TIFFWriteScanline(tif, row, uint32_t(y), 0) == 1;
     }
     TIFFClose(tif);
     if (!ok)
@@ -114,4 +125,8 @@ void AddPngJpegTiffCases(const CaseSetup& setup)
     RegisterCase("TIFF RGB uncompressed", d + "/rgb.tif");
     WriteTiff(pic, d + "/rgb_lzw.tif", COMPRESSION_LZW);
     RegisterCase("TIFF RGB LZW", d + "/rgb_lzw.tif");
+    WriteTiff(pic, d + "/rgb16.tif", COMPRESSION_NONE, 16);
+    RegisterCase("TIFF RGB 16-bit", d + "/rgb16.tif");
+    WriteTiff(pic, d + "/rgb16_lzw.tif", COMPRESSION_LZW, 16);
+    RegisterCase("TIFF RGB 16-bit LZW", d + "/rgb16_lzw.tif");
 }

@@ -1,6 +1,6 @@
 // vistrel-bench-decode: decode speed of the codec library against Qt's
-// QImageReader on large generated files, and the memory our decode needs
-// beyond its bitmap.
+// QImageReader on large generated files, the memory our decode needs beyond
+// its bitmap, and the time and memory of the test data's resource bombs.
 //
 //   vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep]
 //
@@ -13,6 +13,7 @@
 #include "AnyPicDecoder.h"
 #include "DIBSection.h"
 #include "FileSource.h"
+#include "TextException.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -164,6 +165,58 @@ void PrintRow(const BenchCase& c, const Result& r)
     std::fflush(stdout);
 }
 
+/// A bomb must fail within these.
+constexpr double kBombSeconds = 1.0;
+constexpr long long kBombMemory = 64ll << 20;
+
+/// The resource bombs of the test data: each must fail; prints its error
+/// code, our time and peak memory, and Qt's time on the same file. Returns
+/// the number that decoded.
+int RunBombs(CAnyPicDecoder& decoder, const Options& opt)
+{
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(VISTREL_TESTDATA "/bombs"))
+        files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    std::printf("\nresource bombs: our error, time and peak memory; Qt's time\n");
+    std::printf("%-22s %6s %5s %9s %9s %9s\n", "file", "bytes", "code", "ours ms", "peak MiB",
+                "Qt ms");
+    int decoded = 0;
+    for (const std::string& path : files)
+    {
+        int code = 0;
+        auto decode = [&]
+        {
+            CDIBSection bmp;
+            try
+            {
+                decoder.DecodeFile(path, bmp, 0);
+            }
+            catch (const CTextException& e)
+            {
+                code = e.GetCode();
+            }
+        };
+        std::vector<double> ours, qt;
+        for (int i = 0; i < opt.reps; i++)
+        {
+            ours.push_back(TimeOnce(decode));
+            qt.push_back(TimeOnce([&] { (void)DecodeQt(path); }));
+        }
+        const long long peak = PeakResidentGrowth([] {}, decode);
+        const double seconds = Median(ours);
+        std::printf("%-22s %6lld %5d %9.3f %9.1f %9.3f%s%s\n",
+                    std::filesystem::path(path).filename().c_str(),
+                    (long long)std::filesystem::file_size(path), code, seconds * 1e3,
+                    double(peak) / (1024.0 * 1024.0), Median(qt) * 1e3,
+                    seconds > kBombSeconds ? "  over 1 s" : "",
+                    peak > kBombMemory ? "  over 64 MiB" : "");
+        if (code == 0)
+            decoded++;
+    }
+    return decoded;
+}
+
 int Usage()
 {
     std::fprintf(stderr,
@@ -210,6 +263,7 @@ int main(int argc, char** argv)
     {
         AddBmpTgaCases(setup);
         AddPngJpegTiffCases(setup);
+        AddGifCases(setup);
 
         std::printf("%d repetition(s) each, median; ratio = our speed / Qt's (>= 1: ours faster);\n"
                     "peak-bmp = resident memory of our decode at its peak less the bitmap\n\n",
@@ -234,6 +288,8 @@ int main(int argc, char** argv)
                 failures++;
             }
         }
+        if (opt.only.empty())
+            failures += RunBombs(decoder, opt);
     }
     catch (const std::exception& e)
     {

@@ -368,7 +368,9 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     bmp.Create(COrientedRows::UprightWidth(width, height, o),
                COrientedRows::UprightHeight(width, height, o), depth, false);
     const size_t limit = CBmp::GetMaxPixelBytes();
-    s->cinfo.mem->max_memory_to_use = long(limit - std::min(limit, bmp.GetStorageBytes()));
+    // (0 would mean no limit at all to libjpeg.)
+    s->cinfo.mem->max_memory_to_use =
+        long(std::max<size_t>(1, limit - std::min(limit, bmp.GetStorageBytes())));
     COrientedRows rows(bmp, width, height, o);
     std::unique_ptr<uint8_t[]> band;
     const size_t stride = 4 * size_t(width);

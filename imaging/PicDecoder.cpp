@@ -157,7 +157,15 @@ void CPicDecoder::DecodeResource(int id, CBmp& bmp, int depth)
 void CPicDecoder::DecodeSource(CDataSource& source, CBmp& bmp, int depth)
 {
     std::unique_ptr<PaletteEntry[]> pal; // freed on every path
-    DecodeImage(bmp, pal, depth, source);
+    try
+    {
+        DecodeImage(bmp, pal, depth, source);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // A small allocation of our own that failed: reported like a large one.
+        RaiseError(10, "Out of memory while decoding.");
+    }
 }
 
 void CPicDecoder::DecodeImage(CBmp&, std::unique_ptr<PaletteEntry[]>&, int&, CDataSource&) {}

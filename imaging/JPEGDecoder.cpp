@@ -361,14 +361,29 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         if (cinfo->out_color_space == JCS_CMYK)
             format = cinfo->saw_Adobe_marker ? RowFormat::kInvertedCmyk : RowFormat::kCmyk;
     }
-    // The bitmap checks the size before libjpeg allocates anything for the
-    // rows; libjpeg's own memory has what the bitmap leaves of the budget.
+    // Refuse what the budget can't hold, then what the data can't: every 8 x 8
+    // block of every component costs at least one bit of the data after the
+    // first scan's header, two in a sequential file (its DC and end-of-block
+    // codes). A picture that needs more than there is ended long before its
+    // first rows, where a file cut short still shows what it has.
     const int width = int(cinfo->output_width), height = int(cinfo->output_height);
     const int o = s->orientation;
+    CBmp::CheckSize(COrientedRows::UprightWidth(width, height, o),
+                    COrientedRows::UprightHeight(width, height, o), depth);
+    double blocks = 0;
+    for (int c = 0; c < cinfo->num_components; c++)
+        blocks +=
+            double(cinfo->comp_info[c].width_in_blocks) * cinfo->comp_info[c].height_in_blocks;
+    if (blocks * (cinfo->progressive_mode ? 1 : 2) > 8 * double(s->src.bytes_in_buffer))
+    {
+        guard.Abort();
+        CDataSource::ThrowEndOfFile();
+    }
     bmp.Create(COrientedRows::UprightWidth(width, height, o),
                COrientedRows::UprightHeight(width, height, o), depth, false);
+    // libjpeg's own memory has what the bitmap leaves of the budget (0 would
+    // mean no limit at all to it).
     const size_t limit = CBmp::GetMaxPixelBytes();
-    // (0 would mean no limit at all to libjpeg.)
     s->cinfo.mem->max_memory_to_use =
         long(std::max<size_t>(1, limit - std::min(limit, bmp.GetStorageBytes())));
     COrientedRows rows(bmp, width, height, o);

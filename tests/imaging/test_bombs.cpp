@@ -3,11 +3,14 @@
 // check of the data against the header refuses it before the bitmap is
 // created.
 #include "AnyPicDecoder.h"
+#include "FixtureWriters.h"
 #include "TestSupport.h"
 
 #include "TextException.h"
 
 #include <zlib.h>
+
+#include <algorithm>
 
 namespace
 {
@@ -86,12 +89,27 @@ TEST(Bombs, DataIsCheckedBeforeTheBitmapIsCreated)
     tga.u8(24).u8(0).fill(9);
     test::Bytes rle = tga; // the same run-length encoded: 128 pixels a packet at most
     rle.data[2] = 10;
+    // A JPEG of 4000 x 4000 with the header of a small one and a few bytes of
+    // its scan: a bit at least for each of the 250,000 blocks is missing.
+    test::JpegFixture small;
+    small.width = small.height = 16;
+    small.components = 1;
+    small.pixels.assign(256, 128);
+    std::vector<uint8_t> jpeg = test::WriteJpeg(small);
+    const std::vector<uint8_t> sof = {0xFF, 0xC0}, sos = {0xFF, 0xDA};
+    const auto frame = std::search(jpeg.begin(), jpeg.end(), sof.begin(), sof.end());
+    const auto scan = std::search(jpeg.begin(), jpeg.end(), sos.begin(), sos.end());
+    ASSERT_TRUE(frame != jpeg.end() && scan != jpeg.end());
+    frame[5] = frame[7] = 4000 >> 8;
+    frame[6] = frame[8] = 4000 & 0xFF;
+    jpeg.resize(size_t(scan - jpeg.begin()) + 2 + 8 + 20);
     const std::vector<Case> cases = {
         {WithHeight("bmp_1x2e9.bmp", 20000000), 11},
         {WithHeight("png_1x2e9.png", 20000000), 2},
         {WithHeight("tiff_2e9_rows.tif", 20000000), 11},
         {tga.data, 11},
         {rle.data, 11},
+        {jpeg, 11},
     };
     for (size_t i = 0; i < cases.size(); i++)
     {

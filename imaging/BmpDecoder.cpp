@@ -93,7 +93,6 @@ struct IndexOut8
     void SetLine(uint8_t* p) { line = p; }
     void Put(int x, uint8_t index) { line[x] = index; }
     void Fill(int x, int n, uint8_t index) { std::memset(line + x, index, size_t(n)); }
-    void Clear(uint8_t**, int, int) {} // created zeroed: index 0
 };
 
 /// The colour-table entries of palette indices into a 32-bit line.
@@ -106,12 +105,6 @@ struct IndexOut32
     void SetLine(uint8_t* p) { line = reinterpret_cast<PaletteEntry*>(p); }
     void Put(int x, uint8_t index) { line[x] = table[index]; }
     void Fill(int x, int n, uint8_t index) { std::fill_n(line + x, n, table[index]); }
-    /// Pixels the codes skip show colour 0, as in an 8-bit decode.
-    void Clear(uint8_t** lines, int width, int height)
-    {
-        for (int y = 0; y < height; y++)
-            std::fill_n(reinterpret_cast<PaletteEntry*>(lines[y]), width, table[0]);
-    }
 };
 
 /// File row bytes of an uncompressed row: width * bits rounded up to 4 bytes.
@@ -227,12 +220,13 @@ void Decode24(CDataSource& source, const RowOrder& rows, int width)
 
 /// Run-length data, lines from the bottom up. Runs are clipped to their line,
 /// and decoding stops after the top line: nothing is written outside the
-/// bitmap. Pixels that end-of-line, delta and end-of-bitmap codes skip keep
-/// colour 0.
+/// bitmap. Pixels that end-of-line, delta and end-of-bitmap codes skip stay
+/// as created: index 0 at 8 bits, transparent at 32. Returns whether any was
+/// skipped.
 template <bool kRle4, typename Out>
-void DecodeRle(CDataSource& source, uint8_t** lines, int width, int height, Out out)
+bool DecodeRle(CDataSource& source, uint8_t** lines, int width, int height, Out out)
 {
-    out.Clear(lines, width, height);
+    bool skipped = false;
     int y = height - 1;
     int x = 0;
     out.SetLine(lines[y]);
@@ -264,14 +258,15 @@ void DecodeRle(CDataSource& source, uint8_t** lines, int width, int height, Out 
                 dx = delta[0];
                 dy = delta[1];
             }
+            skipped |= value == 2 ? dx > 0 || dy > 0 : x < width;
             x = value == 0 ? 0 : std::min(width, x + dx);
             y -= dy;
             if (y < 0)
-                return;
+                return skipped;
             out.SetLine(lines[y]);
         }
         else if (value == 1)
-            return;
+            return skipped || y > 0 || x < width;
         else
         {
             const int dataBytes = kRle4 ? (value + 1) / 2 : value;
@@ -394,7 +389,7 @@ void CBmpDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
     ChooseDepth(bits, depth);
     if (depth != 8 || bits > 8)
         depth = 32;
-    const bool alpha = (bits == 16 || bits == 32) && ch[3].mask != 0;
+    const bool alpha = ((bits == 16 || bits == 32) && ch[3].mask != 0) || (rle && depth == 32);
     // Refuse what the budget can't hold, then what the data can't: every
     // uncompressed row is stored in full.
     CBmp::CheckSize(width, height, depth);
@@ -410,14 +405,18 @@ void CBmpDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
     {
         Trace(2, bits == 8 ? "Decoding RLE8-compressed bitmap.\n"
                            : "Decoding RLE4-compressed bitmap.\n");
+        bool skipped;
         if (bits == 8 && depth == 8)
-            DecodeRle<false>(source, lines, width, height, IndexOut8{});
+            skipped = DecodeRle<false>(source, lines, width, height, IndexOut8{});
         else if (bits == 8)
-            DecodeRle<false>(source, lines, width, height, IndexOut32{pal.get()});
+            skipped = DecodeRle<false>(source, lines, width, height, IndexOut32{pal.get()});
         else if (depth == 8)
-            DecodeRle<true>(source, lines, width, height, IndexOut8{});
+            skipped = DecodeRle<true>(source, lines, width, height, IndexOut8{});
         else
-            DecodeRle<true>(source, lines, width, height, IndexOut32{pal.get()});
+            skipped = DecodeRle<true>(source, lines, width, height, IndexOut32{pal.get()});
+        // At 32 bits skipped pixels are transparent; without any, the
+        // picture is opaque.
+        bmp.SetHasAlpha(depth == 32 && skipped);
     }
     else if (bits <= 8)
     {

@@ -38,6 +38,13 @@ SuiteCase Decodes(std::string file)
     return Bad(std::move(file), 0);
 }
 
+SuiteCase GoodAtDepths(std::string file, std::string reference, std::string reference32)
+{
+    SuiteCase c = Good(std::move(file), std::move(reference));
+    c.reference32 = std::move(reference32);
+    return c;
+}
+
 std::string DecoderError(const std::string& text)
 {
     return "Decoder error: " + text + "\n";
@@ -79,10 +86,11 @@ void CheckSuiteCase(const SuiteCase& c)
                             c.text.empty() ? nullptr : c.text.c_str());
         return;
     }
-    const test::RgbaImage expected = test::LoadPng(test::TestData(c.reference));
     for (int depth : {0, 32})
     {
         SCOPED_TRACE("depth " + std::to_string(depth));
+        const test::RgbaImage expected = test::LoadPng(
+            test::TestData(depth == 32 && !c.reference32.empty() ? c.reference32 : c.reference));
         CDIBSection bmp;
         try
         {

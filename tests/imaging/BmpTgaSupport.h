@@ -14,8 +14,9 @@ namespace bmptga
 /// decode at both depths.
 struct SuiteCase
 {
-    std::string file;      // below the test-data folder
-    std::string reference; // PNG below the test-data folder, or empty
+    std::string file;        // below the test-data folder
+    std::string reference;   // PNG below the test-data folder, or empty
+    std::string reference32; // for the 32-bit decode when it differs
     int code = 0;
     std::string text;
     int tolerance = 0;
@@ -33,6 +34,8 @@ SuiteCase Good(std::string file, std::string reference, int tolerance = 0,
 SuiteCase Bad(std::string file, int code, std::string text = {});
 /// A file without a reference that must decode.
 SuiteCase Decodes(std::string file);
+/// A file whose 32-bit decode has a reference of its own.
+SuiteCase GoodAtDepths(std::string file, std::string reference, std::string reference32);
 
 /// "Decoder error: <text>\n", the form every raised error takes.
 std::string DecoderError(const std::string& text);

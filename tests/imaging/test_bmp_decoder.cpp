@@ -358,15 +358,19 @@ TEST(BmpDecoder, Rle8Codes)
     EXPECT_EQ(Row(bmp, 1), (std::vector<uint8_t>{1, 1, 1}));
     EXPECT_EQ(Row(bmp, 0), (std::vector<uint8_t>{2, 3, 4}));
 
-    // A delta moves right and up; the pixels it skips keep colour 0, at 32
-    // bits too. One that leaves the picture ends it.
+    // A delta moves right and up; the pixels it skips keep colour 0, and at
+    // 32 bits are transparent. One that leaves the picture ends it.
     test::DecodeBytes(MakeBmp(Rle(8, 4, 3, {2, 7, 0, 2, 1, 1, 1, 9, 0, 1})), bmp);
     EXPECT_EQ(Row(bmp, 2), (std::vector<uint8_t>{7, 7, 0, 0}));
     EXPECT_EQ(Row(bmp, 1), (std::vector<uint8_t>{0, 0, 0, 9}));
     EXPECT_EQ(Row(bmp, 0), (std::vector<uint8_t>{0, 0, 0, 0}));
     test::DecodeBytes(MakeBmp(Rle(8, 4, 3, {2, 7, 0, 2, 1, 1, 1, 9, 0, 1})), bmp, 32);
-    EXPECT_EQ(Px(bmp, 0, 1), (PaletteEntry{0, 0, 0, 255}));
+    EXPECT_TRUE(bmp.HasAlpha());
+    EXPECT_EQ(Px(bmp, 0, 1), (PaletteEntry{0, 0, 0, 0}));
     EXPECT_EQ(Px(bmp, 3, 1), (PaletteEntry{9, 18, 27, 255}));
+    // Codes that reach every pixel leave no transparency.
+    test::DecodeBytes(MakeBmp(Rle(8, 2, 2, {2, 7, 0, 0, 2, 8, 0, 1})), bmp, 32);
+    EXPECT_FALSE(bmp.HasAlpha());
     EXPECT_NO_THROW(test::DecodeBytes(MakeBmp(Rle(8, 4, 3, {1, 1, 0, 2, 200, 5})), bmp));
     // Codes that end without an end-of-bitmap code run off the data.
     EXPECT_DECODE_ERROR(test::DecodeBytes(MakeBmp(Rle(8, 4, 4, {4, 1, 0, 0})), bmp), 11,

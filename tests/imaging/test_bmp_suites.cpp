@@ -11,6 +11,7 @@ using bmptga::Bad;
 using bmptga::DecoderError;
 using bmptga::Decodes;
 using bmptga::Good;
+using bmptga::GoodAtDepths;
 using bmptga::SuiteCase;
 
 namespace
@@ -58,12 +59,13 @@ std::vector<SuiteCase> BmpSuiteCases()
         Good(g + "rgb32bfdef.bmp", Html("rgb24")),
         // Questionable files with a well-defined reading: OS/2 headers of
         // every size, colour profiles, 2-bit pixels, masks of any width and
-        // order, alpha masks, delta-coded RLE (skipped pixels take colour 0).
+        // order, alpha masks, delta-coded RLE (skipped pixels take colour 0
+        // at 8 bits and are transparent at 32).
         Good(q + "pal1p1.bmp", Html("pal1p1")),
         Good(q + "pal2.bmp", Html("pal2")),
         Good(q + "pal2color.bmp", Html("pal2color")),
-        Good(q + "pal4rlecut.bmp", Html("pal4rlecut-0")),
-        Good(q + "pal4rletrns.bmp", Html("pal4rletrns-0")),
+        GoodAtDepths(q + "pal4rlecut.bmp", Html("pal4rlecut-0"), Html("pal4rlecut")),
+        GoodAtDepths(q + "pal4rletrns.bmp", Html("pal4rletrns-0"), Html("pal4rletrns")),
         Good(q + "pal8offs.bmp", Html("pal8")),
         Good(q + "pal8os2-hs.bmp", Html("pal8")),
         Good(q + "pal8os2-sz.bmp", Html("pal8")),
@@ -72,8 +74,8 @@ std::vector<SuiteCase> BmpSuiteCases()
         Good(q + "pal8os2v2-40sz.bmp", Html("pal8")),
         Good(q + "pal8os2v2-sz.bmp", Html("pal8")),
         Good(q + "pal8os2v2.bmp", Html("pal8")),
-        Good(q + "pal8rlecut.bmp", Html("pal8rlecut-0")),
-        Good(q + "pal8rletrns.bmp", Html("pal8rletrns-0")),
+        GoodAtDepths(q + "pal8rlecut.bmp", Html("pal8rlecut-0"), Html("pal8rlecut")),
+        GoodAtDepths(q + "pal8rletrns.bmp", Html("pal8rletrns-0"), Html("pal8rletrns")),
         Good(q + "rgb16-231.bmp", Html("rgb16-231")),
         Good(q + "rgb16-3103.bmp", Html("rgb16-3103")),
         // The unused top bit of 5-5-5 pixels is no alpha (its reference shows it as one).

@@ -73,8 +73,8 @@ TEST_F(Trace, LevelsAndFile)
         CDIBSection bmp;
         const std::string path = dir + "/x.bin";
         EXPECT_THROW(decoder.DecodeFile(path, bmp), CTextException);
-        EXPECT_EQ(Slurp(log),
-                  "--- Decoding file " + path + ". ---\nDecoder error: Unknown file type.\n");
+        EXPECT_EQ(Slurp(log), "--- Decoding file " + path +
+                                  ". ---\nDecoder error: Unknown file type.\n");
     }
 
     // Level 0 writes only errors; a null file disables the trace.

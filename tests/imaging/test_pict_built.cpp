@@ -290,8 +290,8 @@ TEST(PictBuilt, DirectBitsOtherPixelSizesFail)
     {
         Bytes b = Direct(0x9A, 8, 1, size, 1, 8);
         b.u8(1).u8(0);
-        const std::string text =
-            CPicDecoder::Format("Decoder error: Illegal bpp value in unpackbits: %d\n\n", size);
+        const std::string text = CPicDecoder::Format(
+            "Decoder error: Illegal bpp value in unpackbits: %d\n\n", size);
         CDIBSection bmp;
         EXPECT_DECODE_ERROR(pict::Decode(pict::V2(b), bmp), 2, text.c_str());
     }
@@ -302,16 +302,16 @@ TEST(PictBuilt, DirectBitsOtherPixelSizesFail)
 TEST(PictBuilt, VectorOnlyPictures)
 {
     Bytes v2;
-    v2.be16(0x0001).be16(10).fill(8);                               // Clip
-    v2.be16(0x001A).fill(6);                                        // RGBFgCol
-    v2.be16(0x0020).fill(8);                                        // Line
+    v2.be16(0x0001).be16(10).fill(8);                            // Clip
+    v2.be16(0x001A).fill(6);                                     // RGBFgCol
+    v2.be16(0x0020).fill(8);                                     // Line
     v2.be16(0x0028).fill(4).u8(5).raw({0x00, 0x98, 0x00, 0xFF, 0}); // LongText
-    v2.be16(0x002B).fill(2).u8(3).raw({0x9A, 0x00, 0xFF});          // DHDVText
-    v2.be16(0x0081).be16(12).fill(10);                              // paintRgn
-    v2.be16(0x0071).be16(14).fill(12);                              // paintPoly
-    v2.be16(0x0012).be16(2).fill(14);                               // BkPixPat, dither type
-    v2.be16(0x00A1).be16(100).be16(4).fill(4);                      // LongComment
-    v2.be16(0x0031).fill(8);                                        // paintRect
+    v2.be16(0x002B).fill(2).u8(3).raw({0x9A, 0x00, 0xFF});       // DHDVText
+    v2.be16(0x0081).be16(12).fill(10);                           // paintRgn
+    v2.be16(0x0071).be16(14).fill(12);                           // paintPoly
+    v2.be16(0x0012).be16(2).fill(14);                            // BkPixPat, dither type
+    v2.be16(0x00A1).be16(100).be16(4).fill(4);                   // LongComment
+    v2.be16(0x0031).fill(8);                                     // paintRect
     const char* text = "Decoder error: PICT contained only vector data!\n\n";
     CDIBSection bmp;
     EXPECT_DECODE_ERROR(pict::Decode(pict::V2(v2), bmp), 6, text);
@@ -337,13 +337,13 @@ TEST(PictBuilt, OddOffsetOpcodeIsAligned)
 TEST(PictBuilt, ReservedOpcodesSkipTheirData)
 {
     Bytes b;
-    b.be16(0x0100).raw({0x00, 0x98});            // 2 data bytes
-    b.be16(0x00B5);                              // none
+    b.be16(0x0100).raw({0x00, 0x98});             // 2 data bytes
+    b.be16(0x00B5);                               // none
     b.be16(0x00D0).be32(3).raw({0x00, 0x98, 0}); // 4-byte length
     b.u8(0);
-    b.be16(0x00A2).be16(2).raw({0x00, 0xFF}); // 2-byte length
-    b.be16(0x8000);                           // none
-    b.be16(0x0092).be16(2).raw({0x00, 0xFF}); // table row with a length word
+    b.be16(0x00A2).be16(2).raw({0x00, 0xFF});     // 2-byte length
+    b.be16(0x8000);                               // none
+    b.be16(0x0092).be16(2).raw({0x00, 0xFF});     // table row with a length word
     b.raw(EightBitBody().data);
     CDIBSection bmp;
     pict::Decode(pict::V2(b), bmp);

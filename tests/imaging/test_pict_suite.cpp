@@ -15,7 +15,7 @@ const char* const kQuickTime = "Decoder error: PICT file contains unrecognized q
 struct SuiteCase
 {
     const char* file;
-    int width; // 0: expect an error
+    int width;  // 0: expect an error
     int height;
     int bpp;
     int code;
@@ -57,35 +57,36 @@ TEST_P(PictSuite, DecodesOrFailsCleanly)
 // rectangle, which is narrower than the stored rows.
 INSTANTIATE_TEST_SUITE_P(
     TwelveMonkeys, PictSuite,
-    ::testing::Values(
-        SuiteCase{"test.pct", 300, 200, 32, 0, nullptr},
-        SuiteCase{"food.pct", 146, 194, 32, 0, nullptr},
-        SuiteCase{"FLAG_B24.PCT", 124, 124, 32, 0, nullptr},
-        SuiteCase{"FC10.PCT", 2265, 2593, 8, 0, nullptr},
-        SuiteCase{"P564B1400.pict", 598, 88, 32, 0, nullptr},
-        SuiteCase{"CatDV==2.0=1=.pict", 375, 165, 32, 0, nullptr},
-        SuiteCase{"Picture14.pict", 404, 136, 32, 0, nullptr},
-        SuiteCase{"1.pict", 622, 10, 8, 0, nullptr}, SuiteCase{"2.pict", 622, 35, 8, 0, nullptr},
-        SuiteCase{"9.pict", 622, 85, 8, 0, nullptr},
-        SuiteCase{"VENUS.PCT", 300, 150, 8, 0, nullptr},
-        SuiteCase{"demo.pict", 360, 178, 8, 0, nullptr},
-        SuiteCase{"16bit.pict", 269, 269, 32, 0, nullptr},
-        SuiteCase{"32bit.pict", 269, 269, 32, 0, nullptr},
-        SuiteCase{"mire16.pict", 64, 64, 32, 0, nullptr},
-        SuiteCase{"mire32.pict", 64, 64, 32, 0, nullptr},
-        SuiteCase{"TRU256.PCT", 256, 64, 32, 0, nullptr},
-        SuiteCase{"4.pict", 0, 0, 0, 6, kVectorOnly}, SuiteCase{"6.pict", 0, 0, 0, 6, kVectorOnly},
-        SuiteCase{"7.pict", 0, 0, 0, 6, kVectorOnly}, SuiteCase{"8.pict", 0, 0, 0, 6, kVectorOnly},
-        SuiteCase{"carte.pict", 0, 0, 0, 6, kVectorOnly},
-        SuiteCase{"cow.pict", 0, 0, 0, 6, kVectorOnly},
-        SuiteCase{"oom.pict", 0, 0, 0, 6, kVectorOnly},
-        SuiteCase{"foo.pict", 0, 0, 0, 6, kQuickTime},
-        SuiteCase{"u2.pict", 0, 0, 0, 6, kQuickTime}),
+    ::testing::Values(SuiteCase{"test.pct", 300, 200, 32, 0, nullptr},
+                      SuiteCase{"food.pct", 146, 194, 32, 0, nullptr},
+                      SuiteCase{"FLAG_B24.PCT", 124, 124, 32, 0, nullptr},
+                      SuiteCase{"FC10.PCT", 2265, 2593, 8, 0, nullptr},
+                      SuiteCase{"P564B1400.pict", 598, 88, 32, 0, nullptr},
+                      SuiteCase{"CatDV==2.0=1=.pict", 375, 165, 32, 0, nullptr},
+                      SuiteCase{"Picture14.pict", 404, 136, 32, 0, nullptr},
+                      SuiteCase{"1.pict", 622, 10, 8, 0, nullptr},
+                      SuiteCase{"2.pict", 622, 35, 8, 0, nullptr},
+                      SuiteCase{"9.pict", 622, 85, 8, 0, nullptr},
+                      SuiteCase{"VENUS.PCT", 300, 150, 8, 0, nullptr},
+                      SuiteCase{"demo.pict", 360, 178, 8, 0, nullptr},
+                      SuiteCase{"16bit.pict", 269, 269, 32, 0, nullptr},
+                      SuiteCase{"32bit.pict", 269, 269, 32, 0, nullptr},
+                      SuiteCase{"mire16.pict", 64, 64, 32, 0, nullptr},
+                      SuiteCase{"mire32.pict", 64, 64, 32, 0, nullptr},
+                      SuiteCase{"TRU256.PCT", 256, 64, 32, 0, nullptr},
+                      SuiteCase{"4.pict", 0, 0, 0, 6, kVectorOnly},
+                      SuiteCase{"6.pict", 0, 0, 0, 6, kVectorOnly},
+                      SuiteCase{"7.pict", 0, 0, 0, 6, kVectorOnly},
+                      SuiteCase{"8.pict", 0, 0, 0, 6, kVectorOnly},
+                      SuiteCase{"carte.pict", 0, 0, 0, 6, kVectorOnly},
+                      SuiteCase{"cow.pict", 0, 0, 0, 6, kVectorOnly},
+                      SuiteCase{"oom.pict", 0, 0, 0, 6, kVectorOnly},
+                      SuiteCase{"foo.pict", 0, 0, 0, 6, kQuickTime},
+                      SuiteCase{"u2.pict", 0, 0, 0, 6, kQuickTime}),
     [](const ::testing::TestParamInfo<SuiteCase>& param)
     {
         std::string name = param.param.file;
-        std::replace_if(
-            name.begin(), name.end(), [](char ch) { return !std::isalnum(ch); }, '_');
+        std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(ch); }, '_');
         return name;
     });
 
@@ -95,8 +96,8 @@ TEST(PictSuite, SolidColourFiles)
     {
         const char* file;
         uint8_t r, g, b;
-    } cases[] = {{"BLK.PCT", 0, 0, 0},   {"BLU.PCT", 0, 0, 255},     {"GRN.PCT", 0, 255, 0},
-                 {"RED.PCT", 255, 0, 0}, {"WHT.PCT", 255, 255, 255}, {"YEL.PCT", 255, 255, 0}};
+    } cases[] = {{"BLK.PCT", 0, 0, 0},     {"BLU.PCT", 0, 0, 255},   {"GRN.PCT", 0, 255, 0},
+                 {"RED.PCT", 255, 0, 0},   {"WHT.PCT", 255, 255, 255}, {"YEL.PCT", 255, 255, 0}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.file);

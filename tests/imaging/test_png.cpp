@@ -33,8 +33,7 @@ std::vector<uint8_t> TestPalette(int entries)
     return rgb;
 }
 
-test::PngFixture MakeSpec(int colorType, int bitDepth, bool interlace, int width = 13,
-                          int height = 11)
+test::PngFixture MakeSpec(int colorType, int bitDepth, bool interlace, int width = 13, int height = 11)
 {
     test::PngFixture s;
     s.width = width;
@@ -74,8 +73,7 @@ test::RgbaImage Expected(const test::PngFixture& s)
     img.width = s.width;
     img.height = s.height;
     img.rgba.resize(size_t(s.width) * size_t(s.height) * 4);
-    auto to8 = [&](unsigned v)
-    {
+    auto to8 = [&](unsigned v) {
         if (s.bitDepth == 16)
             return uint8_t(v >> 8);
         return uint8_t(v * 255 / ((1u << s.bitDepth) - 1));
@@ -155,14 +153,11 @@ TEST_P(PngFormats, DecodeToTheSamplesPixels)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Generated, PngFormats, ::testing::ValuesIn(AllCases()),
-                         [](const auto& p)
-                         {
-                             return "type" + std::to_string(p.param.colorType) + "_bits" +
-                                    std::to_string(p.param.bitDepth) +
-                                    (p.param.interlace ? "_interlaced" : "") + "_depth" +
-                                    std::to_string(p.param.depth);
-                         });
+INSTANTIATE_TEST_SUITE_P(Generated, PngFormats, ::testing::ValuesIn(AllCases()), [](const auto& p) {
+    return "type" + std::to_string(p.param.colorType) + "_bits" +
+           std::to_string(p.param.bitDepth) + (p.param.interlace ? "_interlaced" : "") +
+           "_depth" + std::to_string(p.param.depth);
+});
 
 TEST(PngDecoder, GrayPalettesAreRampsOfTheBitDepth)
 {
@@ -177,8 +172,7 @@ TEST(PngDecoder, GrayPalettesAreRampsOfTheBitDepth)
     test::DecodeBytes(test::WritePng(MakeSpec(0, 16, false)), bmp);
     ASSERT_EQ(bmp.GetBitsPerPixel(), 8);
     for (int i = 0; i < 256; i++)
-        ASSERT_EQ(bmp.GetPaletteTable()[i],
-                  (PaletteEntry{uint8_t(i), uint8_t(i), uint8_t(i), 255}));
+        ASSERT_EQ(bmp.GetPaletteTable()[i], (PaletteEntry{uint8_t(i), uint8_t(i), uint8_t(i), 255}));
 }
 
 TEST(PngDecoder, PaletteIsCopiedAsBlueGreenRedAndTransparencyIgnored)
@@ -240,8 +234,8 @@ TEST(PngDecoder, LibpngErrorsCarryItsMessage)
     const std::string chunk = "IDAT";
     const auto idat = std::search(png.begin(), png.end(), chunk.begin(), chunk.end());
     ASSERT_NE(idat, png.end());
-    const size_t length =
-        size_t(idat[-4]) << 24 | size_t(idat[-3]) << 16 | size_t(idat[-2]) << 8 | size_t(idat[-1]);
+    const size_t length = size_t(idat[-4]) << 24 | size_t(idat[-3]) << 16 |
+                          size_t(idat[-2]) << 8 | size_t(idat[-1]);
     idat[long(4 + length)] ^= 0x55; // the chunk's CRC
     CDIBSection bmp;
     EXPECT_DECODE_ERROR(test::DecodeBytes(png, bmp), 2, "Decoder error: IDAT: CRC error\n");

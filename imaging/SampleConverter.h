@@ -30,6 +30,8 @@ public:
     void To8(const uint8_t* src, size_t n, uint8_t* out) const;
     /// 8-bit unsigned samples are their own values.
     bool IsIdentity() const { return m_nBits == 8 && m_Format == kUnsigned; }
+    /// The 8-bit value of every 16-bit sample, or null for other sizes.
+    const uint8_t* Table16() const { return m_nBits == 16 ? m_Table.data() : nullptr; }
     /// The stored value of sample i, for integers of up to 32 bits.
     uint32_t Raw(const uint8_t* src, size_t i) const;
 

@@ -222,22 +222,24 @@ bool ReadLayout(TIFF* tif, Layout& l)
 
 /// The most bytes one byte of the compression's data decodes to, or 0 when
 /// there is no useful bound. Fax codings need at least one bit a row.
+/// Uncompressed data may miss up to 15/16 of its bytes, so that a truncated
+/// file still shows what it has.
 double MaxExpansion(uint16_t compression, uint64_t rowBytes)
 {
     switch (compression)
     {
     case COMPRESSION_NONE:
-        return 1;
+        return 16;
     case COMPRESSION_PACKBITS:
         return 64; // 128 bytes from a 2-byte run
     case COMPRESSION_LZW:
         return 4096; // a 12-bit code for a string of up to 4096 bytes
     case COMPRESSION_DEFLATE:
     case COMPRESSION_ADOBE_DEFLATE:
-        return 1100; // deflate: 258 bytes in 2 bits
+        return 1100; // deflate: at most 258 bytes in 2 bits
     case COMPRESSION_JPEG:
     case COMPRESSION_OJPEG:
-        return 1024; // at least one bit for every block of 64 samples
+        return 1024; // at least one bit for every 8 x 8 block of samples
     case COMPRESSION_CCITTRLE:
     case COMPRESSION_CCITTRLEW:
     case COMPRESSION_CCITTFAX3:
@@ -255,8 +257,6 @@ double MaxExpansion(uint16_t compression, uint64_t rowBytes)
 /// Refuses a picture its strips or tiles can't hold, before anything is
 /// allocated for it: the bytes they have within the data (each counted once)
 /// times the most their compression expands must reach the decoded size.
-/// Uncompressed data may miss up to 15/16 of its bytes, so that a truncated
-/// file still shows what it has.
 void CheckDataHoldsImage(TIFF* tif, uint64_t dataSize)
 {
     uint16_t compression = COMPRESSION_NONE, planar = PLANARCONFIG_CONTIG, spp = 1;
@@ -270,11 +270,9 @@ void CheckDataHoldsImage(TIFF* tif, uint64_t dataSize)
     const double decoded =
         TIFFIsTiled(tif) ? double(TIFFTileSize64(tif)) * count
                          : double(rowBytes) * height * (planar == PLANARCONFIG_SEPARATE ? spp : 1);
-    double ratio = MaxExpansion(compression, rowBytes);
+    const double ratio = MaxExpansion(compression, rowBytes);
     if (ratio == 0)
         return;
-    if (compression == COMPRESSION_NONE)
-        ratio = 16;
 
     std::vector<std::pair<uint64_t, uint64_t>> ranges;
     try
@@ -307,8 +305,9 @@ void CheckDataHoldsImage(TIFF* tif, uint64_t dataSize)
 
 /// Calls `row` for every stored row, or part of one, of one plane (all
 /// samples when they are interleaved): plane, row, first column, pixel
-/// count, packed samples. Reading ends at the first strip or tile that can't
-/// be read, and its rows stay as created: nothing past the data is visited.
+/// count, packed samples. A strip or tile that can't be read is passed over
+/// whole, its rows left as created: no row past the end of the data is
+/// visited one by one.
 using RowSink = std::function<void(int plane, uint32_t y, uint32_t x, uint32_t n, const uint8_t*)>;
 
 void ForEachRow(TIFF* tif, const CBmp& bmp, const Layout& l, const RowSink& row)
@@ -455,11 +454,27 @@ void DoLoColor(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                });
 }
 
-/// Red, green, blue into blue, green, red, opaque.
-void ComposeRgb(const uint8_t* v, uint32_t n, PaletteEntry* out)
+/// Interleaved red, green, blue of 8 or 16 bits into opaque pixels, the
+/// common case, in loops of their own; false for other sample sizes.
+bool ComposeRgb(const CSampleConverter& converter, const uint8_t* src, uint32_t n,
+                PaletteEntry* out)
 {
-    for (uint32_t i = 0; i < n; i++, v += 3)
-        out[i] = PaletteEntry{v[2], v[1], v[0], 255};
+    if (converter.IsIdentity())
+    {
+        for (uint32_t i = 0; i < n; i++, src += 3)
+            out[i] = PaletteEntry{src[2], src[1], src[0], 255};
+        return true;
+    }
+    const uint8_t* to8 = converter.Table16();
+    if (!to8)
+        return false;
+    for (uint32_t i = 0; i < n; i++, src += 6)
+    {
+        uint16_t c[3];
+        std::memcpy(c, src, 6);
+        out[i] = PaletteEntry{to8[c[2]], to8[c[1]], to8[c[0]], 255};
+    }
+    return true;
 }
 
 /// Gray, RGB and palette samples of any size into a 32-bit bitmap.
@@ -483,6 +498,16 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
     ForEachRow(pTif, bmp, l,
                [&](int plane, uint32_t y, uint32_t x, uint32_t n, const uint8_t* src)
                {
+                   uint8_t* direct = rows.DirectLine(int(y));
+                   auto* out = reinterpret_cast<PaletteEntry*>(direct ? direct + 4 * size_t(x)
+                                                                      : pixels.get());
+                   if (!l.separate && l.colours == 3 && l.alpha < 0 && samples == 3 &&
+                       ComposeRgb(converter, src, n, out))
+                   {
+                       if (!direct)
+                           rows.Put(int(y), int(x), int(n), pixels.get());
+                       return;
+                   }
                    uint8_t* v = values.get();
                    if (converter.IsIdentity() && !white)
                        v = const_cast<uint8_t*>(src); // read only below
@@ -506,32 +531,26 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                            rows.PutChannels(int(y), int(x), int(n), v, mask);
                        return;
                    }
-                   uint8_t* direct = rows.DirectLine(int(y));
-                   auto* out = reinterpret_cast<PaletteEntry*>(direct ? direct + 4 * size_t(x)
-                                                                      : pixels.get());
-                   if (l.colours == 3 && l.alpha < 0 && samples == 3)
-                       ComposeRgb(v, n, out); // the common case, in a loop of its own
-                   else
-                       for (uint32_t i = 0; i < n; i++, v += samples)
+                   for (uint32_t i = 0; i < n; i++, v += samples)
+                   {
+                       PaletteEntry p;
+                       if (palette)
+                           p = map[converter.Raw(src, i * samples)];
+                       else if (l.colours == 1)
                        {
-                           PaletteEntry p;
-                           if (palette)
-                               p = map[converter.Raw(src, i * samples)];
-                           else if (l.colours == 1)
-                           {
-                               const uint8_t g = white ? uint8_t(255 - v[0]) : v[0];
-                               p = PaletteEntry{g, g, g, 255};
-                           }
-                           else
-                               p = PaletteEntry{v[2], v[1], v[0], 255};
-                           if (l.alpha >= 0)
-                           {
-                               p.a = v[l.alpha];
-                               if (l.associated)
-                                   Unmultiply(p);
-                           }
-                           out[i] = p;
+                           const uint8_t g = white ? uint8_t(255 - v[0]) : v[0];
+                           p = PaletteEntry{g, g, g, 255};
                        }
+                       else
+                           p = PaletteEntry{v[2], v[1], v[0], 255};
+                       if (l.alpha >= 0)
+                       {
+                           p.a = v[l.alpha];
+                           if (l.associated)
+                               Unmultiply(p);
+                       }
+                       out[i] = p;
+                   }
                    if (!direct)
                        rows.Put(int(y), int(x), int(n), pixels.get());
                });

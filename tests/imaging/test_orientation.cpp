@@ -90,6 +90,24 @@ void ExpectUpright(const CBmp& bmp, int orientation, int components)
     }
 }
 
+/// Upright at both depths; switched off, the stored picture comes back.
+void ExpectTurnedUpright(const std::vector<uint8_t>& file, int orientation, int components)
+{
+    for (int depth : {0, 32})
+    {
+        CDIBSection bmp;
+        test::DecodeBytes(file, bmp, depth);
+        ExpectUpright(bmp, orientation, components);
+    }
+    CAnyPicDecoder decoder;
+    decoder.SetApplyOrientation(false);
+    CDataSource source;
+    source.Open("stored", file.data(), file.size());
+    CDIBSection stored;
+    decoder.DecodeSource(source, stored);
+    ExpectUpright(stored, 1, components);
+}
+
 std::vector<uint8_t> Jpeg(int components)
 {
     test::JpegFixture f;
@@ -110,21 +128,7 @@ TEST(Orientation, JpegExifTurnsEveryOrientationUpright)
         {
             SCOPED_TRACE("orientation " + std::to_string(o) + ", components " +
                          std::to_string(components));
-            const std::vector<uint8_t> jpeg = WithExif(Jpeg(components), o, o % 2 == 0);
-            for (int depth : {0, 32})
-            {
-                CDIBSection bmp;
-                test::DecodeBytes(jpeg, bmp, depth);
-                ExpectUpright(bmp, o, components);
-            }
-            // Switched off, the stored picture comes back.
-            CAnyPicDecoder decoder;
-            decoder.SetApplyOrientation(false);
-            CDataSource source;
-            source.Open("exif", jpeg.data(), jpeg.size());
-            CDIBSection stored;
-            decoder.DecodeSource(source, stored);
-            ExpectUpright(stored, 1, components);
+            ExpectTurnedUpright(WithExif(Jpeg(components), o, o % 2 == 0), o, components);
         }
 }
 
@@ -196,20 +200,6 @@ TEST(Orientation, TiffTagTurnsEveryOrientationUpright)
                                    uint8_t(255 - stored[i + 2]), 0});
             else
                 f.rows = stored;
-            const std::vector<uint8_t> tiff = test::WriteTiff(f, test::TempDir());
-            const int components = kind.samples == 1 ? 1 : 3;
-            for (int depth : {0, 32})
-            {
-                CDIBSection bmp;
-                test::DecodeBytes(tiff, bmp, depth);
-                ExpectUpright(bmp, o, components);
-            }
-            CAnyPicDecoder decoder;
-            decoder.SetApplyOrientation(false);
-            CDataSource source;
-            source.Open("tiff", tiff.data(), tiff.size());
-            CDIBSection bmp;
-            decoder.DecodeSource(source, bmp);
-            ExpectUpright(bmp, 1, components);
+            ExpectTurnedUpright(test::WriteTiff(f, test::TempDir()), o, kind.samples == 1 ? 1 : 3);
         }
 }

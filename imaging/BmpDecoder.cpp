@@ -10,8 +10,6 @@
 
 namespace
 {
-constexpr uint32_t kRle8 = 1;
-constexpr uint32_t kRle4 = 2;
 constexpr uint32_t kBitFields = 3;
 constexpr uint32_t kJpeg = 4;
 constexpr uint32_t kPng = 5;

@@ -2,6 +2,7 @@
 
 #include "DrawDibBmp.h"
 #include "MDIChildWnd.h"
+#include "MessageBox.h"
 #include "PLViewerDoc.h"
 #include "Resource.h"
 #include "VistrelApp.h"
@@ -12,6 +13,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QScrollBar>
 
 namespace
@@ -287,12 +289,40 @@ void CPLView::ToggleDither()
 
 void CPLView::StartAutoScroll()
 {
-    m_bAutoScrolling = true;
+    // One step a screen frame, at most 120 a second.
+    const qreal rate = screen() ? screen()->refreshRate() : 0;
+    const qreal steps = rate >= 1 ? std::min<qreal>(rate, 120) : 60;
+    m_scrollThread.SetStepInterval(std::chrono::microseconds(qRound64(1e6 / steps)));
+    m_scrollThread.SetPanDelay(m_nPanDelay);
+    try
+    {
+        m_scrollThread.Start();
+        m_scrollThread.SetPriority(2);
+        m_bAutoScrolling = true;
+    }
+    catch (const CThreadException& e)
+    {
+        AfxMessageBox(QString::fromStdString(e.GetText()));
+        m_bAutoScrolling = false;
+    }
 }
 
 void CPLView::StopAutoScroll()
 {
+    int nExitCode = 0;
+    m_scrollThread.Stop(nExitCode, -1);
     m_bAutoScrolling = false;
+}
+
+CLoopAutoScrollThread::Positions CPLView::DoPanStep(CLoopAutoScrollThread::StepKind kind, int nPos)
+{
+    QScrollBar* vbar = verticalScrollBar();
+    QScrollBar* hbar = horizontalScrollBar();
+    if (kind == CLoopAutoScrollThread::StepKind::Vertical)
+        vbar->setValue(nPos);
+    else if (kind == CLoopAutoScrollThread::StepKind::Horizontal)
+        hbar->setValue(nPos);
+    return {vbar->value(), hbar->value(), vbar->maximum(), hbar->maximum()};
 }
 
 void CPLView::PrintPage(QPrinter* printer)

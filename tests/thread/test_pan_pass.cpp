@@ -59,10 +59,13 @@ public:
                             m_v = std::clamp(pos, 0, m_maxV);
                         else if (kind == Kind::Horizontal)
                             m_h = std::clamp(pos, 0, m_maxH);
-                        else
-                            ++m_nReads;
-                        if (kind != Kind::Read)
-                            m_moves.push_back({kind, pos, Clock::now()});
+                        {
+                            std::lock_guard record(m_lock);
+                            if (kind == Kind::Read)
+                                ++m_nReads;
+                            else
+                                m_moves.push_back({kind, pos, Clock::now()});
+                        }
                         if (m_onMove)
                             m_onMove(*this);
                         reply->Finish({m_v, m_h, m_maxV, m_maxH});

@@ -47,12 +47,26 @@ CPLView::CPLView()
     });
     OnCommand(Id::ID_FILE_PRINT, [this] { OnFilePrint(); });
     OnCommand(Id::ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
+
+    // The worker's steps run here, on the user-interface thread. The worker
+    // is joined before the view goes, so a step never finds it gone.
+    m_scrollThread.SetDispatch([this](CLoopAutoScrollThread::StepKind kind, int nPos,
+                                      std::shared_ptr<CLoopAutoScrollThread::Reply> reply) {
+        return QMetaObject::invokeMethod(
+            this,
+            [this, kind, nPos, reply] {
+                if (reply->Begin())
+                    reply->Finish(DoPanStep(kind, nPos));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 CPLView::~CPLView()
 {
-    if (m_bAutoScrolling)
-        StopAutoScroll();
+    StopAutoScroll();
+    if (CVistrelApp* pApp = CVistrelApp::Get(); pApp && pApp->m_pPanView == this)
+        pApp->SetPanView(nullptr);
 }
 
 CPLViewerDoc* CPLView::GetDocument() const

@@ -238,9 +238,16 @@ void CPLView::resizeEvent(QResizeEvent* event)
     UpdateScrollBars();
 }
 
-void CPLView::scrollContentsBy(int, int)
+void CPLView::scrollContentsBy(int dx, int dy)
 {
-    viewport()->update();
+    // A picture at 1:1 that covers the window moves as a whole: what is on
+    // screen shifts and only the strip that comes in is painted (panning
+    // scrolls one pixel a frame).
+    const QSize bmp = BitmapSize();
+    if (!m_bFit && bmp.width() >= viewport()->width() && bmp.height() >= viewport()->height())
+        viewport()->scroll(dx, dy);
+    else
+        viewport()->update();
 }
 
 void CPLView::ScrollLine(Qt::Orientation orientation, bool bForward)

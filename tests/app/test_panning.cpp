@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "DIBSection.h"
 #include "MDIChildWnd.h"
 #include "MainFrame.h"
 #include "PLView.h"
@@ -6,9 +7,12 @@
 #include "Settings.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollBar>
 
 #include <functional>
@@ -25,16 +29,36 @@ bool ProcessUntil(const std::function<bool()>& done, int nMs = 5000)
     return done();
 }
 
+// Every row and column of the striped picture differs from its neighbours.
+QRgb StripeColour(int x, int y)
+{
+    return qRgb(x * 7 & 0xFF, y * 13 & 0xFF, (x / 256 + y / 256 * 8) * 5 & 0xFF);
+}
+
 class PanningTest : public AppTest
 {
 protected:
-    /// A 2000 x 1500 picture in an 800 x 600 view, with "pandelay" 0.
+    /// A striped 2000 x 1500 picture in a 400 x 300 view, with "pandelay" 0.
     CPLView* OpenLargeView(const QString& name)
     {
         Settings::WriteProfileInt(QStringLiteral("Settings"), QStringLiteral("pandelay"), 0);
-        CPLView* view = OpenView(MakeBmp(name, QSize(2000, 1500), Qt::darkGreen));
+        CDIBSection bmp;
+        bmp.Create(2000, 1500, 32, false);
+        for (int y = 0; y < 1500; ++y)
+            for (int x = 0; x < 2000; ++x)
+            {
+                const QRgb c = StripeColour(x, y);
+                uint8_t* p = bmp.GetLineArray()[y] + 4 * x;
+                p[0] = uint8_t(qBlue(c));
+                p[1] = uint8_t(qGreen(c));
+                p[2] = uint8_t(qRed(c));
+                p[3] = 0xFF;
+            }
+        const QString path = QDir(TestDir()).filePath(name);
+        bmp.SaveAsBmp(QFile::encodeName(path).toStdString());
+        CPLView* view = OpenView(path);
         if (view)
-            SetClientSize(view, QSize(800, 600));
+            SetClientSize(view, QSize(400, 300));
         return view;
     }
     /// Starts panning and waits until the picture has moved down.
@@ -52,7 +76,7 @@ TEST_F(PanningTest, MovesThePictureDownSlowlyAndStopsAtOnce)
     StartApp();
     CPLView* view = OpenLargeView(QStringLiteral("large.bmp"));
     ASSERT_NE(view, nullptr);
-    ASSERT_EQ(view->verticalScrollBar()->maximum(), 900);
+    ASSERT_EQ(view->verticalScrollBar()->maximum(), 1200);
     QElapsedTimer timer;
     timer.start();
     ASSERT_TRUE(StartAndSeeItMove(view));
@@ -71,6 +95,19 @@ TEST_F(PanningTest, MovesThePictureDownSlowlyAndStopsAtOnce)
     ProcessUntil([] { return false; }, 150);
     EXPECT_EQ(view->verticalScrollBar()->value(), stopped);
     EXPECT_TRUE(m_messages.isEmpty());
+
+    // What is on screen is the picture moved up by the steps: the rows
+    // shifted with each step and the row that came in at the bottom.
+    const QPoint origin = view->viewport()->mapTo(view->window(), QPoint(0, 0));
+    const QImage screen = view->screen()
+                              ->grabWindow(view->window()->winId(), origin.x(), origin.y(),
+                                           view->viewport()->width(), view->viewport()->height())
+                              .toImage();
+    ASSERT_EQ(screen.size(), QSize(400, 300));
+    for (int y : {0, 1, 150, 298, 299})
+        for (int x : {0, 201, 399})
+            EXPECT_EQ(screen.pixel(x, y), StripeColour(x, y + stopped))
+                << x << "," << y << " at " << stopped;
 }
 
 TEST_F(PanningTest, StartingTwiceOnOneWindowSaysTheThreadIsAlreadyStarted)

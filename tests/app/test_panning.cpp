@@ -110,7 +110,7 @@ TEST_F(PanningTest, MovesThePictureDownSlowlyAndStopsAtOnce)
                 << x << "," << y << " at " << stopped;
 }
 
-TEST_F(PanningTest, StartingTwiceOnOneWindowSaysTheThreadIsAlreadyStarted)
+TEST_F(PanningTest, StartingTwiceSaysTheThreadIsAlreadyStartedButARestartDoesNot)
 {
     StartApp();
     CPLView* view = OpenLargeView(QStringLiteral("large.bmp"));
@@ -121,6 +121,19 @@ TEST_F(PanningTest, StartingTwiceOnOneWindowSaysTheThreadIsAlreadyStarted)
     // The worker that runs goes on.
     const int at = view->verticalScrollBar()->value();
     EXPECT_TRUE(ProcessUntil([&] { return view->verticalScrollBar()->value() > at; }));
+
+    // A picture that fails to open restarts panning on the same window: the
+    // worker stopped first, so only the decoder's message shows.
+    m_messages.clear();
+    const QString broken = QDir(TestDir()).filePath(QStringLiteral("broken.bmp"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("BM not really");
+    file.close();
+    EXPECT_FALSE(m_app->OpenImage(broken, false));
+    EXPECT_EQ(m_messages.size(), 1);
+    EXPECT_FALSE(m_messages.contains(QStringLiteral("Thread is already started!")));
+    EXPECT_TRUE(view->IsAutoScrolling());
     m_app->StopPanning();
 }
 

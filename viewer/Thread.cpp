@@ -39,22 +39,14 @@ struct Level
 };
 constexpr Level kLevels[] = {{-15, 19}, {-2, 10}, {-1, 5}, {0, 0}, {1, -5}, {2, -10}, {15, -20}};
 
-int NiceOf(int nPriority)
+// The level whose field lies nearest the value.
+const Level& Nearest(int value, int Level::*field)
 {
     const Level* best = &kLevels[0];
     for (const Level& level : kLevels)
-        if (std::abs(level.priority - nPriority) < std::abs(best->priority - nPriority))
+        if (std::abs(level.*field - value) < std::abs(best->*field - value))
             best = &level;
-    return best->nice;
-}
-
-int PriorityOf(int nNice)
-{
-    const Level* best = &kLevels[0];
-    for (const Level& level : kLevels)
-        if (std::abs(level.nice - nNice) < std::abs(best->nice - nNice))
-            best = &level;
-    return best->priority;
+    return *best;
 }
 
 // Run in waits of at most 100 ms until done() holds or the count is used up.
@@ -242,7 +234,8 @@ bool CThread::SetPriority(int nPriority)
     std::lock_guard lock(g_lock);
     if (!m_bRunning)
         return false;
-    return setpriority(PRIO_PROCESS, id_t(m_nThreadId), NiceOf(nPriority)) == 0;
+    return setpriority(PRIO_PROCESS, id_t(m_nThreadId),
+                       Nearest(nPriority, &Level::priority).nice) == 0;
 }
 
 int CThread::GetPriority()
@@ -252,7 +245,7 @@ int CThread::GetPriority()
         return INT_MAX;
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, id_t(m_nThreadId));
-    return nice == -1 && errno ? INT_MAX : PriorityOf(nice);
+    return nice == -1 && errno ? INT_MAX : Nearest(nice, &Level::nice).priority;
 }
 
 void CThread::RequestStop()
@@ -345,23 +338,20 @@ void CThread::Enqueue(unsigned nCommand, bool bFirst)
 
 void CThread::PostCommand(unsigned nCommand)
 {
-    std::lock_guard lock(g_lock);
-    try
-    {
-        Enqueue(nCommand, false);
-    }
-    catch (const std::exception& e)
-    {
-        Raise(5, e.what());
-    }
+    Post(nCommand, false);
 }
 
 void CThread::PostCommandFirst(unsigned nCommand)
 {
+    Post(nCommand, true);
+}
+
+void CThread::Post(unsigned nCommand, bool bFirst)
+{
     std::lock_guard lock(g_lock);
     try
     {
-        Enqueue(nCommand, true);
+        Enqueue(nCommand, bFirst);
     }
     catch (const std::exception& e)
     {
@@ -369,9 +359,8 @@ void CThread::PostCommandFirst(unsigned nCommand)
     }
 }
 
-unsigned CThread::GetCommand()
+unsigned CThread::TakeCommand()
 {
-    std::lock_guard lock(g_lock);
     if (m_commands.empty())
         return 0;
     const unsigned nCommand = m_commands.front();
@@ -379,15 +368,19 @@ unsigned CThread::GetCommand()
     return nCommand;
 }
 
+unsigned CThread::GetCommand()
+{
+    std::lock_guard lock(g_lock);
+    return TakeCommand();
+}
+
 unsigned CThread::WaitForCommand(int nTimeoutMs)
 {
     std::unique_lock lock(g_lock);
-    if (!m_changed.wait_for(lock, std::chrono::milliseconds(std::max(0, nTimeoutMs)),
-                            [this] { return !m_commands.empty(); }))
-        return kCmdTimeout;
-    const unsigned nCommand = m_commands.front();
-    m_commands.erase(m_commands.begin());
-    return nCommand;
+    const bool bQueued =
+        m_changed.wait_for(lock, std::chrono::milliseconds(std::max(0, nTimeoutMs)),
+                           [this] { return !m_commands.empty(); });
+    return bQueued ? TakeCommand() : unsigned(kCmdTimeout);
 }
 
 void CThread::ClearCommands()

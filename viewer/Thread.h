@@ -120,6 +120,9 @@ private:
     void Register();
     void Unregister();
     void Enqueue(unsigned nCommand, bool bFirst);
+    void Post(unsigned nCommand, bool bFirst);
+    /// The head command, taken off the queue; 0 when it is empty.
+    unsigned TakeCommand();
     /// Joins a thread whose Run has returned, outside the process-wide lock.
     void Reap();
     [[noreturn]] void Raise(int nCode, const std::string& text);

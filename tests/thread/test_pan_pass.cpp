@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -136,28 +137,35 @@ private:
     std::thread m_ui;
 };
 
-/// The moves a sweep makes: kind, first and last position.
+/// A sweep: kind, first and last position.
 struct Sweep
 {
     Kind kind;
     int first;
     int last;
-    bool operator==(const Sweep&) const = default;
 };
+using Step = std::pair<Kind, int>;
 
-std::vector<Sweep> Sweeps(const std::vector<Move>& moves)
+/// The single steps the sweeps make, one position at a time.
+std::vector<Step> StepsOf(const std::vector<Sweep>& sweeps)
 {
-    std::vector<Sweep> out;
-    for (const Move& m : moves)
-    {
-        Sweep& back = out.empty() ? out.emplace_back(Sweep{m.kind, m.pos, m.pos}) : out.back();
-        const int dir = back.last >= back.first ? 1 : -1;
-        if (m.kind == back.kind && (m.pos == back.last + dir ||
-                                    (back.first == back.last && std::abs(m.pos - back.last) == 1)))
-            back.last = m.pos;
-        else if (&back != &out.back() || m.kind != back.kind || m.pos != back.first)
-            out.push_back({m.kind, m.pos, m.pos});
-    }
+    std::vector<Step> out;
+    for (const Sweep& sweep : sweeps)
+        for (int p = sweep.first;; p += sweep.last >= sweep.first ? 1 : -1)
+        {
+            out.emplace_back(sweep.kind, p);
+            if (p == sweep.last)
+                break;
+        }
+    return out;
+}
+
+/// The first moves made, as many as expected (all of them when fewer).
+std::vector<Step> FirstSteps(const std::vector<Move>& moves, size_t n)
+{
+    std::vector<Step> out;
+    for (size_t i = 0; i < moves.size() && i < n; ++i)
+        out.emplace_back(moves[i].kind, moves[i].pos);
     return out;
 }
 
@@ -183,14 +191,12 @@ TEST(PanPass, SweepsDownRightUpLeftEndingOneShortOfEachEdge)
     ASSERT_TRUE(worker.Stop(code, -1));
     EXPECT_EQ(code, 0);
 
-    std::vector<Sweep> sweeps = Sweeps(view.Moves());
-    ASSERT_GE(sweeps.size(), 5u);
-    sweeps.resize(5);
-    EXPECT_EQ(sweeps, (std::vector<Sweep>{{Kind::Vertical, 1, 899},
-                                          {Kind::Horizontal, 1, 1199},
-                                          {Kind::Vertical, 898, 1},
-                                          {Kind::Horizontal, 1198, 1},
-                                          {Kind::Vertical, 2, 899}}));
+    const std::vector<Step> expected = StepsOf({{Kind::Vertical, 1, 899},
+                                                {Kind::Horizontal, 1, 1199},
+                                                {Kind::Vertical, 898, 1},
+                                                {Kind::Horizontal, 1198, 1},
+                                                {Kind::Vertical, 2, 899}});
+    EXPECT_EQ(FirstSteps(view.Moves(), expected.size()), expected);
 }
 
 TEST(PanPass, PicturesThatFitOrStopFollowingAreHandled)
@@ -238,10 +244,10 @@ TEST(PanPass, PicturesThatFitOrStopFollowingAreHandled)
         int code = -1;
         ASSERT_TRUE(worker.Stop(code, -1));
         EXPECT_GE(view.Reads(), 8);
-        std::vector<Sweep> sweeps = Sweeps(view.Moves());
-        if (sweeps.size() > c.expect.size())
-            sweeps.resize(c.expect.size());
-        EXPECT_EQ(sweeps, c.expect);
+        // A pass that has nothing to scroll makes no move at all.
+        const std::vector<Step> expected = StepsOf(c.expect);
+        EXPECT_EQ(FirstSteps(view.Moves(), expected.empty() ? SIZE_MAX : expected.size()),
+                  expected);
     }
 }
 

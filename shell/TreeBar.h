@@ -3,6 +3,7 @@
 
 #include <QPixmap>
 
+class CProjectTreeCtrl;
 class QTabWidget;
 class QTreeWidget;
 
@@ -16,7 +17,7 @@ public:
 
     bool Create(const QString& windowName, QWidget* pParent, int nID);
     QTabWidget* GetTabs() const { return m_wndTabs; }
-    QTreeWidget* GetProjectTree() const { return m_pProjectTree; }
+    CProjectTreeCtrl* GetProjectTree() const { return m_pProjectTree; }
     QTreeWidget* GetFolderTree() const { return m_pFolderTree; }
     /// 0 "Project", 1 "Desktop".
     int GetCurrentTab() const;
@@ -30,5 +31,5 @@ private:
     QTabWidget* m_wndTabs = nullptr;
     QPixmap m_imageList;
     QTreeWidget* m_pFolderTree = nullptr;
-    QTreeWidget* m_pProjectTree = nullptr;
+    CProjectTreeCtrl* m_pProjectTree = nullptr;
 };

@@ -34,6 +34,9 @@ public:
     void OpenProjectFile(const QString& path);
     /// Closes every open image document (a modified one may first be saved).
     void CloseAllImages();
+    /// The image-file test: the lower-cased extension from the last "." is
+    /// one the program shows.
+    static bool IsImageFileName(const QString& path);
     /// Moves the file to the trash when it is the file of the active image
     /// window; true when it is gone afterwards.
     bool DeleteOpenImageFile(const QString& path);

@@ -55,6 +55,8 @@ CVistrelApp::CVistrelApp()
                       GetMainFrame()->MDITile(false);
               });
     OnCommand(ID_LISTBAR_SHOW, [this] { OnListBarShow(); });
+    OnCommand(ID_AUTOSCROLL_START, [this] { StartPanning(); });
+    OnCommand(ID_AUTOSCROLL_STOP, [this] { StopPanning(); });
 
     // Project commands: the project document and the project tree do the work.
     OnCommand(ID_FILE_NEW, [] { CProjectDoc::OnNewProject(); });
@@ -340,6 +342,14 @@ void CVistrelApp::StopPanning()
     for (CMDIChildWnd* pFrame = pMain->NextChildFrame(); pFrame; pFrame = pMain->NextChildFrame())
         if (auto* pView = dynamic_cast<CPLView*>(pFrame->GetActiveView()))
             pView->StopAutoScroll();
+}
+
+void CVistrelApp::RestartPanning()
+{
+    if (!m_bPanning)
+        return;
+    StopPanning();
+    StartPanning();
 }
 
 void CVistrelApp::StopSlideshow()

@@ -310,3 +310,63 @@ TEST_F(ProjectTest, ShowOpensImagesOnlyAndSelectingAFolderFillsTheList)
     EXPECT_EQ(m_app->m_strBrowseDir, ProjectDir("Trip") + "/Day1");
     EXPECT_EQ(Frame()->GetListBar()->GetDirectory(), ProjectDir("Trip") + "/Day1");
 }
+
+namespace
+{
+// Presses on the item, waits, moves past the drag distance and lets go at
+// the point (global); as the mouse does it.
+void DragItem(CProjectTreeCtrl* tree, QTreeWidgetItem* item, int waitMs, const QPoint& releaseAt)
+{
+    QWidget* vp = tree->viewport();
+    const QPoint start = tree->visualItemRect(item).center();
+    auto send = [vp](QEvent::Type type, const QPoint& local, Qt::MouseButtons buttons)
+    {
+        QMouseEvent event(type, local, vp->mapToGlobal(local),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(vp, &event);
+    };
+    send(QEvent::MouseButtonPress, start, Qt::LeftButton);
+    QThread::msleep(waitMs);
+    send(QEvent::MouseMove, start + QPoint(0, 30), Qt::LeftButton);
+    const QPoint end = vp->mapFromGlobal(releaseAt);
+    send(QEvent::MouseMove, end, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, end, Qt::NoButton);
+    QCoreApplication::processEvents();
+}
+} // namespace
+
+TEST_F(ProjectTest, DragRulesEarlyReleaseOwnSubtreeAndDropElsewhere)
+{
+    StartApp();
+    const QString bmp = MakeBmp(QStringLiteral("shown.bmp"), QSize(4, 4), Qt::red);
+    OpenProject(MakeProject(QStringLiteral("Trip"), "Trip\r\n",
+                            {QStringLiteral("Day1/Sub/x.jpg"), QStringLiteral("z.txt")}));
+    QFile::copy(bmp, ProjectDir("Trip") + "/shown.bmp");
+    QTreeWidgetItem* root = Tree()->GetRootItem();
+    root->setExpanded(true);
+    QTreeWidgetItem* day1 = ChildNamed(root, "Day1");
+    day1->setExpanded(true);
+    QTreeWidgetItem* sub = ChildNamed(day1, "Sub");
+    ProcessEvents();
+
+    // Let go within 80 ms of the press: no drag, nothing moves.
+    DragItem(Tree(), ChildNamed(root, "z.txt"), 0,
+             Tree()->viewport()->mapToGlobal(Tree()->visualItemRect(day1).center()));
+    EXPECT_FALSE(Tree()->IsDragging());
+    EXPECT_TRUE(QFileInfo::exists(ProjectDir("Trip") + "/z.txt"));
+
+    // A folder dropped into its own sub-folder stays and says so.
+    DragItem(Tree(), day1, 100,
+             Tree()->viewport()->mapToGlobal(Tree()->visualItemRect(sub).center()));
+    EXPECT_FALSE(Tree()->IsDragging());
+    EXPECT_EQ(m_messages, QStringList{"\"Day1\" cannot be moved into itself."});
+    EXPECT_TRUE(QFileInfo(ProjectDir("Trip") + "/Day1/Sub").isDir());
+    EXPECT_EQ(ChildNamed(root, "Day1"), day1);
+
+    // Dropped on the list bar, the item opens as an image.
+    QWidget* list = Frame()->GetListBar()->widget();
+    DragItem(Tree(), ChildNamed(root, "shown.bmp"), 100, list->mapToGlobal(list->rect().center()));
+    EXPECT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 1);
+    EXPECT_EQ(m_app->m_strCurrentImage, ProjectDir("Trip") + "/shown.bmp");
+}

@@ -189,8 +189,8 @@ QAction* CreateAction(int id, QObject* parent)
     if (info->icon)
     {
         const QString name = QString::fromUtf8(info->icon);
-        action->setIcon(QIcon::fromTheme(
-            name, QIcon(QStringLiteral(":/icons/") + name + QStringLiteral(".png"))));
+        action->setIcon(QIcon::fromTheme(name, QIcon(QStringLiteral(":/icons/") + name +
+                                                     QStringLiteral(".png"))));
     }
     action->setData(id);
     return action;

@@ -39,21 +39,18 @@ bool CVistrelApp::IsImageFileName(const QString& path)
 }
 
 CVistrelApp::CVistrelApp()
-    : CWinApp(QString::fromLatin1(Str::kAppTitle)), m_strStartDir(QDir::currentPath().left(260))
+    : CWinApp(QString::fromLatin1(Str::kAppTitle)),
+      m_strStartDir(QDir::currentPath().left(260))
 {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
-    OnCommand(ID_TILE_HORIZONTALLY,
-              [this]
-              {
-                  if (GetMainFrame())
-                      GetMainFrame()->MDITile(true);
-              });
-    OnCommand(ID_TILE_VERTICALLY,
-              [this]
-              {
-                  if (GetMainFrame())
-                      GetMainFrame()->MDITile(false);
-              });
+    OnCommand(ID_TILE_HORIZONTALLY, [this] {
+        if (GetMainFrame())
+            GetMainFrame()->MDITile(true);
+    });
+    OnCommand(ID_TILE_VERTICALLY, [this] {
+        if (GetMainFrame())
+            GetMainFrame()->MDITile(false);
+    });
     OnCommand(ID_LISTBAR_SHOW, [this] { OnListBarShow(); });
     OnCommand(ID_AUTOSCROLL_START, [this] { StartPanning(); });
     OnCommand(ID_AUTOSCROLL_STOP, [this] { StopPanning(); });
@@ -65,51 +62,39 @@ CVistrelApp::CVistrelApp()
     OnCommand(ID_PROJECT_SAVE, [] { CProjectDoc::OnSaveProject(); });
     OnCommand(ID_PROJECT_SAVE_AS, [] { CProjectDoc::OnSaveProjectAs(); });
     OnCommand(ID_PROJECT_CLOSE, [] { CProjectDoc::OnCloseProject(); });
-    OnUpdate(ID_PROJECT_SAVE,
-             [](CCmdUI& ui)
-             {
-                 const CProjectDoc* pDoc = CProjectDoc::GetOpenProject();
-                 ui.Enable(pDoc && pDoc->IsModified());
-             });
+    OnUpdate(ID_PROJECT_SAVE, [](CCmdUI& ui) {
+        const CProjectDoc* pDoc = CProjectDoc::GetOpenProject();
+        ui.Enable(pDoc && pDoc->IsModified());
+    });
     for (int id : {ID_PROJECT_SAVE_AS, ID_PROJECT_CLOSE})
         OnUpdate(id, [](CCmdUI& ui) { ui.Enable(CProjectDoc::GetOpenProject() != nullptr); });
-    auto tree = [this](int id, void (CProjectTreeCtrl::*fn)())
-    {
-        OnCommand(id,
-                  [fn]
-                  {
-                      if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
-                          (pTree->*fn)();
-                  });
+    auto tree = [this](int id, void (CProjectTreeCtrl::*fn)()) {
+        OnCommand(id, [fn] {
+            if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
+                (pTree->*fn)();
+        });
     };
     tree(ID_PROJECTTREE_SHOW, &CProjectTreeCtrl::OnShow);
     tree(ID_PROJECTTREE_NEWFOLDER, &CProjectTreeCtrl::OnNewFolder);
     tree(ID_PROJECTTREE_COPY, &CProjectTreeCtrl::OnCopy);
     tree(ID_PROJECTTREE_RENAME, &CProjectTreeCtrl::OnRename);
     tree(ID_PROJECTTREE_DELETE, &CProjectTreeCtrl::OnDeleteItem);
-    OnCommand(ID_PROJECTTREE_PASTE,
-              [this]
-              {
-                  CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
-                  if (pTree && pTree->OnPaste())
-                      m_bCutPending = false;
-              });
-    OnUpdate(ID_PROJECTTREE_SHOW,
-             [](CCmdUI& ui)
-             {
-                 CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
-                 ui.Enable(pTree && IsImageFileName(pTree->GetItemPath(pTree->m_hCurItem)));
-             });
+    OnCommand(ID_PROJECTTREE_PASTE, [this] {
+        CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
+        if (pTree && pTree->OnPaste())
+            m_bCutPending = false;
+    });
+    OnUpdate(ID_PROJECTTREE_SHOW, [](CCmdUI& ui) {
+        CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
+        ui.Enable(pTree && IsImageFileName(pTree->GetItemPath(pTree->m_hCurItem)));
+    });
 
     // The bar commands act on the main frame's bars.
-    auto bars = [this](int id, auto fn)
-    {
-        OnCommand(id,
-                  [this, fn]
-                  {
-                      if (CMainFrame* pFrame = GetMainFrame())
-                          fn(pFrame);
-                  });
+    auto bars = [this](int id, auto fn) {
+        OnCommand(id, [this, fn] {
+            if (CMainFrame* pFrame = GetMainFrame())
+                fn(pFrame);
+        });
     };
     bars(ID_TOGGLE_WORKSPACE, [](CMainFrame* f) { f->ToggleBar(f->GetTreeBar()); });
     bars(ID_PROJECTBAR_SHOWHIDE, [](CMainFrame* f) { f->ToggleBar(f->GetTreeBar()); });
@@ -120,16 +105,13 @@ CVistrelApp::CVistrelApp()
     bars(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetTreeBar()); });
     bars(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetListBar()); });
 
-    auto barUpdate = [this](int id, auto fn)
-    {
-        OnUpdate(id,
-                 [this, fn](CCmdUI& ui)
-                 {
-                     if (CMainFrame* pFrame = GetMainFrame())
-                         fn(pFrame, ui);
-                     else
-                         ui.Enable(false);
-                 });
+    auto barUpdate = [this](int id, auto fn) {
+        OnUpdate(id, [this, fn](CCmdUI& ui) {
+            if (CMainFrame* pFrame = GetMainFrame())
+                fn(pFrame, ui);
+            else
+                ui.Enable(false);
+        });
     };
     barUpdate(ID_PROJECTBAR_SHOWHIDE,
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(f->GetTreeBar()->isVisible()); });
@@ -139,18 +121,14 @@ CVistrelApp::CVistrelApp()
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetTreeBar()->isFloating()); });
     barUpdate(ID_LISTBAR_DOCKFLOAT,
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetListBar()->isFloating()); });
-    barUpdate(ID_PROJECTBAR_ALLOWDOCKING,
-              [](CMainFrame* f, CCmdUI& ui)
-              {
-                  ui.SetCheck(f->GetTreeBar()->GetDockingStyle() != 0);
-                  ui.Enable(f->GetTreeBar()->isFloating());
-              });
-    barUpdate(ID_LISTBAR_ALLOWDOCKING,
-              [](CMainFrame* f, CCmdUI& ui)
-              {
-                  ui.SetCheck(f->GetListBar()->GetDockingStyle() != 0);
-                  ui.Enable(f->GetListBar()->isFloating());
-              });
+    barUpdate(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f, CCmdUI& ui) {
+        ui.SetCheck(f->GetTreeBar()->GetDockingStyle() != 0);
+        ui.Enable(f->GetTreeBar()->isFloating());
+    });
+    barUpdate(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f, CCmdUI& ui) {
+        ui.SetCheck(f->GetListBar()->GetDockingStyle() != 0);
+        ui.Enable(f->GetListBar()->isFloating());
+    });
 }
 
 CVistrelApp::~CVistrelApp()
@@ -190,8 +168,9 @@ bool CVistrelApp::InitInstance()
 
     SetDocManager(new CDocManagerEx);
     m_pImageTemplate = new CDocTemplate(
-        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString), [] { return new CPLViewerDoc; },
-        [] { return new CChildFrame; }, [] { return new CPLView; });
+        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString),
+        [] { return new CPLViewerDoc; }, [] { return new CChildFrame; },
+        [] { return new CPLView; });
     AddDocTemplate(m_pImageTemplate);
     m_pProjectTemplate = new CDocTemplate(
         IDR_PROJECTTYPE, QString::fromLatin1(Str::kProjectDocString),
@@ -212,8 +191,9 @@ bool CVistrelApp::InitInstance()
     // Files named on the command line are not opened.
     pMainFrame->InitialShowWindow(m_nCmdShow);
 
-    const QString projectOnExit = GetProfileString(
-        QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"), QStringLiteral("no"));
+    const QString projectOnExit =
+        GetProfileString(QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"),
+                         QStringLiteral("no"));
     const QString project1 =
         GetProfileString(QStringLiteral("Recent Project List"), QStringLiteral("Project1"),
                          QStringLiteral("default.html"));
@@ -223,7 +203,8 @@ bool CVistrelApp::InitInstance()
     if (GetProfileString(QStringLiteral("Startup"), QStringLiteral("FilesOnExit"),
                          QStringLiteral("no")) == QLatin1String("yes"))
     {
-        const int nFiles = GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4);
+        const int nFiles =
+            GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4);
         // The list changes as files open; reopen what it held at start.
         QStringList recent;
         for (int i = 0; i < 4; ++i)
@@ -232,8 +213,8 @@ bool CVistrelApp::InitInstance()
         {
             if (recent[i].isEmpty())
                 break;
-            m_strPendingPlacement =
-                GetProfileString(QStringLiteral("Settings"), QStringLiteral("w%1").arg(i + 1));
+            m_strPendingPlacement = GetProfileString(QStringLiteral("Settings"),
+                                                     QStringLiteral("w%1").arg(i + 1));
             OpenDocumentFile(recent[i]);
             if (pMainFrame->IsClosed())
                 return false;
@@ -256,8 +237,7 @@ bool CVistrelApp::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
         return true;
     // Keys of the project tree's label edit box and drag go there directly.
     if (pEvent->type() == QEvent::KeyPress || pEvent->type() == QEvent::ShortcutOverride)
-        if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
-            pTree && pTree->WantsKey(pTarget))
+        if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp(); pTree && pTree->WantsKey(pTarget))
             return false;
     if (CMainFrame* pFrame = GetMainFrame())
         return pFrame->PreTranslateMessage(pTarget, pEvent);

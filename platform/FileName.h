@@ -66,6 +66,9 @@ public:
     static int CreateNewDirectory(const QString& path);
     /// Creates the folder and every missing level above it; nonzero when it exists.
     static int ChainCreateDirectory(const QString& path);
+    /// Writes the 96-byte "Index.txt" that marks a folder made from a tree
+    /// (an existing one is replaced); false when it cannot be written.
+    static bool WriteIndexFile(const QString& folder);
     /// Times, size and mode of the path; false when it cannot be read.
     static bool GetFileStatus(const QString& path, CFileStatus& status);
 

@@ -53,10 +53,9 @@ const QList<MenuEntry> kImageMenu = {
     {0, "&Help", {{ID_APP_ABOUT}}},
 };
 
-const QList<MenuEntry> kListBarMenu = Concat(
-    {{{ID_LISTBAR_SHOW}, {ID_LISTBAR_DELETE}, {ID_LISTBAR_COPY}, {ID_LISTBAR_MOVECUT}, {},
-      {ID_SLIDESHOW}, {ID_SLIDESHOW_SELECT}, {}},
-     kListBarSub});
+const QList<MenuEntry> kListBarMenu = {
+    {ID_SLIDESHOW_SELECT}, {ID_LISTBAR_SHOW}, {ID_LISTBAR_COPY}, {ID_LISTBAR_MOVECUT}, {},
+    {0, "&List Bar", kListBarSub}, {}, {ID_SLIDESHOW}, {}, {ID_LISTBAR_DELETE}};
 
 const QList<MenuEntry> kProjectBarMenu = Concat(
     {{{ID_PROJECTTREE_NEWFOLDER}, {ID_PROJECTTREE_RENAME}, {ID_PROJECTTREE_DELETE},

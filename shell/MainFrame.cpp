@@ -4,6 +4,8 @@
 #include "ChildProjectFrame.h"
 #include "Commands.h"
 #include "DocManager.h"
+#include "FileListCtrl.h"
+#include "FolderTreeCtrl.h"
 #include "DocTemplate.h"
 #include "Document.h"
 #include "ListBar.h"
@@ -21,6 +23,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -173,6 +176,8 @@ void CMainFrame::createDockBars()
     // Both bars share the left edge, the list below the tree.
     DockControlBar(m_wndListBar, AfxId::AFX_IDW_DOCKBAR_LEFT);
     resizeDocks({m_wndTreeBar}, {220}, Qt::Horizontal);
+    m_wndTreeBar->GetFolderTree()->FillRoot(); // fills the list with the first folder
+
 }
 
 void CMainFrame::registerCommands()
@@ -217,6 +222,35 @@ void CMainFrame::registerCommands()
         ui.Enable(pView != nullptr);
         ui.SetText(pView ? pView->GetImageInfoText() : QString());
     });
+    registerListCommands();
+}
+
+void CMainFrame::registerListCommands()
+{
+    // Next and previous picture of the list, in place of the active one.
+    for (const int direction : {0, 1})
+    {
+        const int id = direction == 0 ? ID_DIRECTORY_MOVE_DOWN : ID_DIRECTORY_MOVE_UP;
+        OnCommand(id, [this, direction] {
+            CFileListCtrl* pList = m_wndListBar->GetList();
+            pList->StepToNeighbour(pList->GetSelectedName(), direction);
+        });
+        OnUpdate(id, [this, direction](CCmdUI& ui) {
+            const CFileListCtrl* pList = m_wndListBar->GetList();
+            ui.Enable(IsImageWindowActive() && !pList->GetSelectedName().isEmpty() &&
+                      pList->GetItemCount() > 1 &&
+                      !(direction == 0 ? pList->m_bAtLast : pList->m_bAtFirst));
+        });
+    }
+    OnUpdate(ID_LISTBAR_MOVECUT, [this](CCmdUI& ui) {
+        ui.Enable(!m_wndListBar->GetList()->GetSelectedName().isEmpty());
+    });
+    OnCommand(ID_FOLDERTREE_NEWFOLDER, [this] {
+        if (m_wndTreeBar->GetCurrentTab() == 1)
+            m_wndTreeBar->GetFolderTree()->NewFolder();
+    });
+    OnUpdate(ID_FOLDERTREE_NEWFOLDER,
+             [this](CCmdUI& ui) { ui.Enable(m_wndTreeBar->GetCurrentTab() == 1); });
 }
 
 void CMainFrame::InitialShowWindow(int nCmdShow)
@@ -285,6 +319,9 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
 {
     if (pEvent->type() != QEvent::KeyPress)
+        return false;
+    // A label being edited in a tree keeps Enter, Escape, Delete and the rest.
+    if (qobject_cast<QLineEdit*>(pTarget))
         return false;
     // Each key press once: at its first receiver, inside this frame.
     auto* pWidget = qobject_cast<QWidget*>(pTarget);

@@ -7,6 +7,7 @@
 #include "DocTemplate.h"
 #include "Document.h"
 #include "EmbeddedResources.h"
+#include "FileListCtrl.h"
 #include "FileName.h"
 #include "ListBar.h"
 #include "MainFrame.h"
@@ -26,21 +27,6 @@
 
 using namespace Id;
 
-namespace
-{
-// The image-file test: the lower-cased extension from the last ".".
-bool IsImageFileName(const QString& path)
-{
-    static const QStringList kExtensions = {
-        QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".gif"),
-        QStringLiteral(".bmp"), QStringLiteral(".png"),  QStringLiteral(".tif"),
-        QStringLiteral(".eps"), QStringLiteral(".tga"),  QStringLiteral(".dib"),
-        QStringLiteral(".jif"), QStringLiteral(".pct")};
-    const int dot = int(path.lastIndexOf(QLatin1Char('.')));
-    return dot >= 0 && kExtensions.contains(path.mid(dot).toLower());
-}
-} // namespace
-
 CVistrelApp::CVistrelApp()
     : CWinApp(QString::fromLatin1(Str::kAppTitle)),
       m_strStartDir(QDir::currentPath().left(260))
@@ -55,6 +41,21 @@ CVistrelApp::CVistrelApp()
             GetMainFrame()->MDITile(false);
     });
     OnCommand(ID_LISTBAR_SHOW, [this] { OnListBarShow(); });
+
+    // The list bar's file commands act on its file list.
+    auto list = [this](int id, auto fn) {
+        OnCommand(id, [this, fn] {
+            if (CFileListCtrl* pList = GetFileList())
+                fn(pList);
+        });
+    };
+    list(ID_LISTBAR_COPY, [](CFileListCtrl* l) { l->CopySelection(); });
+    list(ID_LISTBAR_MOVECUT, [this](CFileListCtrl* l) {
+        l->CutSelection();
+        m_bCutPending = true;
+    });
+    list(ID_LISTBAR_DELETE, [](CFileListCtrl* l) { l->DeleteSelection(0); });
+    list(ID_SLIDESHOW_SELECT, [](CFileListCtrl* l) { l->SelectForSlideshow(); });
 
     // The bar commands act on the main frame's bars.
     auto bars = [this](int id, auto fn) {
@@ -111,6 +112,11 @@ CVistrelApp::~CVistrelApp()
 CMainFrame* CVistrelApp::GetMainFrame() const
 {
     return static_cast<CMainFrame*>(GetMainWnd());
+}
+
+CFileListCtrl* CVistrelApp::GetFileList() const
+{
+    return GetMainFrame() ? GetMainFrame()->GetListBar()->GetList() : nullptr;
 }
 
 bool CVistrelApp::InitInstance()
@@ -219,10 +225,15 @@ bool CVistrelApp::OpenImage(const QString& path, bool bReplace)
     {
         if (GetMainFrame() && GetMainFrame()->MDIGetActive())
         {
-            if (m_pImageTemplate->GetDocuments().isEmpty())
-                bGiveUp = true;
+            // The active image window's picture is the one replaced.
+            CChildFrame* pActive = GetActiveImageFrame();
+            CDocument* pOld = pActive ? pActive->GetActiveDocument() : nullptr;
+            if (!pOld && !m_pImageTemplate->GetDocuments().isEmpty())
+                pOld = m_pImageTemplate->GetDocuments().first();
+            if (pOld)
+                pOld->OnCloseDocument();
             else
-                m_pImageTemplate->GetDocuments().first()->OnCloseDocument();
+                bGiveUp = true;
         }
         if (!bGiveUp)
             pDoc = OpenDocumentFile(path);
@@ -353,7 +364,7 @@ void CVistrelApp::OnListBarShow()
     CMainFrame* pMain = GetMainFrame();
     if (!pMain)
         return;
-    const QString path = pMain->GetListBar()->GetCurrentFile();
-    if (IsImageFileName(path))
+    const QString path = pMain->GetListBar()->GetSelectedPath();
+    if (CFileListCtrl::IsImageFile(path))
         m_pImageTemplate->OpenDocumentFile(path, true);
 }

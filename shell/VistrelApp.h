@@ -8,6 +8,7 @@
 class CChildFrame;
 class CDocTemplate;
 class CDocument;
+class CFileListCtrl;
 class CMainFrame;
 class CMDIChildWnd;
 class CPLView;
@@ -53,6 +54,8 @@ public:
     CDocTemplate* GetImageTemplate() const { return m_pImageTemplate; }
     CDocTemplate* GetProjectTemplate() const { return m_pProjectTemplate; }
     CMainFrame* GetMainFrame() const;
+    /// The list bar's file list, or null before the main frame exists.
+    CFileListCtrl* GetFileList() const;
     /// The active child frame when it is an image frame, else null.
     CChildFrame* GetActiveImageFrame() const;
     /// The show command of the active image frame, 0 when there is none.

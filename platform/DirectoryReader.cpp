@@ -4,6 +4,7 @@
 
 #include <QCollator>
 #include <QCollatorSortKey>
+#include <QLocale>
 
 #include <algorithm>
 #include <cstring>
@@ -97,7 +98,10 @@ void CDirectoryReader::Sort(std::vector<CDirEntry>& entries)
 {
     // One sort key per name: comparing keys is a byte comparison, far cheaper
     // than collating the two names on each of the n log n comparisons.
-    QCollator collator;
+    // The C locale collates by code point and ignores numeric mode; take the
+    // language-neutral order instead, as the file manager does.
+    QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English)
+                                                          : QLocale());
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     struct Keyed

@@ -6,7 +6,9 @@
 #include "TransferProgressDlg.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <filesystem>
@@ -204,6 +206,9 @@ int CFileName::ShellDeleteItems(QWidget* pOwner, const QString& paths, int)
     if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION, pOwner) != IDYES)
         return 0;
 
+    // The home trash lives in the data folder; without that folder Qt would
+    // make a trash inside the folder of the file instead.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     // Qt's trash reaches only names it can spell; the others, and items on a
     // file system without a trash folder, are deleted for good if the user agrees.
     QStringList stuck;

@@ -144,10 +144,18 @@ bool StripFolderMark(QString& path)
     return false;
 }
 
+// The resolved path; for a path that does not exist yet, that of its nearest
+// existing ancestor followed by the rest.
 QByteArray Canonical(const QByteArray& path)
 {
-    std::unique_ptr<char, decltype(&free)> real(realpath(path.constData(), nullptr), &free);
-    return real ? QByteArray(real.get()) : path;
+    QByteArray existing = path, rest;
+    while (!existing.isEmpty() && existing != "/" && !Exists(existing))
+    {
+        rest.prepend('/' + BaseName(existing));
+        existing = DirName(existing);
+    }
+    std::unique_ptr<char, decltype(&free)> real(realpath(existing.constData(), nullptr), &free);
+    return (real ? QByteArray(real.get()) : existing) + rest;
 }
 } // namespace
 
@@ -206,14 +214,6 @@ bool CFileTransfer::Prepare(std::vector<Top>& tops)
     bool bIntoFolder = StripFolderMark(destination) || bPattern || sources.size() != 1 ||
                        QFileInfo(destination).isDir();
     const QByteArray dest = NativePath::Encode(destination);
-    if (bIntoFolder && !Exists(dest))
-    {
-        // Every missing level, as a file manager's paste does.
-        for (qsizetype i = 1; i <= dest.size(); ++i)
-            if ((i == dest.size() || dest[i] == '/') && mkdir(dest.left(i).constData(), 0777) != 0 &&
-                errno != EEXIST)
-                return Fail("Cannot create the folder", dest, errno);
-    }
     const QByteArray destReal = bIntoFolder ? Canonical(dest) : Canonical(DirName(dest));
 
     for (const QByteArray& src : sources)
@@ -239,6 +239,14 @@ bool CFileTransfer::Prepare(std::vector<Top>& tops)
             top.target = FreeCopyName(top.target, S_ISDIR(st.st_mode));
         }
         tops.push_back(std::move(top));
+    }
+    if (bIntoFolder && !Exists(dest))
+    {
+        // Every missing level, as a file manager's paste does.
+        for (qsizetype i = 1; i <= dest.size(); ++i)
+            if ((i == dest.size() || dest[i] == '/') && mkdir(dest.left(i).constData(), 0777) != 0 &&
+                errno != EEXIST)
+                return Fail("Cannot create the folder", dest, errno);
     }
 
     qint64 total = 0;
@@ -268,7 +276,9 @@ bool CFileTransfer::Resolve(const QByteArray& src, const QByteArray& dst, bool b
     }
     else if (!m_onConflict)
     {
-        answer = Cancel; // nobody to ask: never overwrite
+        // Nobody to ask: never overwrite.
+        answer = Cancel;
+        return Fail("Not replaced, it exists:", dst, EEXIST);
     }
     else
     {

@@ -111,3 +111,12 @@ void AppTest::ProcessEvents()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
+
+std::string CaseName(const char* words)
+{
+    std::string name = words;
+    for (char& ch : name)
+        if (!isalnum(static_cast<unsigned char>(ch)))
+            ch = '_';
+    return name;
+}

@@ -7,9 +7,13 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 
 class CMainFrame;
 class CPLView;
+
+/// A gtest name for a case described in words ("a b-c" -> "a_b_c").
+std::string CaseName(const char* words);
 
 /// A program started in the test's own settings store, with message boxes
 /// answered by the test.

@@ -103,9 +103,13 @@ CFolderTreeCtrl::CFolderTreeCtrl(QWidget* parent) : QTreeWidget(parent)
     connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* pItem) {
         // Collapsing selects the folder, so the list shows it.
         if (pItem == topLevelItem(0) && currentItem() == pItem)
+        {
             RefreshRootIfSelected();
-        else
-            setCurrentItem(pItem);
+            return;
+        }
+        m_bCollapsing = true; // selecting it must not open it again
+        setCurrentItem(pItem);
+        m_bCollapsing = false;
     });
     connect(this, &QTreeWidget::currentItemChanged, this, &CFolderTreeCtrl::OnCurrentItemChanged);
 }
@@ -290,7 +294,8 @@ void CFolderTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidge
     CVistrelApp* pApp = CVistrelApp::Get();
     if (pApp)
         pApp->m_strCurrentImage = path;
-    if (!pCurrent->isExpanded() && pCurrent->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator)
+    if (!m_bCollapsing && !pCurrent->isExpanded() &&
+        pCurrent->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator)
         pCurrent->setExpanded(true);
     if (path.isEmpty() || !pApp)
         return;

@@ -32,6 +32,10 @@ public:
     void RefreshRootIfSelected();
     /// A new folder "New_Folder" below the current item, its label open for editing.
     void NewFolder();
+    /// Opens the item's label for editing; the folder is renamed when it closes.
+    void RenameItem(QTreeWidgetItem* pItem);
+    /// Moves the item's folder to the trash after asking.
+    void TrashItem(QTreeWidgetItem* pItem);
     /// Selects the item of the path, expanding the folders above it; false
     /// when the path is under no top-level item.
     bool SelectPath(const QString& path);
@@ -59,13 +63,12 @@ private:
     void EndLabelEdit(QTreeWidgetItem* pItem);
     void SetItemPath(QTreeWidgetItem* pItem, const QString& path);
     void SetDropHighlight(QTreeWidgetItem* pItem);
-    void RenameItem(QTreeWidgetItem* pItem);
-    void TrashItem(QTreeWidgetItem* pItem);
 
     QPointer<QWidget> m_pEditor;
     QTreeWidgetItem* m_pEditItem = nullptr;
     QString m_strOldName;
     QTreeWidgetItem* m_pDropItem = nullptr;
     QElapsedTimer m_buttonDown;
+    bool m_bCollapsing = false;
     bool m_bFilling = false; // selection changes while items are made are not the user's
 };

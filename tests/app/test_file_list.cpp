@@ -306,4 +306,13 @@ TEST_F(AppTest, ShowOpensTheSelectedPictureOnly)
     Select(*list, {"UPPER.BMP"});
     m_app->Router().Route(Id::ID_LISTBAR_SHOW);
     EXPECT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 1);
+
+    // A picture whose name is not UTF-8 opens too.
+    const QByteArray raw = QFile::encodeName(TestDir()) + "/caf\xe9.bmp";
+    ASSERT_EQ(rename(QFile::encodeName(TestDir() + "/UPPER.BMP").constData(), raw.constData()), 0);
+    Frame()->SetListDirectory(TestDir());
+    Select(*list, {NativePath::Decode("caf\xe9.bmp")});
+    m_app->Router().Route(Id::ID_LISTBAR_SHOW);
+    EXPECT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 2);
+    EXPECT_EQ(m_messages, QStringList{});
 }

@@ -10,7 +10,9 @@
 #include "Document.h"
 #include "ListBar.h"
 #include "Menus.h"
+#include "MessageBox.h"
 #include "PLView.h"
+#include "PrefsDlg.h"
 #include "RecentFileList.h"
 #include "Resource.h"
 #include "Settings.h"
@@ -212,6 +214,14 @@ void CMainFrame::registerCommands()
     for (int id : {ID_SYNC_SCROLL_DOWN, ID_SYNC_SCROLL_UP, ID_SYNC_SCROLL_LEFT,
                    ID_SYNC_SCROLL_RIGHT, ID_TILE_VERTICALLY, ID_TILE_HORIZONTALLY})
         OnUpdate(id, imageActive);
+
+    OnCommand(ID_PREFERENCES, [this] {
+        CPrefsDlg dialog(this);
+        const bool bSaved = dialog.exec() == QDialog::Accepted;
+        AfxMessageBox(QString::fromLatin1(bSaved ? Str::kPreferencesSaved
+                                                 : Str::kPreferencesCanceled),
+                      MB_OK | MB_ICONINFORMATION, this);
+    });
 
     // Next window; the command had no action before.
     OnCommand(ID_CYCLE_WINDOWS, [this] { MDINext(); });

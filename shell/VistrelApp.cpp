@@ -41,6 +41,8 @@ CVistrelApp::CVistrelApp()
             GetMainFrame()->MDITile(false);
     });
     OnCommand(ID_LISTBAR_SHOW, [this] { OnListBarShow(); });
+    OnCommand(ID_AUTOSCROLL_START, [this] { StartPanning(); });
+    OnCommand(ID_AUTOSCROLL_STOP, [this] { StopPanning(); });
 
     // The list bar's file commands act on its file list.
     auto list = [this](int id, auto fn) {
@@ -296,6 +298,14 @@ void CVistrelApp::StopPanning()
     for (CMDIChildWnd* pFrame = pMain->NextChildFrame(); pFrame; pFrame = pMain->NextChildFrame())
         if (auto* pView = dynamic_cast<CPLView*>(pFrame->GetActiveView()))
             pView->StopAutoScroll();
+}
+
+void CVistrelApp::RestartPanning()
+{
+    if (!m_bPanning)
+        return;
+    StopPanning();
+    StartPanning();
 }
 
 void CVistrelApp::StopSlideshow()

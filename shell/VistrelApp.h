@@ -39,8 +39,13 @@ public:
     /// window; true when it is gone afterwards.
     bool DeleteOpenImageFile(const QString& path);
 
+    /// Switches panning on and starts it on the active image view, if any.
     void StartPanning();
+    /// Switches panning off and stops every image view's worker.
     void StopPanning();
+    /// While panning is on, moves it to the active image view: the slideshow
+    /// calls this when a new slide's frame has become active.
+    void RestartPanning();
     void SetPanView(CPLView* pView) { m_pPanView = pView; }
     void StopSlideshow();
     void NextSlide() {}

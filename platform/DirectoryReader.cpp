@@ -38,7 +38,8 @@ bool IsFolderEntry(int dirFd, const dirent* e)
 }
 
 // Calls fn(entry) for each entry that passes the filter; fn returns false to stop.
-template <typename Fn> bool ForEachEntry(const QString& path, CDirectoryReader::Filter filter, Fn fn)
+template <typename Fn>
+bool ForEachEntry(const QString& path, CDirectoryReader::Filter filter, Fn fn)
 {
     DirHandle dir(opendir(NativePath::Encode(path).constData()));
     if (!dir)
@@ -61,25 +62,28 @@ template <typename Fn> bool ForEachEntry(const QString& path, CDirectoryReader::
 bool CDirectoryReader::Read(const QString& path, Filter filter, std::vector<CDirEntry>& out)
 {
     out.clear();
-    const bool ok = ForEachEntry(path, filter, [&](int fd, const dirent* e) {
-        CDirEntry entry;
-        entry.name = NativePath::Decode(e->d_name, qsizetype(strlen(e->d_name)));
-        struct stat st;
-        // A link whose target is gone is still listed, as the link itself.
-        if (fstatat(fd, e->d_name, &st, 0) == 0 ||
-            fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-        {
-            entry.bFolder = S_ISDIR(st.st_mode);
-            entry.size = entry.bFolder ? 0 : qint64(st.st_size);
-            entry.mtime = qint64(st.st_mtim.tv_sec);
-        }
-        else
-        {
-            entry.bFolder = e->d_type == DT_DIR;
-        }
-        out.push_back(std::move(entry));
-        return true;
-    });
+    const bool ok =
+        ForEachEntry(path, filter,
+                     [&](int fd, const dirent* e)
+                     {
+                         CDirEntry entry;
+                         entry.name = NativePath::Decode(e->d_name, qsizetype(strlen(e->d_name)));
+                         struct stat st;
+                         // A link whose target is gone is still listed, as the link itself.
+                         if (fstatat(fd, e->d_name, &st, 0) == 0 ||
+                             fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                         {
+                             entry.bFolder = S_ISDIR(st.st_mode);
+                             entry.size = entry.bFolder ? 0 : qint64(st.st_size);
+                             entry.mtime = qint64(st.st_mtim.tv_sec);
+                         }
+                         else
+                         {
+                             entry.bFolder = e->d_type == DT_DIR;
+                         }
+                         out.push_back(std::move(entry));
+                         return true;
+                     });
     Sort(out);
     return ok;
 }
@@ -87,10 +91,12 @@ bool CDirectoryReader::Read(const QString& path, Filter filter, std::vector<CDir
 bool CDirectoryReader::HasEntries(const QString& path, Filter filter)
 {
     bool found = false;
-    ForEachEntry(path, filter, [&](int, const dirent*) {
-        found = true;
-        return false;
-    });
+    ForEachEntry(path, filter,
+                 [&](int, const dirent*)
+                 {
+                     found = true;
+                     return false;
+                 });
     return found;
 }
 
@@ -100,8 +106,7 @@ void CDirectoryReader::Sort(std::vector<CDirEntry>& entries)
     // than collating the two names on each of the n log n comparisons.
     // The C locale collates by code point and ignores numeric mode; take the
     // language-neutral order instead, as the file manager does.
-    QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English)
-                                                          : QLocale());
+    QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     struct Keyed
@@ -113,15 +118,17 @@ void CDirectoryReader::Sort(std::vector<CDirEntry>& entries)
     keyed.reserve(entries.size());
     for (qsizetype i = 0; i < qsizetype(entries.size()); ++i)
         keyed.push_back({collator.sortKey(entries[size_t(i)].name), i});
-    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
-        const CDirEntry& ea = entries[size_t(a.index)];
-        const CDirEntry& eb = entries[size_t(b.index)];
-        if (ea.bFolder != eb.bFolder)
-            return ea.bFolder;
-        const int c = a.key.compare(b.key);
-        // Names equal to the collator ("a" and "A") keep a stable order.
-        return c != 0 ? c < 0 : ea.name < eb.name;
-    });
+    std::sort(keyed.begin(), keyed.end(),
+              [&](const Keyed& a, const Keyed& b)
+              {
+                  const CDirEntry& ea = entries[size_t(a.index)];
+                  const CDirEntry& eb = entries[size_t(b.index)];
+                  if (ea.bFolder != eb.bFolder)
+                      return ea.bFolder;
+                  const int c = a.key.compare(b.key);
+                  // Names equal to the collator ("a" and "A") keep a stable order.
+                  return c != 0 ? c < 0 : ea.name < eb.name;
+              });
     std::vector<CDirEntry> sorted;
     sorted.reserve(entries.size());
     for (const Keyed& k : keyed)

@@ -5,9 +5,9 @@
 /// One entry of a folder as the list and the trees show it.
 struct CDirEntry
 {
-    QString name;       // file name, undecodable bytes escaped (NativePath)
-    qint64 size = 0;    // bytes; 0 for folders
-    qint64 mtime = 0;   // last write, seconds since the epoch
+    QString name;     // file name, undecodable bytes escaped (NativePath)
+    qint64 size = 0;  // bytes; 0 for folders
+    qint64 mtime = 0; // last write, seconds since the epoch
     bool bFolder = false;
 };
 

@@ -78,10 +78,10 @@ int CFileDrag::DropOnItem(QWidget* pOwner, const QMimeData* pData, const QString
     else if (name.IsFile(itemPath))
         destination = itemPath.left(itemPath.lastIndexOf(QLatin1Char('/')) + 1);
     const QStringList paths = Paths(pData);
-    const int result = destination.isEmpty() || paths.isEmpty()
-                           ? 0
-                           : name.ShellCopyFiles(pOwner, CFileName::JoinPathList(paths),
-                                                 destination);
+    const int result =
+        destination.isEmpty() || paths.isEmpty()
+            ? 0
+            : name.ShellCopyFiles(pOwner, CFileName::JoinPathList(paths), destination);
     if (!result)
         AfxMessageBox(QStringLiteral("Action canceled!"), MB_OK, pOwner);
     return result;

@@ -134,10 +134,10 @@ int CFileName::ShellRenameFiles(QWidget* pOwner, const QString& from, const QStr
         return 1; // a file system that cannot refuse a replacement; checked above
     if (err == EXDEV)
         return Transfer(pOwner, CFileTransfer::Move, {from}, to);
-    AfxMessageBox(QStringLiteral("Cannot rename \"%1\": %2")
-                      .arg(BaseName(from),
-                           QString::fromStdString(std::generic_category().message(err))),
-                  MB_OK | MB_ICONERROR, pOwner);
+    AfxMessageBox(
+        QStringLiteral("Cannot rename \"%1\": %2")
+            .arg(BaseName(from), QString::fromStdString(std::generic_category().message(err))),
+        MB_OK | MB_ICONERROR, pOwner);
     return 0;
 }
 

@@ -8,10 +8,10 @@ class QWidget;
 /// What GetFileStatus reports of a file or folder.
 struct CFileStatus
 {
-    QDateTime ctime; // status change
-    QDateTime mtime; // last write
-    QDateTime atime; // last access
-    qint64 size = 0; // bytes; 0 for folders
+    QDateTime ctime;   // status change
+    QDateTime mtime;   // last write
+    QDateTime atime;   // last access
+    qint64 size = 0;   // bytes; 0 for folders
     unsigned mode = 0; // st_mode: type and permission bits
 };
 

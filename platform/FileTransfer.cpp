@@ -116,7 +116,8 @@ QByteArray FreeCopyName(const QByteArray& path, bool bFolder)
     const QByteArray ext = dot > 0 ? name.mid(dot) : QByteArray();
     for (int n = 1;; ++n)
     {
-        const QByteArray tag = n == 1 ? QByteArray(" (copy)") : " (copy " + QByteArray::number(n) + ")";
+        const QByteArray tag =
+            n == 1 ? QByteArray(" (copy)") : " (copy " + QByteArray::number(n) + ")";
         const QByteArray candidate = Join(folder, stem + tag + ext);
         if (!Exists(candidate))
             return candidate;
@@ -244,8 +245,8 @@ bool CFileTransfer::Prepare(std::vector<Top>& tops)
     {
         // Every missing level, as a file manager's paste does.
         for (qsizetype i = 1; i <= dest.size(); ++i)
-            if ((i == dest.size() || dest[i] == '/') && mkdir(dest.left(i).constData(), 0777) != 0 &&
-                errno != EEXIST)
+            if ((i == dest.size() || dest[i] == '/') &&
+                mkdir(dest.left(i).constData(), 0777) != 0 && errno != EEXIST)
                 return Fail("Cannot create the folder", dest, errno);
     }
 

@@ -84,7 +84,8 @@ private:
     bool CopyFile(const QByteArray& src, const QByteArray& dst, bool bReplace, bool bRemoveSource);
     /// 0 when copied, -1 when cancelled, else the error number.
     int CopyData(int in, int out, qint64 size);
-    bool Resolve(const QByteArray& src, const QByteArray& dst, bool bTargetIsFolder, Answer& answer);
+    bool Resolve(const QByteArray& src, const QByteArray& dst, bool bTargetIsFolder,
+                 Answer& answer);
     bool Fail(const char* what, const QByteArray& path, int err);
     void Advance(qint64 bytes) { m_nDoneBytes += bytes; }
     void SetCurrent(const QByteArray& path);

@@ -18,16 +18,15 @@ CSHFileInfo::Type MakeType(const QMimeType& mime, bool bFolder)
 {
     CSHFileInfo::Type type;
     type.description = mime.comment();
-    QIcon fallback = QApplication::style()->standardIcon(bFolder ? QStyle::SP_DirIcon
-                                                                 : QStyle::SP_FileIcon);
-    type.icon = QIcon::fromTheme(mime.iconName(),
-                                 QIcon::fromTheme(mime.genericIconName(), fallback));
+    QIcon fallback =
+        QApplication::style()->standardIcon(bFolder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+    type.icon =
+        QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName(), fallback));
     return type;
 }
 } // namespace
 
-const CSHFileInfo::Type& CSHFileInfo::TypeOf(const QString& path, const QString& name,
-                                             bool bFolder)
+const CSHFileInfo::Type& CSHFileInfo::TypeOf(const QString& path, const QString& name, bool bFolder)
 {
     static QMimeDatabase db;
     static QHash<QString, Type> byKey; // "/" for folders, ".ext" lower-cased, or "mime:..."
@@ -35,9 +34,9 @@ const CSHFileInfo::Type& CSHFileInfo::TypeOf(const QString& path, const QString&
     {
         auto it = byKey.find(QStringLiteral("/"));
         if (it == byKey.end())
-            it = byKey.insert(QStringLiteral("/"),
-                              MakeType(db.mimeTypeForName(QStringLiteral("inode/directory")),
-                                       true));
+            it =
+                byKey.insert(QStringLiteral("/"),
+                             MakeType(db.mimeTypeForName(QStringLiteral("inode/directory")), true));
         return *it;
     }
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
@@ -80,7 +79,7 @@ CSHFileInfo::CSHFileInfo(const QString& path) : m_strPath(path)
 
 CSHFileInfo::CSHFileInfo(const QString& folder, const CDirEntry& entry)
     : m_strPath(folder.endsWith(QLatin1Char('/')) ? folder + entry.name
-                                                   : folder + QLatin1Char('/') + entry.name),
+                                                  : folder + QLatin1Char('/') + entry.name),
       m_strName(entry.name), m_nSize(entry.size), m_nTime(entry.mtime), m_bFolder(entry.bFolder)
 {
 }

@@ -81,8 +81,8 @@ void CTransferProgressDlg::Poll()
     if (question)
     {
         m_bAsking = true; // the prompt runs its own loop; polls meanwhile must not ask again
-        const CFileTransfer::Reply reply = CReplacePrompt::Ask(isVisible() ? this : m_pOwner,
-                                                               *question);
+        const CFileTransfer::Reply reply =
+            CReplacePrompt::Ask(isVisible() ? this : m_pOwner, *question);
         m_bAsking = false;
         std::lock_guard<std::mutex> lock(m_mutex);
         m_reply = reply;
@@ -92,47 +92,52 @@ void CTransferProgressDlg::Poll()
     const qint64 total = m_transfer.TotalBytes(), done = m_transfer.DoneBytes();
     const QLocale locale;
     m_pLabel->setText(QStringLiteral("%1 \"%2\"\n%3 of %4")
-                     .arg(m_transfer.GetOperation() == CFileTransfer::Copy
-                              ? QStringLiteral("Copying")
-                              : QStringLiteral("Moving"),
-                          m_transfer.CurrentName(), locale.formattedDataSize(done),
-                          locale.formattedDataSize(total)));
+                          .arg(m_transfer.GetOperation() == CFileTransfer::Copy
+                                   ? QStringLiteral("Copying")
+                                   : QStringLiteral("Moving"),
+                               m_transfer.CurrentName(), locale.formattedDataSize(done),
+                               locale.formattedDataSize(total)));
     m_pBar->setValue(total > 0 ? int(std::min<qint64>(1000, done * 1000 / total)) : 0);
 }
 
 bool CTransferProgressDlg::Run()
 {
-    m_transfer.SetConflictHandler([this](const CFileTransfer::Conflict& c) { return AskFromWorker(c); });
+    m_transfer.SetConflictHandler([this](const CFileTransfer::Conflict& c)
+                                  { return AskFromWorker(c); });
     std::atomic<bool> bDone{false};
     bool ok = false;
     QEventLoop loop;
-    std::thread worker([&] {
-        ok = m_transfer.Run();
-        bDone = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    std::thread worker(
+        [&]
+        {
+            ok = m_transfer.Run();
+            bDone = true;
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
 
     QTimer poll;
     poll.setInterval(kPollMs);
     QElapsedTimer clock;
     clock.start();
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (bDone)
-        {
-            loop.quit();
-            return;
-        }
-        std::unique_lock<std::mutex> lock(m_mutex);
-        const bool bQuestion = m_question.has_value();
-        lock.unlock();
-        // The dialog appears once the work is long, or at once for a question.
-        if (!isVisible() && (bQuestion || clock.elapsed() >= kShowAfterMs))
-        {
-            show();
-            loop.quit(); // go on in a loop that takes the user's input
-        }
-        Poll();
-    });
+    connect(&poll, &QTimer::timeout, &loop,
+            [&]
+            {
+                if (bDone)
+                {
+                    loop.quit();
+                    return;
+                }
+                std::unique_lock<std::mutex> lock(m_mutex);
+                const bool bQuestion = m_question.has_value();
+                lock.unlock();
+                // The dialog appears once the work is long, or at once for a question.
+                if (!isVisible() && (bQuestion || clock.elapsed() >= kShowAfterMs))
+                {
+                    show();
+                    loop.quit(); // go on in a loop that takes the user's input
+                }
+                Poll();
+            });
     poll.start();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (!bDone && isVisible())

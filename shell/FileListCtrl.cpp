@@ -400,10 +400,10 @@ void CFileListCtrl::startDrag(Qt::DropActions)
     auto* drag = new QDrag(this);
     drag->setMimeData(CFileDrag::Create(paths, true));
     const QModelIndex current = currentIndex();
-    const QIcon icon = current.isValid()
-                           ? m_pModel->data(m_pModel->index(current.row(), 0), Qt::DecorationRole)
-                                 .value<QIcon>()
-                           : QIcon();
+    const QIcon icon =
+        current.isValid()
+            ? m_pModel->data(m_pModel->index(current.row(), 0), Qt::DecorationRole).value<QIcon>()
+            : QIcon();
     if (!icon.isNull())
     {
         drag->setPixmap(icon.pixmap(32, 32));

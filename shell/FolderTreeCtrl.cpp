@@ -100,17 +100,19 @@ CFolderTreeCtrl::CFolderTreeCtrl(QWidget* parent) : QTreeWidget(parent)
     setDropIndicatorShown(false);
 
     connect(this, &QTreeWidget::itemExpanded, this, &CFolderTreeCtrl::RefreshFolder);
-    connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* pItem) {
-        // Collapsing selects the folder, so the list shows it.
-        if (pItem == topLevelItem(0) && currentItem() == pItem)
-        {
-            RefreshRootIfSelected();
-            return;
-        }
-        m_bCollapsing = true; // selecting it must not open it again
-        setCurrentItem(pItem);
-        m_bCollapsing = false;
-    });
+    connect(this, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem* pItem)
+            {
+                // Collapsing selects the folder, so the list shows it.
+                if (pItem == topLevelItem(0) && currentItem() == pItem)
+                {
+                    RefreshRootIfSelected();
+                    return;
+                }
+                m_bCollapsing = true; // selecting it must not open it again
+                setCurrentItem(pItem);
+                m_bCollapsing = false;
+            });
     connect(this, &QTreeWidget::currentItemChanged, this, &CFolderTreeCtrl::OnCurrentItemChanged);
 }
 
@@ -141,8 +143,7 @@ void CFolderTreeCtrl::FillRoot(bool bExpandFirst)
     m_hCurItem = m_hPrevItem = nullptr;
     const QString home = QDir::homePath();
     AddFolder(nullptr, QStringLiteral("Home"), home, false);
-    for (const auto location :
-         {QStandardPaths::DesktopLocation, QStandardPaths::PicturesLocation})
+    for (const auto location : {QStandardPaths::DesktopLocation, QStandardPaths::PicturesLocation})
     {
         const QString path = QStandardPaths::writableLocation(location);
         if (!path.isEmpty() && path != home && QFileInfo(path).isDir())
@@ -375,9 +376,9 @@ void CFolderTreeCtrl::EndLabelEdit(QTreeWidgetItem* pItem)
     CFileName file;
     const QString reason = InvalidNameReason(name);
     const QString newPath = pParent ? Join(GetItemPath(pParent), name) : QString();
-    const bool bRenamed =
-        reason.isEmpty() && pParent && (file.IsFolder(m_strOldPath) || file.IsFile(m_strOldPath)) &&
-        file.ShellRenameDirectory(this, m_strOldPath, newPath);
+    const bool bRenamed = reason.isEmpty() && pParent &&
+                          (file.IsFolder(m_strOldPath) || file.IsFile(m_strOldPath)) &&
+                          file.ShellRenameDirectory(this, m_strOldPath, newPath);
     if (!bRenamed)
     {
         // The label tells what is on disk.
@@ -416,9 +417,8 @@ void CFolderTreeCtrl::TrashItem(QTreeWidgetItem* pItem)
 
 void CFolderTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
 {
-    QTreeWidgetItem* pItem = event->reason() == QContextMenuEvent::Mouse
-                                 ? itemAt(event->pos())
-                                 : currentItem();
+    QTreeWidgetItem* pItem =
+        event->reason() == QContextMenuEvent::Mouse ? itemAt(event->pos()) : currentItem();
     m_hCurItem = pItem;
     if (!pItem)
         return;
@@ -429,10 +429,10 @@ void CFolderTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
                    [path] { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
     menu.addSeparator();
     menu.addAction(QStringLiteral("New &Folder"), this, [this] { NewFolder(); });
-    QAction* rename = menu.addAction(QStringLiteral("&Rename"), this,
-                                     [this, pItem] { RenameItem(pItem); });
-    QAction* trash = menu.addAction(QStringLiteral("Move to &Trash"), this,
-                                    [this, pItem] { TrashItem(pItem); });
+    QAction* rename =
+        menu.addAction(QStringLiteral("&Rename"), this, [this, pItem] { RenameItem(pItem); });
+    QAction* trash =
+        menu.addAction(QStringLiteral("Move to &Trash"), this, [this, pItem] { TrashItem(pItem); });
     rename->setEnabled(pItem->parent() != nullptr);
     trash->setEnabled(pItem->parent() != nullptr);
     menu.addSeparator();
@@ -503,7 +503,8 @@ void CFolderTreeCtrl::dropEvent(QDropEvent* event)
     const bool bHasItem = pItem != nullptr;
     QMetaObject::invokeMethod(
         this,
-        [this, pCopy, path, bHasItem] {
+        [this, pCopy, path, bHasItem]
+        {
             std::unique_ptr<QMimeData> dropped(pCopy);
             if (!bHasItem)
             {

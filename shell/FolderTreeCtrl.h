@@ -56,8 +56,8 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
-    QTreeWidgetItem* AddFolder(QTreeWidgetItem* pParent, const QString& name,
-                               const QString& path, bool bProbeChildren);
+    QTreeWidgetItem* AddFolder(QTreeWidgetItem* pParent, const QString& name, const QString& path,
+                               bool bProbeChildren);
     void OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidgetItem* pPrevious);
     void BeginLabelEdit(QTreeWidgetItem* pItem);
     void EndLabelEdit(QTreeWidgetItem* pItem);

@@ -28,7 +28,8 @@ bool CTreeBar::Create(const QString& windowName, QWidget* pParent, int nID)
     m_wndTabs->setTabPosition(QTabWidget::South);
     m_wndTabs->setDocumentMode(true);
 
-    auto makeTree = [this](int id) {
+    auto makeTree = [this](int id)
+    {
         auto* pTree = new QTreeWidget(m_wndTabs);
         pTree->setObjectName(QStringLiteral("Tree%1").arg(id));
         pTree->setHeaderHidden(true);

@@ -28,43 +28,54 @@
 using namespace Id;
 
 CVistrelApp::CVistrelApp()
-    : CWinApp(QString::fromLatin1(Str::kAppTitle)),
-      m_strStartDir(QDir::currentPath().left(260))
+    : CWinApp(QString::fromLatin1(Str::kAppTitle)), m_strStartDir(QDir::currentPath().left(260))
 {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
-    OnCommand(ID_TILE_HORIZONTALLY, [this] {
-        if (GetMainFrame())
-            GetMainFrame()->MDITile(true);
-    });
-    OnCommand(ID_TILE_VERTICALLY, [this] {
-        if (GetMainFrame())
-            GetMainFrame()->MDITile(false);
-    });
+    OnCommand(ID_TILE_HORIZONTALLY,
+              [this]
+              {
+                  if (GetMainFrame())
+                      GetMainFrame()->MDITile(true);
+              });
+    OnCommand(ID_TILE_VERTICALLY,
+              [this]
+              {
+                  if (GetMainFrame())
+                      GetMainFrame()->MDITile(false);
+              });
     OnCommand(ID_LISTBAR_SHOW, [this] { OnListBarShow(); });
     OnCommand(ID_AUTOSCROLL_START, [this] { StartPanning(); });
     OnCommand(ID_AUTOSCROLL_STOP, [this] { StopPanning(); });
 
     // The list bar's file commands act on its file list.
-    auto list = [this](int id, auto fn) {
-        OnCommand(id, [this, fn] {
-            if (CFileListCtrl* pList = GetFileList())
-                fn(pList);
-        });
+    auto list = [this](int id, auto fn)
+    {
+        OnCommand(id,
+                  [this, fn]
+                  {
+                      if (CFileListCtrl* pList = GetFileList())
+                          fn(pList);
+                  });
     };
     list(ID_LISTBAR_COPY, [](CFileListCtrl* l) { l->CopySelection(); });
-    list(ID_LISTBAR_MOVECUT, [this](CFileListCtrl* l) {
-        l->CutSelection();
-        m_bCutPending = true;
-    });
+    list(ID_LISTBAR_MOVECUT,
+         [this](CFileListCtrl* l)
+         {
+             l->CutSelection();
+             m_bCutPending = true;
+         });
     list(ID_LISTBAR_DELETE, [](CFileListCtrl* l) { l->DeleteSelection(0); });
     list(ID_SLIDESHOW_SELECT, [](CFileListCtrl* l) { l->SelectForSlideshow(); });
 
     // The bar commands act on the main frame's bars.
-    auto bars = [this](int id, auto fn) {
-        OnCommand(id, [this, fn] {
-            if (CMainFrame* pFrame = GetMainFrame())
-                fn(pFrame);
-        });
+    auto bars = [this](int id, auto fn)
+    {
+        OnCommand(id,
+                  [this, fn]
+                  {
+                      if (CMainFrame* pFrame = GetMainFrame())
+                          fn(pFrame);
+                  });
     };
     bars(ID_TOGGLE_WORKSPACE, [](CMainFrame* f) { f->ToggleBar(f->GetTreeBar()); });
     bars(ID_PROJECTBAR_SHOWHIDE, [](CMainFrame* f) { f->ToggleBar(f->GetTreeBar()); });
@@ -75,13 +86,16 @@ CVistrelApp::CVistrelApp()
     bars(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetTreeBar()); });
     bars(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetListBar()); });
 
-    auto barUpdate = [this](int id, auto fn) {
-        OnUpdate(id, [this, fn](CCmdUI& ui) {
-            if (CMainFrame* pFrame = GetMainFrame())
-                fn(pFrame, ui);
-            else
-                ui.Enable(false);
-        });
+    auto barUpdate = [this](int id, auto fn)
+    {
+        OnUpdate(id,
+                 [this, fn](CCmdUI& ui)
+                 {
+                     if (CMainFrame* pFrame = GetMainFrame())
+                         fn(pFrame, ui);
+                     else
+                         ui.Enable(false);
+                 });
     };
     barUpdate(ID_PROJECTBAR_SHOWHIDE,
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(f->GetTreeBar()->isVisible()); });
@@ -91,14 +105,18 @@ CVistrelApp::CVistrelApp()
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetTreeBar()->isFloating()); });
     barUpdate(ID_LISTBAR_DOCKFLOAT,
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetListBar()->isFloating()); });
-    barUpdate(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f, CCmdUI& ui) {
-        ui.SetCheck(f->GetTreeBar()->GetDockingStyle() != 0);
-        ui.Enable(f->GetTreeBar()->isFloating());
-    });
-    barUpdate(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f, CCmdUI& ui) {
-        ui.SetCheck(f->GetListBar()->GetDockingStyle() != 0);
-        ui.Enable(f->GetListBar()->isFloating());
-    });
+    barUpdate(ID_PROJECTBAR_ALLOWDOCKING,
+              [](CMainFrame* f, CCmdUI& ui)
+              {
+                  ui.SetCheck(f->GetTreeBar()->GetDockingStyle() != 0);
+                  ui.Enable(f->GetTreeBar()->isFloating());
+              });
+    barUpdate(ID_LISTBAR_ALLOWDOCKING,
+              [](CMainFrame* f, CCmdUI& ui)
+              {
+                  ui.SetCheck(f->GetListBar()->GetDockingStyle() != 0);
+                  ui.Enable(f->GetListBar()->isFloating());
+              });
 }
 
 CVistrelApp::~CVistrelApp()
@@ -143,9 +161,8 @@ bool CVistrelApp::InitInstance()
 
     SetDocManager(new CDocManagerEx);
     m_pImageTemplate = new CDocTemplate(
-        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString),
-        [] { return new CPLViewerDoc; }, [] { return new CChildFrame; },
-        [] { return new CPLView; });
+        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString), [] { return new CPLViewerDoc; },
+        [] { return new CChildFrame; }, [] { return new CPLView; });
     AddDocTemplate(m_pImageTemplate);
     m_pProjectTemplate = new CDocTemplate(
         IDR_PROJECTTYPE, QString::fromLatin1(Str::kProjectDocString),
@@ -166,9 +183,8 @@ bool CVistrelApp::InitInstance()
     // Files named on the command line are not opened.
     pMainFrame->InitialShowWindow(m_nCmdShow);
 
-    const QString projectOnExit =
-        GetProfileString(QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"),
-                         QStringLiteral("no"));
+    const QString projectOnExit = GetProfileString(
+        QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"), QStringLiteral("no"));
     const QString project1 =
         GetProfileString(QStringLiteral("Recent Project List"), QStringLiteral("Project1"),
                          QStringLiteral("default.html"));
@@ -178,8 +194,7 @@ bool CVistrelApp::InitInstance()
     if (GetProfileString(QStringLiteral("Startup"), QStringLiteral("FilesOnExit"),
                          QStringLiteral("no")) == QLatin1String("yes"))
     {
-        const int nFiles =
-            GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4);
+        const int nFiles = GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4);
         // The list changes as files open; reopen what it held at start.
         QStringList recent;
         for (int i = 0; i < 4; ++i)
@@ -188,8 +203,8 @@ bool CVistrelApp::InitInstance()
         {
             if (recent[i].isEmpty())
                 break;
-            m_strPendingPlacement = GetProfileString(QStringLiteral("Settings"),
-                                                     QStringLiteral("w%1").arg(i + 1));
+            m_strPendingPlacement =
+                GetProfileString(QStringLiteral("Settings"), QStringLiteral("w%1").arg(i + 1));
             OpenDocumentFile(recent[i]);
             if (pMainFrame->IsClosed())
                 return false;

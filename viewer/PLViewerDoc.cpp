@@ -33,8 +33,8 @@ bool CPLViewerDoc::OnOpenDocument(const QString& path)
     m_pBmp = std::make_unique<CDrawDibBmp>();
     try
     {
-        CVistrelApp::Get()->GetDecoder().DecodeFile(NativePath::Encode(path).toStdString(),
-                                                    *m_pBmp, 0);
+        CVistrelApp::Get()->GetDecoder().DecodeFile(NativePath::Encode(path).toStdString(), *m_pBmp,
+                                                    0);
     }
     catch (const CTextException& e)
     {

@@ -42,4 +42,3 @@ protected:
     QStringList m_messages; // texts of every message box shown
     QList<int> m_answers;   // answers given in order; then IDOK / IDYES
 };
-

@@ -69,35 +69,65 @@ enum class Order
 struct PickCase
 {
     const char* name;
-    QStringList entries;   // the folder's entries
-    QStringList selected;  // chosen for the slideshow (empty: the whole list)
+    QStringList entries;  // the folder's entries
+    QStringList selected; // chosen for the slideshow (empty: the whole list)
     Order order;
     int picks;
-    QStringList expect;    // sequential: the exact slides; random: the set of slides
+    QStringList expect; // sequential: the exact slides; random: the set of slides
 };
 
 const PickCase kPickCases[] = {
-    {"sequential skips a text file and a folder", {"a.jpg", "notes.txt", "b.png", "sub/"}, {},
-     Order::Sequential, 4, {"a.jpg", "b.png", "a.jpg", "b.png"}},
-    {"a selection of three cycles in list order", {"1.jpg", "2.bmp", "3.tga", "4.png", "x.txt"},
-     {"1.jpg", "2.bmp", "3.tga"}, Order::Sequential, 6,
+    {"sequential skips a text file and a folder",
+     {"a.jpg", "notes.txt", "b.png", "sub/"},
+     {},
+     Order::Sequential,
+     4,
+     {"a.jpg", "b.png", "a.jpg", "b.png"}},
+    {"a selection of three cycles in list order",
+     {"1.jpg", "2.bmp", "3.tga", "4.png", "x.txt"},
+     {"1.jpg", "2.bmp", "3.tga"},
+     Order::Sequential,
+     6,
      {"1.jpg", "2.bmp", "3.tga", "1.jpg", "2.bmp", "3.tga"}},
-    {"a selection of one leaves nothing to show", {"a.jpg", "b.jpg"}, {"a.jpg"},
-     Order::Sequential, 1, {""}},
-    {"a selection of one leaves nothing at random either", {"a.jpg", "b.jpg"}, {"a.jpg"},
-     Order::Random, 1, {""}},
+    {"a selection of one leaves nothing to show",
+     {"a.jpg", "b.jpg"},
+     {"a.jpg"},
+     Order::Sequential,
+     1,
+     {""}},
+    {"a selection of one leaves nothing at random either",
+     {"a.jpg", "b.jpg"},
+     {"a.jpg"},
+     Order::Random,
+     1,
+     {""}},
     {"no pictures at all", {"a.txt", "b", "c.jpg/"}, {}, Order::Sequential, 2, {"", ""}},
     {"no pictures at random", {"a.txt", "b", "c.jpg/"}, {}, Order::Random, 2, {""}},
     {"a list of one entry gives no random pick", {"only.jpg"}, {}, Order::Random, 1, {""}},
-    {"extensions in capitals count, names without a dot do not", {"A.JPG", "jpg", "b.Jpeg"}, {},
-     Order::Sequential, 3, {"A.JPG", "b.Jpeg", "A.JPG"}},
-    {"random picks only pictures and reaches each", {"a.jpg", "b.png", "c.bmp", "d.txt", "e/"},
-     {}, Order::Random, 60, {"a.jpg", "b.png", "c.bmp"}},
+    {"extensions in capitals count, names without a dot do not",
+     {"A.JPG", "jpg", "b.Jpeg"},
+     {},
+     Order::Sequential,
+     3,
+     {"A.JPG", "b.Jpeg", "A.JPG"}},
+    {"random picks only pictures and reaches each",
+     {"a.jpg", "b.png", "c.bmp", "d.txt", "e/"},
+     {},
+     Order::Random,
+     60,
+     {"a.jpg", "b.png", "c.bmp"}},
     {"random with one picture among many others finds it every time",
-     {"1.txt", "2.txt", "3.txt", "4.txt", "5.txt", "6.txt", "7.txt", "pic.png"}, {},
-     Order::Random, 10, {"pic.png"}},
-    {"random over a selection", {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}, {"b.jpg", "d.jpg"},
-     Order::Random, 20, {"b.jpg", "d.jpg"}},
+     {"1.txt", "2.txt", "3.txt", "4.txt", "5.txt", "6.txt", "7.txt", "pic.png"},
+     {},
+     Order::Random,
+     10,
+     {"pic.png"}},
+    {"random over a selection",
+     {"a.jpg", "b.jpg", "c.jpg", "d.jpg"},
+     {"b.jpg", "d.jpg"},
+     Order::Random,
+     20,
+     {"b.jpg", "d.jpg"}},
 };
 
 class Picks : public ::testing::TestWithParam<PickCase>
@@ -260,7 +290,8 @@ TEST_F(AppTest, StepsReplaceTheActivePictureAndStopAtTheEnds)
     ASSERT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 1);
     EXPECT_EQ(list->GetCurrentFile(), TestDir() + "/1.bmp");
 
-    const auto openPaths = [this] {
+    const auto openPaths = [this]
+    {
         QStringList paths;
         for (CDocument* pDoc : m_app->GetImageTemplate()->GetDocuments())
             paths.append(QFileInfo(pDoc->GetPathName()).fileName());

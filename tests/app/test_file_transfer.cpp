@@ -65,8 +65,8 @@ struct Case
     const char* name;
     CFileTransfer::Operation op;
     Tree before;
-    QStringList sources;  // relative to the root
-    QString destination;  // relative to the root
+    QStringList sources;                 // relative to the root
+    QString destination;                 // relative to the root
     QList<CFileTransfer::Reply> replies; // given to the conflicts in turn
     bool expectOk;
     Tree after;
@@ -76,59 +76,186 @@ struct Case
 const QByteArray A = "alpha", B = "bravo", C = "charlie";
 
 const Case kCases[] = {
-    {"copy a file into a folder", CFileTransfer::Copy,
-     {{"a.txt", A}, {"dst/", {}}}, {"a.txt"}, "dst", {}, true,
-     {{"a.txt", A}, {"dst/", {}}, {"dst/a.txt", A}}, 0},
-    {"copy a folder with its contents", CFileTransfer::Copy,
-     {{"src/x/y.txt", A}, {"src/z.txt", B}, {"dst/", {}}}, {"src"}, "dst/", {}, true,
-     {{"src/", {}}, {"src/x/", {}}, {"src/x/y.txt", A}, {"src/z.txt", B}, {"dst/", {}},
-      {"dst/src/", {}}, {"dst/src/x/", {}}, {"dst/src/x/y.txt", A}, {"dst/src/z.txt", B}}, 0},
-    {"a pattern copies the folder's entries", CFileTransfer::Copy,
-     {{"src/a", A}, {"src/.hidden", B}, {"dst/", {}}}, {"src/*.*"}, "dst", {}, true,
-     {{"src/", {}}, {"src/a", A}, {"src/.hidden", B}, {"dst/", {}}, {"dst/a", A},
-      {"dst/.hidden", B}}, 0},
-    {"a missing destination folder is created", CFileTransfer::Copy,
-     {{"a", A}, {"b", B}}, {"a", "b"}, "new/deep", {}, true,
-     {{"a", A}, {"b", B}, {"new/", {}}, {"new/deep/", {}}, {"new/deep/a", A},
-      {"new/deep/b", B}}, 0},
-    {"one source and a new name", CFileTransfer::Copy,
-     {{"a", A}}, {"a"}, "renamed.txt", {}, true, {{"a", A}, {"renamed.txt", A}}, 0},
-    {"skip keeps the existing file", CFileTransfer::Copy,
-     {{"a", A}, {"dst/a", B}}, {"a"}, "dst", {{CFileTransfer::Skip, false}}, true,
-     {{"a", A}, {"dst/", {}}, {"dst/a", B}}, 1},
-    {"replace overwrites after asking", CFileTransfer::Copy,
-     {{"a", A}, {"dst/a", B}}, {"a"}, "dst", {{CFileTransfer::Replace, false}}, true,
-     {{"a", A}, {"dst/", {}}, {"dst/a", A}}, 1},
-    {"cancel stops and changes nothing", CFileTransfer::Copy,
-     {{"a", A}, {"b", C}, {"dst/a", B}}, {"a", "b"}, "dst", {{CFileTransfer::Cancel, false}},
-     false, {{"a", A}, {"b", C}, {"dst/", {}}, {"dst/a", B}}, 1},
-    {"nobody to ask means no overwrite", CFileTransfer::Copy,
-     {{"a", A}, {"dst/a", B}}, {"a"}, "dst", {}, false, {{"a", A}, {"dst/", {}}, {"dst/a", B}},
-     0},
-    {"apply to all answers the later conflicts", CFileTransfer::Copy,
-     {{"s/a", A}, {"s/b", A}, {"s/c", A}, {"d/s/a", B}, {"d/s/b", B}, {"d/s/c", B}}, {"s"}, "d",
-     {{CFileTransfer::Replace, true}}, true,
-     {{"s/", {}}, {"s/a", A}, {"s/b", A}, {"s/c", A}, {"d/", {}}, {"d/s/", {}}, {"d/s/a", A},
-      {"d/s/b", A}, {"d/s/c", A}}, 1},
-    {"folders merge, their files are asked about", CFileTransfer::Copy,
-     {{"s/new", A}, {"s/old", A}, {"d/s/old", B}}, {"s"}, "d", {{CFileTransfer::Skip, false}},
+    {"copy a file into a folder",
+     CFileTransfer::Copy,
+     {{"a.txt", A}, {"dst/", {}}},
+     {"a.txt"},
+     "dst",
+     {},
      true,
-     {{"s/", {}}, {"s/new", A}, {"s/old", A}, {"d/", {}}, {"d/s/", {}}, {"d/s/new", A},
-      {"d/s/old", B}}, 1},
-    {"a copy onto itself makes a copy beside it", CFileTransfer::Copy,
-     {{"pic.jpg", A}}, {"pic.jpg"}, "", {}, true, {{"pic.jpg", A}, {"pic (copy).jpg", A}}, 0},
-    {"a folder never goes into itself", CFileTransfer::Copy,
-     {{"s/a", A}}, {"s"}, "s/inner/", {}, false, {{"s/", {}}, {"s/a", A}}, 0},
-    {"a move renames", CFileTransfer::Move,
-     {{"s/a", A}, {"d/", {}}}, {"s"}, "d", {}, true, {{"d/", {}}, {"d/s/", {}}, {"d/s/a", A}}, 0},
-    {"a move onto itself changes nothing", CFileTransfer::Move,
-     {{"a", A}}, {"a"}, "", {}, true, {{"a", A}}, 0},
-    {"a move that meets a file asks, and skipping keeps both", CFileTransfer::Move,
-     {{"a", A}, {"d/a", B}}, {"a"}, "d", {{CFileTransfer::Skip, false}}, true,
-     {{"a", A}, {"d/", {}}, {"d/a", B}}, 1},
-    {"a skipped file keeps its folder when moving", CFileTransfer::Move,
-     {{"s/a", A}, {"s/b", C}, {"d/s/a", B}}, {"s"}, "d", {{CFileTransfer::Skip, false}}, true,
-     {{"s/", {}}, {"s/a", A}, {"d/", {}}, {"d/s/", {}}, {"d/s/a", B}, {"d/s/b", C}}, 1},
+     {{"a.txt", A}, {"dst/", {}}, {"dst/a.txt", A}},
+     0},
+    {"copy a folder with its contents",
+     CFileTransfer::Copy,
+     {{"src/x/y.txt", A}, {"src/z.txt", B}, {"dst/", {}}},
+     {"src"},
+     "dst/",
+     {},
+     true,
+     {{"src/", {}},
+      {"src/x/", {}},
+      {"src/x/y.txt", A},
+      {"src/z.txt", B},
+      {"dst/", {}},
+      {"dst/src/", {}},
+      {"dst/src/x/", {}},
+      {"dst/src/x/y.txt", A},
+      {"dst/src/z.txt", B}},
+     0},
+    {"a pattern copies the folder's entries",
+     CFileTransfer::Copy,
+     {{"src/a", A}, {"src/.hidden", B}, {"dst/", {}}},
+     {"src/*.*"},
+     "dst",
+     {},
+     true,
+     {{"src/", {}},
+      {"src/a", A},
+      {"src/.hidden", B},
+      {"dst/", {}},
+      {"dst/a", A},
+      {"dst/.hidden", B}},
+     0},
+    {"a missing destination folder is created",
+     CFileTransfer::Copy,
+     {{"a", A}, {"b", B}},
+     {"a", "b"},
+     "new/deep",
+     {},
+     true,
+     {{"a", A}, {"b", B}, {"new/", {}}, {"new/deep/", {}}, {"new/deep/a", A}, {"new/deep/b", B}},
+     0},
+    {"one source and a new name",
+     CFileTransfer::Copy,
+     {{"a", A}},
+     {"a"},
+     "renamed.txt",
+     {},
+     true,
+     {{"a", A}, {"renamed.txt", A}},
+     0},
+    {"skip keeps the existing file",
+     CFileTransfer::Copy,
+     {{"a", A}, {"dst/a", B}},
+     {"a"},
+     "dst",
+     {{CFileTransfer::Skip, false}},
+     true,
+     {{"a", A}, {"dst/", {}}, {"dst/a", B}},
+     1},
+    {"replace overwrites after asking",
+     CFileTransfer::Copy,
+     {{"a", A}, {"dst/a", B}},
+     {"a"},
+     "dst",
+     {{CFileTransfer::Replace, false}},
+     true,
+     {{"a", A}, {"dst/", {}}, {"dst/a", A}},
+     1},
+    {"cancel stops and changes nothing",
+     CFileTransfer::Copy,
+     {{"a", A}, {"b", C}, {"dst/a", B}},
+     {"a", "b"},
+     "dst",
+     {{CFileTransfer::Cancel, false}},
+     false,
+     {{"a", A}, {"b", C}, {"dst/", {}}, {"dst/a", B}},
+     1},
+    {"nobody to ask means no overwrite",
+     CFileTransfer::Copy,
+     {{"a", A}, {"dst/a", B}},
+     {"a"},
+     "dst",
+     {},
+     false,
+     {{"a", A}, {"dst/", {}}, {"dst/a", B}},
+     0},
+    {"apply to all answers the later conflicts",
+     CFileTransfer::Copy,
+     {{"s/a", A}, {"s/b", A}, {"s/c", A}, {"d/s/a", B}, {"d/s/b", B}, {"d/s/c", B}},
+     {"s"},
+     "d",
+     {{CFileTransfer::Replace, true}},
+     true,
+     {{"s/", {}},
+      {"s/a", A},
+      {"s/b", A},
+      {"s/c", A},
+      {"d/", {}},
+      {"d/s/", {}},
+      {"d/s/a", A},
+      {"d/s/b", A},
+      {"d/s/c", A}},
+     1},
+    {"folders merge, their files are asked about",
+     CFileTransfer::Copy,
+     {{"s/new", A}, {"s/old", A}, {"d/s/old", B}},
+     {"s"},
+     "d",
+     {{CFileTransfer::Skip, false}},
+     true,
+     {{"s/", {}},
+      {"s/new", A},
+      {"s/old", A},
+      {"d/", {}},
+      {"d/s/", {}},
+      {"d/s/new", A},
+      {"d/s/old", B}},
+     1},
+    {"a copy onto itself makes a copy beside it",
+     CFileTransfer::Copy,
+     {{"pic.jpg", A}},
+     {"pic.jpg"},
+     "",
+     {},
+     true,
+     {{"pic.jpg", A}, {"pic (copy).jpg", A}},
+     0},
+    {"a folder never goes into itself",
+     CFileTransfer::Copy,
+     {{"s/a", A}},
+     {"s"},
+     "s/inner/",
+     {},
+     false,
+     {{"s/", {}}, {"s/a", A}},
+     0},
+    {"a move renames",
+     CFileTransfer::Move,
+     {{"s/a", A}, {"d/", {}}},
+     {"s"},
+     "d",
+     {},
+     true,
+     {{"d/", {}}, {"d/s/", {}}, {"d/s/a", A}},
+     0},
+    {"a move onto itself changes nothing",
+     CFileTransfer::Move,
+     {{"a", A}},
+     {"a"},
+     "",
+     {},
+     true,
+     {{"a", A}},
+     0},
+    {"a move that meets a file asks, and skipping keeps both",
+     CFileTransfer::Move,
+     {{"a", A}, {"d/a", B}},
+     {"a"},
+     "d",
+     {{CFileTransfer::Skip, false}},
+     true,
+     {{"a", A}, {"d/", {}}, {"d/a", B}},
+     1},
+    {"a skipped file keeps its folder when moving",
+     CFileTransfer::Move,
+     {{"s/a", A}, {"s/b", C}, {"d/s/a", B}},
+     {"s"},
+     "d",
+     {{CFileTransfer::Skip, false}},
+     true,
+     {{"s/", {}}, {"s/a", A}, {"d/", {}}, {"d/s/", {}}, {"d/s/a", B}, {"d/s/b", C}},
+     1},
 };
 
 class Transfer : public ::testing::TestWithParam<Case>
@@ -150,11 +277,13 @@ TEST_P(Transfer, LeavesExactlyTheExpectedFiles)
     QList<CFileTransfer::Reply> replies = c.replies;
     int questions = 0;
     if (!replies.isEmpty())
-        transfer.SetConflictHandler([&](const CFileTransfer::Conflict&) {
-            ++questions;
-            return replies.isEmpty() ? CFileTransfer::Reply{CFileTransfer::Cancel, false}
-                                     : replies.takeFirst();
-        });
+        transfer.SetConflictHandler(
+            [&](const CFileTransfer::Conflict&)
+            {
+                ++questions;
+                return replies.isEmpty() ? CFileTransfer::Reply{CFileTransfer::Cancel, false}
+                                         : replies.takeFirst();
+            });
     EXPECT_EQ(transfer.Run(), c.expectOk) << qPrintable(transfer.ErrorText());
     EXPECT_EQ(Read(root), c.after);
     EXPECT_EQ(questions, c.expectQuestions);
@@ -170,10 +299,12 @@ TEST(TransferTest, CancelDuringAReplaceLeavesTheOldFileAndNoTemporaryFile)
     const QString root = dir.path();
     Make(root, {{"big", QByteArray(4 << 20, 'x')}, {"d/big", B}});
     CFileTransfer transfer(CFileTransfer::Copy, {root + "/big"}, root + "/d");
-    transfer.SetConflictHandler([&](const CFileTransfer::Conflict&) {
-        transfer.Stop(); // the user cancels while the copy starts
-        return CFileTransfer::Reply{CFileTransfer::Replace, false};
-    });
+    transfer.SetConflictHandler(
+        [&](const CFileTransfer::Conflict&)
+        {
+            transfer.Stop(); // the user cancels while the copy starts
+            return CFileTransfer::Reply{CFileTransfer::Replace, false};
+        });
     EXPECT_FALSE(transfer.Run());
     EXPECT_EQ(Read(root + "/d"), (Tree{{"big", B}}));
 }
@@ -208,8 +339,7 @@ TEST(TransferTest, MoveAcrossFileSystemsRemovesTheSourceAfterTheCopy)
     CFileTransfer transfer(CFileTransfer::Move, {here.path() + "/s"}, there.path());
     ASSERT_TRUE(transfer.Run()) << qPrintable(transfer.ErrorText());
     EXPECT_EQ(Read(here.path()), Tree{});
-    EXPECT_EQ(Read(there.path()),
-              (Tree{{"s/", {}}, {"s/a", A}, {"s/sub/", {}}, {"s/sub/b", B}}));
+    EXPECT_EQ(Read(there.path()), (Tree{{"s/", {}}, {"s/a", A}, {"s/sub/", {}}, {"s/sub/b", B}}));
 }
 
 TEST(TransferTest, NamesThatAreNotUtf8KeepTheirBytes)
@@ -232,10 +362,15 @@ TEST(TransferTest, NamesThatAreNotUtf8KeepTheirBytes)
 
 TEST(NativePathTest, DecodesAndEncodesEveryName)
 {
-    const QByteArray names[] = {
-        "plain.jpg", "Gr\xc3\xbc\xc3\x9f" "e.png", "\xf0\x9f\x93\xb7 camera.tif",
-        "latin1 \xe9t\xe9", "overlong \xc0\xaf", "surrogate \xed\xa0\x80", "cut \xe2\x82",
-        "\xff\xfe"};
+    const QByteArray names[] = {"plain.jpg",
+                                "Gr\xc3\xbc\xc3\x9f"
+                                "e.png",
+                                "\xf0\x9f\x93\xb7 camera.tif",
+                                "latin1 \xe9t\xe9",
+                                "overlong \xc0\xaf",
+                                "surrogate \xed\xa0\x80",
+                                "cut \xe2\x82",
+                                "\xff\xfe"};
     for (const QByteArray& raw : names)
     {
         const QString decoded = NativePath::Decode(raw);

@@ -3,6 +3,7 @@
 #include "FileDrag.h"
 #include "FileListModel.h"
 #include "FileName.h"
+#include "MainFrame.h"
 #include "Menus.h"
 #include "MessageBox.h"
 #include "NativePath.h"
@@ -182,9 +183,15 @@ void CFileListCtrl::OnActivated(const QModelIndex& index)
     if (entry.bFolder)
     {
         // Into the folder, as the file manager goes.
-        if (pApp)
+        if (pApp && pApp->GetMainFrame())
+        {
             pApp->m_strBrowseDir = path;
-        SetDirectory(path);
+            pApp->GetMainFrame()->SetListDirectory(path);
+        }
+        else
+        {
+            SetDirectory(path);
+        }
         return;
     }
     if (!HasImageExtension(entry.name))

@@ -346,4 +346,5 @@ TEST_F(AppTest, ShowOpensTheSelectedPictureOnly)
     m_app->Router().Route(Id::ID_LISTBAR_SHOW);
     EXPECT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 2);
     EXPECT_EQ(m_messages, QStringList{});
+    unlink(raw.constData()); // Qt's removeRecursively cannot reach this name
 }

@@ -47,11 +47,6 @@ bool PromptProjectFile(bool bOpen, QString& path)
     return true;
 }
 
-// PENDING-SHELL-OPS: replaced by the shell file operations when they land.
-int ShellCopyFiles(QWidget*, const QString&, const QString&)
-{
-    return 0;
-}
 } // namespace
 
 QString CProjectDoc::ProjectsDirectory()
@@ -138,7 +133,7 @@ void CProjectDoc::SetPathName(const QString& path, bool bAddToMRU)
 
 bool CProjectDoc::EnsureProjectDirectory(const QString& path)
 {
-    if (CFileName().IsFolder(path) || QDir().mkpath(path))
+    if (CFileName().IsFolder(path) || CFileName::ChainCreateDirectory(path))
         return true;
     AfxMessageBox(QString::fromLatin1(kCreateFailed), MB_OK);
     return false;
@@ -187,11 +182,7 @@ void CProjectDoc::CreateProject()
     bool bCopied = true;
     if (!source.isEmpty())
     {
-        const QString from = QFileInfo(source).absoluteFilePath();
-        if (QFileInfo(from).isDir() && (dir == from || dir.startsWith(from + QLatin1Char('/'))))
-            bCopied = false; // a folder never goes into itself
-        else
-            bCopied = ShellCopyFiles(pApp->GetMainWnd(), from, dir) != 0;
+        bCopied = CFileName().ShellCopyFiles(pApp->GetMainWnd(), QDir::cleanPath(source), dir) != 0;
         if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp(); pTree && pTree->HasProject())
             pTree->ShowProjectRoot();
     }
@@ -263,9 +254,10 @@ void CProjectDoc::OnSaveProjectAs()
         AfxMessageBox(QStringLiteral("OOOPs"), MB_OK);
         return;
     }
-    ShellCopyFiles(pApp->GetMainWnd(), oldDir + QStringLiteral("/*"), newDir);
+    CFileName name;
+    name.ShellCopyFiles(pApp->GetMainWnd(), oldDir + QStringLiteral("/*"), newDir);
     const QString newPath = QDir(newDir).filePath(title + QStringLiteral(".vrp"));
-    QFile::rename(QDir(newDir).filePath(oldName), newPath);
+    name.ShellRenameFiles(pApp->GetMainWnd(), QDir(newDir).filePath(oldName), newPath);
 
     pApp->OpenProjectFile(newPath);
     if (CProjectDoc* pDoc = GetOpenProject())

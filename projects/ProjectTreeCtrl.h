@@ -70,10 +70,6 @@ public:
     const QString& GetProjectName() const { return m_strProjectName; }
     bool IsDragging() const { return m_bDragging; }
 
-    /// The bytes "Index.txt" holds; written into every folder New Folder makes.
-    static const QByteArray& IndexFileText();
-    static bool WriteIndexFile(const QString& dir);
-
     QTreeWidgetItem* m_hPrevItem = nullptr;
     QTreeWidgetItem* m_hCurItem = nullptr;
 
@@ -116,9 +112,8 @@ private:
     void OnEndLabelEdit(QTreeWidgetItem* pItem, const QString& text, bool bCancelled);
     bool CreateFolderForItem(QTreeWidgetItem* pItem);
 
-    /// Copies (or moves) the paths into the folder item's directory, then
-    /// reloads the folder. Shared by paste and by files dropped from outside.
-    bool TransferInto(QTreeWidgetItem* pFolder, const QStringList& paths, bool bMove);
+    /// The directory of a folder item (the root's is the project folder).
+    QString FolderPath(const QTreeWidgetItem* pFolder) const;
 
     void BeginDrag(QTreeWidgetItem* pItem, const QPoint& globalPos);
     void DragMove(const QPoint& globalPos);

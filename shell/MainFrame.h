@@ -74,6 +74,7 @@ private:
     void createStatusBar();
     void createDockBars();
     void registerCommands();
+    void registerListCommands();
     void UpdateMenuForActiveChild();
     void OnAppExit();
     QString SectionOf(CSizeControlBar* pBar) const;

@@ -3,6 +3,7 @@
 
 #include <QPixmap>
 
+class CFolderTreeCtrl;
 class CProjectTreeCtrl;
 class QTabWidget;
 class QTreeWidget;
@@ -18,7 +19,7 @@ public:
     bool Create(const QString& windowName, QWidget* pParent, int nID);
     QTabWidget* GetTabs() const { return m_wndTabs; }
     CProjectTreeCtrl* GetProjectTree() const { return m_pProjectTree; }
-    QTreeWidget* GetFolderTree() const { return m_pFolderTree; }
+    CFolderTreeCtrl* GetFolderTree() const { return m_pFolderTree; }
     /// 0 "Project", 1 "Desktop".
     int GetCurrentTab() const;
     /// Image i of the bar's image list (16 x 16, magenta transparent).
@@ -30,6 +31,6 @@ protected:
 private:
     QTabWidget* m_wndTabs = nullptr;
     QPixmap m_imageList;
-    QTreeWidget* m_pFolderTree = nullptr;
+    CFolderTreeCtrl* m_pFolderTree = nullptr;
     CProjectTreeCtrl* m_pProjectTree = nullptr;
 };

@@ -8,6 +8,7 @@
 class CChildFrame;
 class CDocTemplate;
 class CDocument;
+class CFileListCtrl;
 class CMainFrame;
 class CMDIChildWnd;
 class CPLView;
@@ -34,9 +35,6 @@ public:
     void OpenProjectFile(const QString& path);
     /// Closes every open image document (a modified one may first be saved).
     void CloseAllImages();
-    /// The image-file test: the lower-cased extension from the last "." is
-    /// one the program shows.
-    static bool IsImageFileName(const QString& path);
     /// Moves the file to the trash when it is the file of the active image
     /// window; true when it is gone afterwards.
     bool DeleteOpenImageFile(const QString& path);
@@ -61,6 +59,8 @@ public:
     CDocTemplate* GetImageTemplate() const { return m_pImageTemplate; }
     CDocTemplate* GetProjectTemplate() const { return m_pProjectTemplate; }
     CMainFrame* GetMainFrame() const;
+    /// The list bar's file list, or null before the main frame exists.
+    CFileListCtrl* GetFileList() const;
     /// The active child frame when it is an image frame, else null.
     CChildFrame* GetActiveImageFrame() const;
     /// The show command of the active image frame, 0 when there is none.

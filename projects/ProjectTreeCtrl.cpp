@@ -325,7 +325,8 @@ int CProjectTreeCtrl::FillFolder(QTreeWidgetItem* pItem, const QString& dir)
     }
     for (const std::string& name : entries.files)
         if (name != skip)
-            items.append(NewItem(NativePath::Decode(name.data(), qsizetype(name.size())), kFileImage));
+            items.append(
+                NewItem(NativePath::Decode(name.data(), qsizetype(name.size())), kFileImage));
     pItem->addChildren(items);
     return int(folders.size());
 }
@@ -676,7 +677,8 @@ bool CProjectTreeCtrl::OnPaste()
     // Its pending cut is moved, and used up only when the move is done.
     if (pList && !pList->m_strDragFiles.isEmpty())
     {
-        const bool bDone = name.ShellMoveFiles(this, pList->m_strDragFiles, FolderPath(pTarget)) != 0;
+        const bool bDone =
+            name.ShellMoveFiles(this, pList->m_strDragFiles, FolderPath(pTarget)) != 0;
         if (bDone)
             pList->RemoveSelectedItems();
         Reload(pTarget);
@@ -701,7 +703,8 @@ bool CProjectTreeCtrl::OnPaste()
     for (const QString& path : candidates)
         if (name.IsFolder(path) || name.IsFile(path))
             paths.append(QDir::cleanPath(path));
-    const bool bDone = !paths.isEmpty() && name.ShellCopyList(this, paths, FolderPath(pTarget), 2) != 0;
+    const bool bDone =
+        !paths.isEmpty() && name.ShellCopyList(this, paths, FolderPath(pTarget), 2) != 0;
     Reload(pTarget);
     return bDone;
 }

@@ -197,3 +197,32 @@ TEST_F(ProjectTest, ProjectReopensAtStartWhenItWasOpenAtQuit)
     EXPECT_FALSE(Tree()->GetRootItem()->isExpanded());
     EXPECT_EQ(ChildTexts(Tree()->GetRootItem()), QStringList{QString()});
 }
+
+TEST_F(ProjectTest, SaveAsCopiesTheProjectUnderTheNewNameAndRefusesAnExistingFolder)
+{
+    StartApp();
+    const QString trip = MakeProject(QStringLiteral("Trip"), "Trip\r\nno final line end",
+                                     {QStringLiteral("Day1/a.jpg")});
+    OpenProject(trip);
+    const QString projects = CProjectDoc::ProjectsDirectory();
+    OnModal([&](QWidget* modal) { ChooseFile(modal, projects + QStringLiteral("/Copy.vrp")); });
+    m_app->Router().Route(Id::ID_PROJECT_SAVE_AS);
+    ProcessEvents();
+
+    const QString copy = projects + QStringLiteral("/Copy/Copy.vrp");
+    EXPECT_EQ(ReadFile(copy), QByteArray("Trip\r\nno final line end"));
+    EXPECT_EQ(ReadFile(projects + QStringLiteral("/Copy/Day1/a.jpg")), QByteArray("Day1/a.jpg"));
+    EXPECT_FALSE(QFileInfo::exists(projects + QStringLiteral("/Copy/Trip.vrp")));
+    EXPECT_EQ(ReadFile(trip), QByteArray("Trip\r\nno final line end"));
+    ASSERT_NE(CProjectDoc::GetOpenProject(), nullptr);
+    EXPECT_EQ(m_app->m_strProjectPath, copy);
+    EXPECT_EQ(Tree()->GetRootItem()->text(0), QStringLiteral("Copy"));
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join("|").toStdString();
+
+    // Once more onto the folder that now exists.
+    OnModal([&](QWidget* modal) { ChooseFile(modal, projects + QStringLiteral("/Trip.vrp")); });
+    m_app->Router().Route(Id::ID_PROJECT_SAVE_AS);
+    ProcessEvents();
+    EXPECT_EQ(m_messages.last(), QStringLiteral("OOOPs"));
+    EXPECT_EQ(CProjectDoc::GetOpenProject(), nullptr);
+}

@@ -1,6 +1,9 @@
 #include "ProjectTestSupport.h"
 
 #include "DocTemplate.h"
+#include "FileDrag.h"
+#include "FileListCtrl.h"
+#include "FileName.h"
 #include "ListBar.h"
 #include "MainFrame.h"
 #include "MessageBox.h"
@@ -368,4 +371,127 @@ TEST_F(ProjectTest, DragRulesEarlyReleaseOwnSubtreeAndDropElsewhere)
     DragItem(Tree(), ChildNamed(root, "shown.bmp"), 100, list->mapToGlobal(list->rect().center()));
     EXPECT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 1);
     EXPECT_EQ(m_app->m_strCurrentImage, ProjectDir("Trip") + "/shown.bmp");
+}
+
+// Paste takes the file list's copy or cut first, then paths on the clipboard.
+TEST_F(ProjectTest, PasteFromEachSource)
+{
+    enum Source
+    {
+        ClipboardPath,
+        ClipboardUri,
+        ClipboardMissing,
+        ListMultiCopy,
+        ListCut
+    };
+    struct Case
+    {
+        const char* name;
+        Source source;
+        const char* target;   // item the paste is on: "" root, "Day1", "Day1/x.jpg"
+        const char* expected; // folder of the project that gets a.jpg (and b.jpg), or null
+        bool bMoved;
+    };
+    const Case cases[] = {
+        {"a path as text", ClipboardPath, "Day1", "Day1", false},
+        {"a file URI onto a file item", ClipboardUri, "Day1/x.jpg", "Day1", false},
+        {"a path that no longer exists", ClipboardMissing, "Day1", nullptr, false},
+        {"the list's multi-file copy", ListMultiCopy, "", "", false},
+        {"the list's cut", ListCut, "Day1", "Day1", true},
+    };
+    StartApp();
+    CFileListCtrl* list = m_app->GetFileList();
+    ASSERT_NE(list, nullptr);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        QDir(ProjectDir("Trip")).removeRecursively();
+        const QString a = TestDir() + "/a.jpg", b = TestDir() + "/b.jpg";
+        WriteFile(a, "a");
+        WriteFile(b, "b");
+        OpenProject(
+            MakeProject(QStringLiteral("Trip"), "Trip\r\n", {QStringLiteral("Day1/x.jpg")}));
+        QTreeWidgetItem* root = Tree()->GetRootItem();
+        root->setExpanded(true);
+        QTreeWidgetItem* day1 = ChildNamed(root, "Day1");
+        day1->setExpanded(true);
+        const QString target = QString::fromLatin1(c.target);
+        Select(target.isEmpty() ? root : target == "Day1" ? day1 : ChildNamed(day1, "x.jpg"));
+        QApplication::clipboard()->clear();
+        switch (c.source)
+        {
+        case ClipboardPath:
+            QApplication::clipboard()->setText(a);
+            break;
+        case ClipboardUri:
+            QApplication::clipboard()->setMimeData(CFileDrag::Create({a, b}, false));
+            break;
+        case ClipboardMissing:
+            QApplication::clipboard()->setText(TestDir() + "/gone.jpg");
+            break;
+        case ListMultiCopy:
+            list->m_selection = {a, b};
+            list->m_bMultiCopy = true;
+            break;
+        case ListCut:
+            list->m_strDragFiles = CFileName::JoinPathList({a, b});
+            m_app->m_bCutPending = true;
+            break;
+        }
+        m_app->Router().Route(Id::ID_PROJECTTREE_PASTE);
+        ProcessEvents();
+        if (c.expected)
+        {
+            const QString into =
+                ProjectDir("Trip") + (*c.expected ? "/" + QString(c.expected) : "");
+            EXPECT_EQ(ReadFile(into + "/a.jpg"), QByteArray("a"));
+            QTreeWidgetItem* folder = *c.expected ? ChildNamed(root, c.expected) : root;
+            EXPECT_NE(ChildNamed(folder, "a.jpg"), nullptr);
+        }
+        else
+        {
+            EXPECT_TRUE(QDir(ProjectDir("Trip") + "/Day1").entryList(QDir::Files) ==
+                        QStringList{"x.jpg"});
+        }
+        EXPECT_EQ(QFileInfo::exists(a), !c.bMoved);
+        EXPECT_TRUE(list->m_strDragFiles.isEmpty());
+        EXPECT_TRUE(list->m_selection.isEmpty());
+        EXPECT_FALSE(list->m_bMultiCopy);
+        EXPECT_FALSE(m_app->m_bCutPending);
+        EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join("|").toStdString();
+    }
+}
+
+TEST_F(ProjectTest, DraggedFileMovesIntoTheFolderItIsDroppedOn)
+{
+    StartApp();
+    OpenProject(MakeProject(
+        QStringLiteral("Trip"), "Trip\r\n",
+        {QStringLiteral("Day1/x.jpg"), QStringLiteral("Day2/y.jpg"), QStringLiteral("z.jpg")}));
+    QTreeWidgetItem* root = Tree()->GetRootItem();
+    root->setExpanded(true);
+    QTreeWidgetItem* day1 = ChildNamed(root, "Day1");
+    day1->setExpanded(true);
+    ProcessEvents();
+
+    // Onto a collapsed folder: it opens with the item in it, selected.
+    QTreeWidgetItem* day2 = ChildNamed(root, "Day2");
+    DragItem(Tree(), ChildNamed(day1, "x.jpg"), 100,
+             Tree()->viewport()->mapToGlobal(Tree()->visualItemRect(day2).center()));
+    EXPECT_TRUE(QFileInfo::exists(ProjectDir("Trip") + "/Day2/x.jpg"));
+    EXPECT_FALSE(QFileInfo::exists(ProjectDir("Trip") + "/Day1/x.jpg"));
+    EXPECT_TRUE(day2->isExpanded());
+    EXPECT_EQ(ChildTexts(day2), (QStringList{"x.jpg", "y.jpg"}));
+    EXPECT_EQ(ChildTexts(day1), QStringList());
+    ASSERT_NE(Tree()->currentItem(), nullptr);
+    EXPECT_EQ(Tree()->GetItemPath(Tree()->currentItem()), ProjectDir("Trip") + "/Day2/x.jpg");
+
+    // Onto a file of the expanded root: into the root's folder, in order.
+    DragItem(Tree(), ChildNamed(day2, "y.jpg"), 100,
+             Tree()->viewport()->mapToGlobal(
+                 Tree()->visualItemRect(ChildNamed(root, "z.jpg")).center()));
+    EXPECT_TRUE(QFileInfo::exists(ProjectDir("Trip") + "/y.jpg"));
+    EXPECT_EQ(ChildTexts(root), (QStringList{"Day1", "Day2", "y.jpg", "z.jpg"}));
+    EXPECT_EQ(Tree()->currentItem(), ChildNamed(root, "y.jpg"));
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join("|").toStdString();
 }

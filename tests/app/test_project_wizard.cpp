@@ -168,3 +168,30 @@ TEST_F(ProjectTest, DirectoryChooserOpensAtTheFolderAndReturnsTheSelection)
     EXPECT_EQ(shown, target);
     EXPECT_EQ(dialog.m_strPath, TestDir() + QStringLiteral("/one"));
 }
+
+TEST_F(ProjectTest, WizardCopiesTheChosenFolderIntoTheNewProject)
+{
+    StartApp();
+    const QString source = TestDir() + QStringLiteral("/Holiday");
+    WriteFile(source + QStringLiteral("/a.jpg"), "a");
+    OnModal(
+        [&source](QWidget* modal)
+        {
+            auto* wizard = qobject_cast<QWizard*>(modal);
+            wizard->findChild<QLineEdit*>(QStringLiteral("nameEdit"))
+                ->setText(QStringLiteral("Trip"));
+            wizard->next();
+            wizard->findChild<QLineEdit*>(QStringLiteral("sourceEdit"))->setText(source);
+            wizard->button(QWizard::FinishButton)->click();
+        });
+    m_app->Router().Route(Id::ID_FILE_NEW);
+    ProcessEvents();
+    const QString dir = CProjectDoc::ProjectsDirectory() + QStringLiteral("/Trip");
+    EXPECT_EQ(ReadFile(dir + QStringLiteral("/Holiday/a.jpg")), QByteArray("a"));
+    EXPECT_EQ(ReadFile(source + QStringLiteral("/a.jpg")), QByteArray("a"));
+    EXPECT_EQ(m_messages,
+              QStringList{QStringLiteral("Trip project directory successfully created.")});
+    // The tree shows what was copied.
+    Tree()->GetRootItem()->setExpanded(true);
+    EXPECT_EQ(ChildTexts(Tree()->GetRootItem()), QStringList{QStringLiteral("Holiday")});
+}

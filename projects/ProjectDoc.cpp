@@ -161,17 +161,14 @@ bool CProjectDoc::CreateProjectFile(const QString& dir, const QString& name)
 void CProjectDoc::CreateProject()
 {
     CProjectWizSheet sheet(QApplication::activeWindow());
+    // Until the new project opens, the tree keeps what it shows.
     if (sheet.exec() != QDialog::Accepted)
         return;
-    if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
-        pTree->DeleteAllItems();
 
     const QString name = sheet.m_strName;
     const QString dir = QDir::cleanPath(sheet.m_strParentDir + QLatin1Char('/') + name);
     if (!EnsureProjectDirectory(dir))
         return;
-    // The wizard's source folder is read before the new project is opened,
-    // which closes this document.
     const QString source = sheet.m_strSourceDir;
     if (!CreateProjectFile(dir, name))
     {
@@ -195,21 +192,16 @@ void CProjectDoc::CreateProject()
 
 void CProjectDoc::OnNewProject()
 {
-    CVistrelApp* pApp = CVistrelApp::Get();
     CProjectDoc* pDoc = GetOpenProject();
-    bool bMadeHere = false;
     if (!pDoc)
-    {
         pDoc = static_cast<CProjectDoc*>(
-            pApp->GetProjectTemplate()->OpenDocumentFile(QString(), true));
-        bMadeHere = true;
-    }
+            CVistrelApp::Get()->GetProjectTemplate()->OpenDocumentFile(QString(), true));
     if (!pDoc)
         return;
     pDoc->CreateProject();
-    // A wizard that made nothing leaves no empty project behind.
-    if (bMadeHere && GetOpenProject() == pDoc && pDoc->GetPathName().isEmpty())
-        pDoc->OnCloseDocument();
+    // A wizard that made nothing leaves no untitled project behind.
+    if (CProjectDoc* pOpen = GetOpenProject(); pOpen && pOpen->GetPathName().isEmpty())
+        pOpen->OnCloseDocument();
 }
 
 void CProjectDoc::OnOpenProject()

@@ -40,8 +40,6 @@ public:
     void LoadProject(const QString& projectFile);
     /// Rebuilds the tree with the project's root, collapsed.
     void ShowProjectRoot();
-    /// Deletes every item.
-    void DeleteAllItems();
 
     /// The full path the item stands for; empty for none or with no project.
     QString GetItemPath(const QTreeWidgetItem* pItem) const;
@@ -92,6 +90,7 @@ protected slots:
 private:
     class LabelDelegate;
 
+    void DeleteAllItems();
     QTreeWidgetItem* NewItem(const QString& text, int image) const;
     /// Where a folder or file of that name goes among pParent's children.
     static int SortedIndex(const QTreeWidgetItem* pParent, const QString& name, bool bFolder);

@@ -1,23 +1,24 @@
 #include "ShellTree.h"
 
-#include <QCollator>
+#include "DirectoryReader.h"
+
 #include <QDir>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QStyle>
-#include <algorithm>
 
 namespace
 {
 constexpr int kPathRole = Qt::UserRole + 1;
 
+// The visible sub-folders, sorted as the file manager sorts them.
 QStringList SubFolders(const QString& path)
 {
-    QStringList names = QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(names.begin(), names.end(), collator);
+    std::vector<CDirEntry> folders;
+    CDirectoryReader::Read(path, CDirectoryReader::VisibleFolders, folders);
+    QStringList names;
+    for (const CDirEntry& folder : folders)
+        names.append(folder.name);
     return names;
 }
 } // namespace

@@ -1,14 +1,13 @@
 #include "ProjectTreeCtrl.h"
 
-#include "FileListCtrl.h"
 #include "DirectoryReader.h"
 #include "FileDrag.h"
+#include "FileListCtrl.h"
 #include "FileName.h"
-#include "NativePath.h"
-#include "ListBar.h"
 #include "MainFrame.h"
 #include "Menus.h"
 #include "MessageBox.h"
+#include "NativePath.h"
 #include "Resource.h"
 #include "TreeBar.h"
 #include "VistrelApp.h"
@@ -487,7 +486,6 @@ void CProjectTreeCtrl::OnNewFolder()
     if (m_hEditItem != pItem)
     {
         // No edit box (the tree is hidden): the folder takes its first name.
-        m_bNewFolder = false;
         OnEndLabelEdit(pItem, pItem->text(0), false);
     }
 }

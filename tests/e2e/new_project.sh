@@ -15,12 +15,6 @@ export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run SHOT_DI
 mkdir -p "$XDG_CONFIG_HOME/Tarnwell" "$XDG_RUNTIME_DIR" "$out"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-# The X server may still be coming up on a busy machine.
-for _ in $(seq 1 50); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.2
-done
-
 eval "$(dbus-launch --sh-syntax)"
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 bus=$!

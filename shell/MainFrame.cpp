@@ -13,6 +13,7 @@
 #include "MessageBox.h"
 #include "PLView.h"
 #include "PrefsDlg.h"
+#include "ProjectTreeCtrl.h"
 #include "RecentFileList.h"
 #include "Resource.h"
 #include "Settings.h"
@@ -270,14 +271,15 @@ void CMainFrame::registerListCommands()
     }
     OnUpdate(ID_LISTBAR_MOVECUT, [this](CCmdUI& ui)
              { ui.Enable(!m_wndListBar->GetList()->GetSelectedName().isEmpty()); });
+    // File > New Folder works on the tree of the current tab.
     OnCommand(ID_FOLDERTREE_NEWFOLDER,
               [this]
               {
                   if (m_wndTreeBar->GetCurrentTab() == 1)
                       m_wndTreeBar->GetFolderTree()->NewFolder();
+                  else
+                      m_wndTreeBar->GetProjectTree()->OnNewFolder();
               });
-    OnUpdate(ID_FOLDERTREE_NEWFOLDER,
-             [this](CCmdUI& ui) { ui.Enable(m_wndTreeBar->GetCurrentTab() == 1); });
 }
 
 void CMainFrame::InitialShowWindow(int nCmdShow)

@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
@@ -59,11 +60,11 @@ CMainFrame::~CMainFrame()
 
 bool CMainFrame::LoadFrame(int)
 {
-    // 50 pixels narrower and lower than the screen, at x 25, y 0.
+    // The outer frame 50 pixels narrower and lower than the screen, at x 25, y 0.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const int height = screen.height() - 50, width = screen.width() - 50;
-    setGeometry(QRect((screen.width() - width) / 2, (screen.height() - height) / 2 - 25, width,
-                      height));
+    SetFrameRect(QRect((screen.width() - width) / 2, (screen.height() - height) / 2 - 25, width,
+                       height));
     // Two fifths of the largest size is the smallest the frame may become.
     const QSize largest = QGuiApplication::primaryScreen()->availableVirtualSize();
     setMinimumSize(largest.width() * 2 / 5, largest.height() * 2 / 5);
@@ -290,15 +291,14 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
     auto* pWidget = qobject_cast<QWidget*>(pTarget);
     QWidget* pFirst = QApplication::focusWidget() ? QApplication::focusWidget()
                                                   : QApplication::activeWindow();
-    if (!pWidget || pWidget != pFirst)
-        return false;
-    bool bInside = false;
-    for (QWidget* w = pWidget; w && !bInside; w = w->parentWidget())
-        bInside = w == this;
-    if (!bInside)
+    // Only keys of the main window and its image windows: a dialog or a
+    // floating bar is a window of its own and keeps its keys.
+    if (!pWidget || pWidget != pFirst || pWidget->window() != this)
         return false;
 
     const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+    if (TriggerKeypadShortcut(pKey))
+        return true;
     CVistrelApp* pApp = CVistrelApp::Get();
     if (pKey->key() == Qt::Key_Escape)
     {
@@ -323,6 +323,23 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
             m_wndListBar->RemoveItemByName(file);
         return false;
     }
+    return false;
+}
+
+bool CMainFrame::TriggerKeypadShortcut(const QKeyEvent* pKey)
+{
+    // On X11 the shortcut map drops the keypad modifier before matching, so
+    // keypad shortcuts (Ctrl+Num *, Ctrl+Num /, Ctrl+Num +) never fire there
+    // and their key press arrives here instead.
+    if (!(pKey->modifiers() & Qt::KeypadModifier))
+        return false;
+    const QKeySequence pressed(pKey->keyCombination());
+    for (QAction* action : actions())
+        if (action->isEnabled() && action->shortcuts().contains(pressed))
+        {
+            action->trigger();
+            return true;
+        }
     return false;
 }
 
@@ -479,6 +496,7 @@ void CMainFrame::EnterFullScreen()
     m_rcBeforeFullScreen = geometry();
     m_bWasMaximized = isMaximized();
     m_bChildWasMaximized = pChild->isMaximized();
+    m_pFullScreenChild = pChild;
     showFullScreen();
     pChild->showMaximized();
     m_pFullScreenToolBar->move(300, 200);
@@ -503,13 +521,20 @@ void CMainFrame::LeaveFullScreen()
         showNormal();
         setGeometry(m_rcBeforeFullScreen);
     }
-    if (CMDIChildWnd* pChild = MDIGetActive())
+    // The window that went full screen gets its state back even when Escape
+    // has hidden it since (it then stays hidden).
+    CMDIChildWnd* pChild = m_pFullScreenChild ? m_pFullScreenChild.data() : MDIGetActive();
+    if (pChild && !pChild->IsDestroying())
     {
+        const bool bHidden = pChild->isHidden();
         if (m_bChildWasMaximized)
             pChild->showMaximized();
         else
             pChild->showNormal();
+        if (bHidden)
+            pChild->hide();
     }
+    m_pFullScreenChild = nullptr;
     m_bFullScreen = false;
 }
 

@@ -9,6 +9,7 @@ class CListBar;
 class CPLView;
 class CSizeControlBar;
 class CTreeBar;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -76,6 +77,8 @@ private:
     void registerCommands();
     void UpdateMenuForActiveChild();
     void OnAppExit();
+    /// Runs the enabled command whose keypad shortcut the key is; true when one ran.
+    bool TriggerKeypadShortcut(const QKeyEvent* pKey);
     QString SectionOf(CSizeControlBar* pBar) const;
     QAction* ActionOf(int nID) const;
 
@@ -86,6 +89,7 @@ private:
     bool m_bWasMaximized = false;
     QToolBar* m_pFullScreenToolBar = nullptr;
     bool m_bChildWasMaximized = false;
+    QPointer<CMDIChildWnd> m_pFullScreenChild;
     QPointer<CMDIChildWnd> m_pChildCursor;
     bool m_bExitCommand = false;
     bool m_bClosed = false;

@@ -33,7 +33,7 @@ const QList<MenuEntry> kMainMenu = {
              kRecentFiles,
              {{}, {ID_APP_EXIT}}})},
     {0, "&View",
-     {{ID_VIEW_TOOLBAR}, {ID_VIEW_STATUS_BAR}, {}, {0, "&Project Bar", kProjectBarSub},
+     {{ID_VIEW_TOOLBAR}, {ID_VIEW_STATUS_BAR}, {}, {0, "Pro&ject Bar", kProjectBarSub},
       {0, "&List Bar", kListBarSub}, {}, {ID_PREFERENCES}}},
     {0, "&Help", {{ID_APP_ABOUT}}},
 };
@@ -47,7 +47,7 @@ const QList<MenuEntry> kImageMenu = {
     {0, "&Edit", {{ID_EDIT_COPY}}},
     {0, "&View",
      {{ID_VIEW_TOOLBAR}, {ID_VIEW_STATUS_BAR}, {}, {ID_VIEW_DITHER}, {ID_VIEW_FIT}, {},
-      {0, "&Project Bar", kProjectBarSub}, {0, "&List Bar", kListBarSub}, {},
+      {0, "Pro&ject Bar", kProjectBarSub}, {0, "&List Bar", kListBarSub}, {},
       {ID_VIEW_FULLSCREEN}, {ID_SLIDESHOW}}},
     {0, "&Window", {{ID_WINDOW_CASCADE}, {ID_WINDOW_TILE_HORZ}, {ID_WINDOW_ARRANGE}}},
     {0, "&Help", {{ID_APP_ABOUT}}},

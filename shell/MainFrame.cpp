@@ -7,6 +7,7 @@
 #include "DocTemplate.h"
 #include "Document.h"
 #include "ListBar.h"
+#include "MDIWindowList.h"
 #include "Menus.h"
 #include "PLView.h"
 #include "RecentFileList.h"
@@ -110,13 +111,23 @@ void CMainFrame::createMenus()
     };
     build(IDR_MAINFRAME, m_mainMenus);
     build(IDR_VISTRETYPE, m_imageMenus);
+    m_pWindowList = new CMDIWindowList(
+        this, [](const CMDIChildWnd* pChild) { return dynamic_cast<const CChildFrame*>(pChild); });
+    for (QMenu* menu : m_imageMenus)
+        if (menu->title() == QLatin1String("&Window"))
+            m_pWindowList->Attach(menu);
     m_bImageMenuShown = true;
     UpdateMenuForActiveChild();
 }
 
 void CMainFrame::UpdateMenuForActiveChild()
 {
-    const bool bImage = IsImageWindowActive();
+    // Windows hidden by Escape keep the image menus, so that the Window menu
+    // can bring them back.
+    bool bImage = dynamic_cast<const CChildFrame*>(MDIGetActive()) != nullptr;
+    if (!MDIGetActive() && m_pWindowList)
+        for (const CMDIChildWnd* pFrame : m_pWindowList->ListedFrames())
+            bImage = bImage || pFrame->isHidden();
     if (bImage == m_bImageMenuShown && !menuBar()->actions().isEmpty())
         return;
     m_bImageMenuShown = bImage;
@@ -188,8 +199,14 @@ void CMainFrame::registerCommands()
     OnUpdate(ID_VIEW_TOOLBAR, [this](CCmdUI& ui) { ui.SetCheck(m_wndToolBar->isVisible()); });
     OnCommand(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
     OnUpdate(ID_VIEW_STATUS_BAR, [this](CCmdUI& ui) { ui.SetCheck(statusBar()->isVisible()); });
-    OnCommand(ID_WINDOW_CASCADE, [this] { MDICascade(); });
-    OnCommand(ID_WINDOW_TILE_HORZ, [this] { MDITile(true); });
+    OnCommand(ID_WINDOW_CASCADE, [this] {
+        ShowHiddenImageFrames();
+        MDICascade();
+    });
+    OnCommand(ID_WINDOW_TILE_HORZ, [this] {
+        ShowHiddenImageFrames();
+        MDITile(true);
+    });
     OnCommand(ID_WINDOW_ARRANGE, [this] { MDIIconArrange(); });
 
     OnCommand(ID_VIEW_FULLSCREEN, [this] {
@@ -314,6 +331,7 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
         }
         for (CMDIChildWnd* pFrame = NextChildFrame(); pFrame; pFrame = NextChildFrame())
             pFrame->hide();
+        UpdateMenuForActiveChild();
         return false;
     }
     if (pKey->key() == Qt::Key_Delete && pKey->modifiers() == Qt::NoModifier)
@@ -373,6 +391,14 @@ int CMainFrame::CountChildFrames()
 void CMainFrame::SetListDirectory(const QString& path)
 {
     m_wndListBar->SetDirectory(path);
+}
+
+void CMainFrame::ShowHiddenImageFrames()
+{
+    // Escape hides the image windows; arranging them brings them all back.
+    for (CMDIChildWnd* pFrame : m_pWindowList->ListedFrames())
+        if (pFrame->isHidden())
+            pFrame->showNormal();
 }
 
 bool CMainFrame::IsImageWindowActive() const

@@ -6,6 +6,7 @@
 
 class CChildFrame;
 class CListBar;
+class CMDIWindowList;
 class CPLView;
 class CSizeControlBar;
 class CTreeBar;
@@ -62,6 +63,10 @@ public:
     bool IsImageWindowActive() const;
     CPLView* GetActiveImageView() const;
     void SyncScroll(Qt::Orientation orientation, bool bForward);
+    /// The image windows listed at the foot of the Window menu.
+    CMDIWindowList* GetWindowList() const { return m_pWindowList; }
+    /// Shows every image window that Escape has hidden.
+    void ShowHiddenImageFrames();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -97,6 +102,7 @@ private:
     CListBar* m_wndListBar = nullptr;
     CTreeBar* m_wndTreeBar = nullptr;
     QToolBar* m_wndToolBar = nullptr;
+    CMDIWindowList* m_pWindowList = nullptr;
     QList<QMenu*> m_mainMenus;
     QList<QMenu*> m_imageMenus;
     bool m_bImageMenuShown = false;

@@ -8,6 +8,7 @@
 #include "RecentFileList.h"
 #include "Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -36,6 +37,7 @@ QMap<QString, QRect> WindowPlaces(CMainFrame* frame)
 // Writes the store file as a person or another tool would, unquoted.
 void WriteStoreText(const QByteArray& text)
 {
+    QDir().mkpath(QFileInfo(Settings::FileName()).path());
     QFile file(Settings::FileName());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text);

@@ -4,12 +4,16 @@
 #include "ChildProjectFrame.h"
 #include "Commands.h"
 #include "DocManager.h"
+#include "FileListCtrl.h"
+#include "FolderTreeCtrl.h"
 #include "DocTemplate.h"
 #include "Document.h"
 #include "ListBar.h"
 #include "MDIWindowList.h"
 #include "Menus.h"
+#include "MessageBox.h"
 #include "PLView.h"
+#include "PrefsDlg.h"
 #include "RecentFileList.h"
 #include "Resource.h"
 #include "Settings.h"
@@ -23,6 +27,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -45,11 +50,13 @@ CMainFrame::CMainFrame()
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QString::fromLatin1(Str::kAppTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/vistrel.png")));
-    connect(this, &CMDIFrameWnd::ActiveChildChanged, this, [this] {
-        UpdateMenuForActiveChild();
-        if (CWinApp::Get())
-            CWinApp::Get()->Router().UpdateSoon();
-    });
+    connect(this, &CMDIFrameWnd::ActiveChildChanged, this,
+            [this]
+            {
+                UpdateMenuForActiveChild();
+                if (CWinApp::Get())
+                    CWinApp::Get()->Router().UpdateSoon();
+            });
 }
 
 CMainFrame::~CMainFrame()
@@ -99,13 +106,13 @@ QAction* CMainFrame::ActionOf(int nID) const
 
 void CMainFrame::createMenus()
 {
-    auto build = [this](int id, QList<QMenu*>& out) {
+    auto build = [this](int id, QList<QMenu*>& out)
+    {
         for (const MenuEntry& top : Menus::MenuResource(id))
         {
             auto* menu = new QMenu(QString::fromUtf8(top.popup), this);
             Menus::Populate(menu, top.items, [this](int nID) { return ActionOf(nID); });
-            connect(menu, &QMenu::aboutToShow, this,
-                    [] { CWinApp::Get()->Router().UpdateAll(); });
+            connect(menu, &QMenu::aboutToShow, this, [] { CWinApp::Get()->Router().UpdateAll(); });
             out.append(menu);
         }
     };
@@ -161,11 +168,14 @@ void CMainFrame::createStatusBar()
     m_pImageInfoPane->setObjectName(QStringLiteral("ImageInfoPane"));
     m_pImageInfoPane->setMinimumWidth(160);
     bar->addPermanentWidget(m_pImageInfoPane);
-    CWinApp::Get()->Router().AddUpdateItem(ID_INDICATOR_IMAGEINFO, [this](const CCmdUI& ui) {
-        const QString text = ui.m_bTextSet ? ui.m_strText : QString();
-        if (m_pImageInfoPane->text() != text)
-            m_pImageInfoPane->setText(text);
-    });
+    CWinApp::Get()->Router().AddUpdateItem(ID_INDICATOR_IMAGEINFO,
+                                           [this](const CCmdUI& ui)
+                                           {
+                                               const QString text =
+                                                   ui.m_bTextSet ? ui.m_strText : QString();
+                                               if (m_pImageInfoPane->text() != text)
+                                                   m_pImageInfoPane->setText(text);
+                                           });
 }
 
 void CMainFrame::createDockBars()
@@ -185,15 +195,18 @@ void CMainFrame::createDockBars()
     // Both bars share the left edge, the list below the tree.
     DockControlBar(m_wndListBar, AfxId::AFX_IDW_DOCKBAR_LEFT);
     resizeDocks({m_wndTreeBar}, {220}, Qt::Horizontal);
+    m_wndTreeBar->GetFolderTree()->FillRoot(); // fills the list with the first folder
 }
 
 void CMainFrame::registerCommands()
 {
     OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
-    OnCommand(ID_FILE_CLOSE, [this] {
-        if (CMDIChildWnd* pFrame = MDIGetActive())
-            pFrame->close();
-    });
+    OnCommand(ID_FILE_CLOSE,
+              [this]
+              {
+                  if (CMDIChildWnd* pFrame = MDIGetActive())
+                      pFrame->close();
+              });
     OnUpdate(ID_FILE_CLOSE, [this](CCmdUI& ui) { ui.Enable(MDIGetActive() != nullptr); });
     OnCommand(ID_VIEW_TOOLBAR, [this] { m_wndToolBar->setVisible(!m_wndToolBar->isVisible()); });
     OnUpdate(ID_VIEW_TOOLBAR, [this](CCmdUI& ui) { ui.SetCheck(m_wndToolBar->isVisible()); });
@@ -209,12 +222,14 @@ void CMainFrame::registerCommands()
     });
     OnCommand(ID_WINDOW_ARRANGE, [this] { MDIIconArrange(); });
 
-    OnCommand(ID_VIEW_FULLSCREEN, [this] {
-        if (m_bFullScreen)
-            LeaveFullScreen();
-        else
-            EnterFullScreen();
-    });
+    OnCommand(ID_VIEW_FULLSCREEN,
+              [this]
+              {
+                  if (m_bFullScreen)
+                      LeaveFullScreen();
+                  else
+                      EnterFullScreen();
+              });
     OnUpdate(ID_VIEW_FULLSCREEN, [this](CCmdUI& ui) { ui.SetCheck(m_bFullScreen); });
 
     const auto imageActive = [this](CCmdUI& ui) { ui.Enable(IsImageWindowActive()); };
@@ -226,15 +241,61 @@ void CMainFrame::registerCommands()
                    ID_SYNC_SCROLL_RIGHT, ID_TILE_VERTICALLY, ID_TILE_HORIZONTALLY})
         OnUpdate(id, imageActive);
 
+    OnCommand(ID_PREFERENCES,
+              [this]
+              {
+                  CPrefsDlg dialog(this);
+                  const bool bSaved = dialog.exec() == QDialog::Accepted;
+                  AfxMessageBox(QString::fromLatin1(bSaved ? Str::kPreferencesSaved
+                                                           : Str::kPreferencesCanceled),
+                                MB_OK | MB_ICONINFORMATION, this);
+              });
+
     // Next window; the command had no action before.
     OnCommand(ID_CYCLE_WINDOWS, [this] { MDINext(); });
     OnUpdate(ID_CYCLE_WINDOWS, imageActive);
 
-    OnUpdate(ID_INDICATOR_IMAGEINFO, [this](CCmdUI& ui) {
-        CPLView* pView = GetActiveImageView();
-        ui.Enable(pView != nullptr);
-        ui.SetText(pView ? pView->GetImageInfoText() : QString());
-    });
+    OnUpdate(ID_INDICATOR_IMAGEINFO,
+             [this](CCmdUI& ui)
+             {
+                 CPLView* pView = GetActiveImageView();
+                 ui.Enable(pView != nullptr);
+                 ui.SetText(pView ? pView->GetImageInfoText() : QString());
+             });
+    registerListCommands();
+}
+
+void CMainFrame::registerListCommands()
+{
+    // Next and previous picture of the list, in place of the active one.
+    for (const int direction : {0, 1})
+    {
+        const int id = direction == 0 ? ID_DIRECTORY_MOVE_DOWN : ID_DIRECTORY_MOVE_UP;
+        OnCommand(id,
+                  [this, direction]
+                  {
+                      CFileListCtrl* pList = m_wndListBar->GetList();
+                      pList->StepToNeighbour(pList->GetSelectedName(), direction);
+                  });
+        OnUpdate(id,
+                 [this, direction](CCmdUI& ui)
+                 {
+                     const CFileListCtrl* pList = m_wndListBar->GetList();
+                     ui.Enable(IsImageWindowActive() && !pList->GetSelectedName().isEmpty() &&
+                               pList->GetItemCount() > 1 &&
+                               !(direction == 0 ? pList->m_bAtLast : pList->m_bAtFirst));
+                 });
+    }
+    OnUpdate(ID_LISTBAR_MOVECUT, [this](CCmdUI& ui)
+             { ui.Enable(!m_wndListBar->GetList()->GetSelectedName().isEmpty()); });
+    OnCommand(ID_FOLDERTREE_NEWFOLDER,
+              [this]
+              {
+                  if (m_wndTreeBar->GetCurrentTab() == 1)
+                      m_wndTreeBar->GetFolderTree()->NewFolder();
+              });
+    OnUpdate(ID_FOLDERTREE_NEWFOLDER,
+             [this](CCmdUI& ui) { ui.Enable(m_wndTreeBar->GetCurrentTab() == 1); });
 }
 
 void CMainFrame::InitialShowWindow(int nCmdShow)
@@ -303,6 +364,9 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
 {
     if (pEvent->type() != QEvent::KeyPress)
+        return false;
+    // A label being edited in a tree keeps Enter, Escape, Delete and the rest.
+    if (qobject_cast<QLineEdit*>(pTarget))
         return false;
     // Each key press once: at its first receiver, inside this frame.
     auto* pWidget = qobject_cast<QWidget*>(pTarget);
@@ -438,10 +502,10 @@ void CMainFrame::DockOrFloat(CSizeControlBar* pBar)
 
 void CMainFrame::ToggleAllowDocking(CSizeControlBar* pBar)
 {
-    pBar->EnableDocking(pBar->GetDockingStyle() != 0 ? 0u
-                                                     : AfxId::CBRS_ALIGN_LEFT |
-                                                           AfxId::CBRS_ALIGN_RIGHT |
-                                                           AfxId::CBRS_ALIGN_BOTTOM);
+    pBar->EnableDocking(pBar->GetDockingStyle() != 0
+                            ? 0u
+                            : AfxId::CBRS_ALIGN_LEFT | AfxId::CBRS_ALIGN_RIGHT |
+                                  AfxId::CBRS_ALIGN_BOTTOM);
 }
 
 QString CMainFrame::SectionOf(CSizeControlBar* pBar) const

@@ -80,6 +80,7 @@ private:
     void createStatusBar();
     void createDockBars();
     void registerCommands();
+    void registerListCommands();
     void UpdateMenuForActiveChild();
     void OnAppExit();
     /// Runs the enabled command whose keypad shortcut the key is; true when one ran.

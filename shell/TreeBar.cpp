@@ -1,6 +1,7 @@
 #include "TreeBar.h"
 
 #include "CommandRouter.h"
+#include "FolderTreeCtrl.h"
 #include "Menus.h"
 #include "Resource.h"
 #include "Strings.h"
@@ -27,7 +28,8 @@ bool CTreeBar::Create(const QString& windowName, QWidget* pParent, int nID)
     m_wndTabs->setTabPosition(QTabWidget::South);
     m_wndTabs->setDocumentMode(true);
 
-    auto makeTree = [this](int id) {
+    auto makeTree = [this](int id)
+    {
         auto* pTree = new QTreeWidget(m_wndTabs);
         pTree->setObjectName(QStringLiteral("Tree%1").arg(id));
         pTree->setHeaderHidden(true);
@@ -37,7 +39,7 @@ bool CTreeBar::Create(const QString& windowName, QWidget* pParent, int nID)
     };
     m_pProjectTree = makeTree(Id::IDC_PROJECT_TREE);
     m_wndTabs->addTab(m_pProjectTree, QIcon(Image(10)), QString::fromLatin1(Str::kProjectTab));
-    m_pFolderTree = makeTree(Id::IDC_FOLDER_TREE);
+    m_pFolderTree = new CFolderTreeCtrl(m_wndTabs);
     m_wndTabs->addTab(m_pFolderTree, QIcon(Image(4)), QString::fromLatin1(Str::kDesktopTab));
     setWidget(m_wndTabs);
     return true;

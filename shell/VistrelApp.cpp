@@ -7,6 +7,7 @@
 #include "DocTemplate.h"
 #include "Document.h"
 #include "EmbeddedResources.h"
+#include "FileListCtrl.h"
 #include "FileName.h"
 #include "ListBar.h"
 #include "MainFrame.h"
@@ -27,42 +28,55 @@
 
 using namespace Id;
 
-namespace
-{
-// The image-file test: the lower-cased extension from the last ".".
-bool IsImageFileName(const QString& path)
-{
-    static const QStringList kExtensions = {
-        QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".gif"),
-        QStringLiteral(".bmp"), QStringLiteral(".png"),  QStringLiteral(".tif"),
-        QStringLiteral(".eps"), QStringLiteral(".tga"),  QStringLiteral(".dib"),
-        QStringLiteral(".jif"), QStringLiteral(".pct")};
-    const int dot = int(path.lastIndexOf(QLatin1Char('.')));
-    return dot >= 0 && kExtensions.contains(path.mid(dot).toLower());
-}
-} // namespace
-
 CVistrelApp::CVistrelApp()
-    : CWinApp(QString::fromLatin1(Str::kAppTitle)),
-      m_strStartDir(QDir::currentPath().left(260))
+    : CWinApp(QString::fromLatin1(Str::kAppTitle)), m_strStartDir(QDir::currentPath().left(260))
 {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
-    OnCommand(ID_TILE_HORIZONTALLY, [this] {
-        if (GetMainFrame())
-            GetMainFrame()->MDITile(true);
-    });
-    OnCommand(ID_TILE_VERTICALLY, [this] {
-        if (GetMainFrame())
-            GetMainFrame()->MDITile(false);
-    });
+    OnCommand(ID_TILE_HORIZONTALLY,
+              [this]
+              {
+                  if (GetMainFrame())
+                      GetMainFrame()->MDITile(true);
+              });
+    OnCommand(ID_TILE_VERTICALLY,
+              [this]
+              {
+                  if (GetMainFrame())
+                      GetMainFrame()->MDITile(false);
+              });
     OnCommand(ID_LISTBAR_SHOW, [this] { OnListBarShow(); });
+    OnCommand(ID_AUTOSCROLL_START, [this] { StartPanning(); });
+    OnCommand(ID_AUTOSCROLL_STOP, [this] { StopPanning(); });
+
+    // The list bar's file commands act on its file list.
+    auto list = [this](int id, auto fn)
+    {
+        OnCommand(id,
+                  [this, fn]
+                  {
+                      if (CFileListCtrl* pList = GetFileList())
+                          fn(pList);
+                  });
+    };
+    list(ID_LISTBAR_COPY, [](CFileListCtrl* l) { l->CopySelection(); });
+    list(ID_LISTBAR_MOVECUT,
+         [this](CFileListCtrl* l)
+         {
+             l->CutSelection();
+             m_bCutPending = true;
+         });
+    list(ID_LISTBAR_DELETE, [](CFileListCtrl* l) { l->DeleteSelection(0); });
+    list(ID_SLIDESHOW_SELECT, [](CFileListCtrl* l) { l->SelectForSlideshow(); });
 
     // The bar commands act on the main frame's bars.
-    auto bars = [this](int id, auto fn) {
-        OnCommand(id, [this, fn] {
-            if (CMainFrame* pFrame = GetMainFrame())
-                fn(pFrame);
-        });
+    auto bars = [this](int id, auto fn)
+    {
+        OnCommand(id,
+                  [this, fn]
+                  {
+                      if (CMainFrame* pFrame = GetMainFrame())
+                          fn(pFrame);
+                  });
     };
     bars(ID_TOGGLE_WORKSPACE, [](CMainFrame* f) { f->ToggleBar(f->GetTreeBar()); });
     bars(ID_PROJECTBAR_SHOWHIDE, [](CMainFrame* f) { f->ToggleBar(f->GetTreeBar()); });
@@ -73,13 +87,16 @@ CVistrelApp::CVistrelApp()
     bars(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetTreeBar()); });
     bars(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetListBar()); });
 
-    auto barUpdate = [this](int id, auto fn) {
-        OnUpdate(id, [this, fn](CCmdUI& ui) {
-            if (CMainFrame* pFrame = GetMainFrame())
-                fn(pFrame, ui);
-            else
-                ui.Enable(false);
-        });
+    auto barUpdate = [this](int id, auto fn)
+    {
+        OnUpdate(id,
+                 [this, fn](CCmdUI& ui)
+                 {
+                     if (CMainFrame* pFrame = GetMainFrame())
+                         fn(pFrame, ui);
+                     else
+                         ui.Enable(false);
+                 });
     };
     barUpdate(ID_PROJECTBAR_SHOWHIDE,
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(f->GetTreeBar()->isVisible()); });
@@ -89,14 +106,18 @@ CVistrelApp::CVistrelApp()
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetTreeBar()->isFloating()); });
     barUpdate(ID_LISTBAR_DOCKFLOAT,
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetListBar()->isFloating()); });
-    barUpdate(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f, CCmdUI& ui) {
-        ui.SetCheck(f->GetTreeBar()->GetDockingStyle() != 0);
-        ui.Enable(f->GetTreeBar()->isFloating());
-    });
-    barUpdate(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f, CCmdUI& ui) {
-        ui.SetCheck(f->GetListBar()->GetDockingStyle() != 0);
-        ui.Enable(f->GetListBar()->isFloating());
-    });
+    barUpdate(ID_PROJECTBAR_ALLOWDOCKING,
+              [](CMainFrame* f, CCmdUI& ui)
+              {
+                  ui.SetCheck(f->GetTreeBar()->GetDockingStyle() != 0);
+                  ui.Enable(f->GetTreeBar()->isFloating());
+              });
+    barUpdate(ID_LISTBAR_ALLOWDOCKING,
+              [](CMainFrame* f, CCmdUI& ui)
+              {
+                  ui.SetCheck(f->GetListBar()->GetDockingStyle() != 0);
+                  ui.Enable(f->GetListBar()->isFloating());
+              });
 }
 
 CVistrelApp::~CVistrelApp()
@@ -112,6 +133,11 @@ CVistrelApp::~CVistrelApp()
 CMainFrame* CVistrelApp::GetMainFrame() const
 {
     return static_cast<CMainFrame*>(GetMainWnd());
+}
+
+CFileListCtrl* CVistrelApp::GetFileList() const
+{
+    return GetMainFrame() ? GetMainFrame()->GetListBar()->GetList() : nullptr;
 }
 
 bool CVistrelApp::InitInstance()
@@ -143,9 +169,8 @@ bool CVistrelApp::InitInstance()
 
     SetDocManager(new CDocManagerEx);
     m_pImageTemplate = new CDocTemplate(
-        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString),
-        [] { return new CPLViewerDoc; }, [] { return new CChildFrame; },
-        [] { return new CPLView; });
+        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString), [] { return new CPLViewerDoc; },
+        [] { return new CChildFrame; }, [] { return new CPLView; });
     AddDocTemplate(m_pImageTemplate);
     m_pProjectTemplate = new CDocTemplate(
         IDR_PROJECTTYPE, QString::fromLatin1(Str::kProjectDocString),
@@ -165,9 +190,8 @@ bool CVistrelApp::InitInstance()
 
     pMainFrame->InitialShowWindow(m_nCmdShow);
 
-    const QString projectOnExit =
-        GetProfileString(QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"),
-                         QStringLiteral("no"));
+    const QString projectOnExit = GetProfileString(
+        QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"), QStringLiteral("no"));
     const QString project1 =
         GetProfileString(QStringLiteral("Recent Project List"), QStringLiteral("Project1"),
                          QStringLiteral("default.html"));
@@ -256,10 +280,15 @@ bool CVistrelApp::OpenImage(const QString& path, bool bReplace)
     {
         if (GetMainFrame() && GetMainFrame()->MDIGetActive())
         {
-            if (m_pImageTemplate->GetDocuments().isEmpty())
-                bGiveUp = true;
+            // The active image window's picture is the one replaced.
+            CChildFrame* pActive = GetActiveImageFrame();
+            CDocument* pOld = pActive ? pActive->GetActiveDocument() : nullptr;
+            if (!pOld && !m_pImageTemplate->GetDocuments().isEmpty())
+                pOld = m_pImageTemplate->GetDocuments().first();
+            if (pOld)
+                pOld->OnCloseDocument();
             else
-                m_pImageTemplate->GetDocuments().first()->OnCloseDocument();
+                bGiveUp = true;
         }
         if (!bGiveUp)
             pDoc = OpenDocumentFile(path);
@@ -322,6 +351,14 @@ void CVistrelApp::StopPanning()
     for (CMDIChildWnd* pFrame = pMain->NextChildFrame(); pFrame; pFrame = pMain->NextChildFrame())
         if (auto* pView = dynamic_cast<CPLView*>(pFrame->GetActiveView()))
             pView->StopAutoScroll();
+}
+
+void CVistrelApp::RestartPanning()
+{
+    if (!m_bPanning)
+        return;
+    StopPanning();
+    StartPanning();
 }
 
 void CVistrelApp::StopSlideshow()
@@ -399,7 +436,7 @@ void CVistrelApp::OnListBarShow()
     CMainFrame* pMain = GetMainFrame();
     if (!pMain)
         return;
-    const QString path = pMain->GetListBar()->GetCurrentFile();
-    if (IsImageFileName(path))
+    const QString path = pMain->GetListBar()->GetSelectedPath();
+    if (CFileListCtrl::IsImageFile(path))
         m_pImageTemplate->OpenDocumentFile(path, true);
 }

@@ -8,6 +8,7 @@
 class CChildFrame;
 class CDocTemplate;
 class CDocument;
+class CFileListCtrl;
 class CMainFrame;
 class CMDIChildWnd;
 class CPLView;
@@ -38,8 +39,13 @@ public:
     /// window; true when it is gone afterwards.
     bool DeleteOpenImageFile(const QString& path);
 
+    /// Switches panning on and starts it on the active image view, if any.
     void StartPanning();
+    /// Switches panning off and stops every image view's worker.
     void StopPanning();
+    /// While panning is on, moves it to the active image view: the slideshow
+    /// calls this when a new slide's frame has become active.
+    void RestartPanning();
     void SetPanView(CPLView* pView) { m_pPanView = pView; }
     void StopSlideshow();
     void NextSlide() {}
@@ -53,6 +59,8 @@ public:
     CDocTemplate* GetImageTemplate() const { return m_pImageTemplate; }
     CDocTemplate* GetProjectTemplate() const { return m_pProjectTemplate; }
     CMainFrame* GetMainFrame() const;
+    /// The list bar's file list, or null before the main frame exists.
+    CFileListCtrl* GetFileList() const;
     /// The active child frame when it is an image frame, else null.
     CChildFrame* GetActiveImageFrame() const;
     /// The show command of the active image frame, 0 when there is none.

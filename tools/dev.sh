@@ -15,6 +15,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick
+    dbus-x11 at-spi2-core python3-pyatspi xdotool
 )
 
 install_deps() {

@@ -2,6 +2,7 @@
 
 #include "DrawDibBmp.h"
 #include "MDIChildWnd.h"
+#include "MessageBox.h"
 #include "PLViewerDoc.h"
 #include "Resource.h"
 #include "VistrelApp.h"
@@ -12,6 +13,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QScrollBar>
 
 namespace
@@ -45,12 +47,26 @@ CPLView::CPLView()
     });
     OnCommand(Id::ID_FILE_PRINT, [this] { OnFilePrint(); });
     OnCommand(Id::ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
+
+    // The worker's steps run here, on the user-interface thread. The worker
+    // is joined before the view goes, so a step never finds it gone.
+    m_scrollThread.SetDispatch([this](CLoopAutoScrollThread::StepKind kind, int nPos,
+                                      std::shared_ptr<CLoopAutoScrollThread::Reply> reply) {
+        return QMetaObject::invokeMethod(
+            this,
+            [this, kind, nPos, reply] {
+                if (reply->Begin())
+                    reply->Finish(DoPanStep(kind, nPos));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 CPLView::~CPLView()
 {
-    if (m_bAutoScrolling)
-        StopAutoScroll();
+    StopAutoScroll();
+    if (CVistrelApp* pApp = CVistrelApp::Get(); pApp && pApp->m_pPanView == this)
+        pApp->SetPanView(nullptr);
 }
 
 CPLViewerDoc* CPLView::GetDocument() const
@@ -230,9 +246,16 @@ void CPLView::resizeEvent(QResizeEvent* event)
     UpdateScrollBars();
 }
 
-void CPLView::scrollContentsBy(int, int)
+void CPLView::scrollContentsBy(int dx, int dy)
 {
-    viewport()->update();
+    // A picture at 1:1 that covers the window moves as a whole: what is on
+    // screen shifts and only the strip that comes in is painted (panning
+    // scrolls one pixel a frame).
+    const QSize bmp = BitmapSize();
+    if (!m_bFit && bmp.width() >= viewport()->width() && bmp.height() >= viewport()->height())
+        viewport()->scroll(dx, dy);
+    else
+        viewport()->update();
 }
 
 void CPLView::ScrollLine(Qt::Orientation orientation, bool bForward)
@@ -295,12 +318,40 @@ void CPLView::ToggleDither()
 
 void CPLView::StartAutoScroll()
 {
-    m_bAutoScrolling = true;
+    // One step a screen frame, at most 120 a second.
+    const qreal rate = screen() ? screen()->refreshRate() : 0;
+    const qreal steps = rate >= 1 ? std::min<qreal>(rate, 120) : 60;
+    m_scrollThread.SetStepInterval(std::chrono::microseconds(qRound64(1e6 / steps)));
+    m_scrollThread.SetPanDelay(m_nPanDelay);
+    try
+    {
+        m_scrollThread.Start();
+        m_scrollThread.SetPriority(2);
+        m_bAutoScrolling = true;
+    }
+    catch (const CThreadException& e)
+    {
+        AfxMessageBox(QString::fromStdString(e.GetText()));
+        m_bAutoScrolling = false;
+    }
 }
 
 void CPLView::StopAutoScroll()
 {
+    int nExitCode = 0;
+    m_scrollThread.Stop(nExitCode, -1);
     m_bAutoScrolling = false;
+}
+
+CLoopAutoScrollThread::Positions CPLView::DoPanStep(CLoopAutoScrollThread::StepKind kind, int nPos)
+{
+    QScrollBar* vbar = verticalScrollBar();
+    QScrollBar* hbar = horizontalScrollBar();
+    if (kind == CLoopAutoScrollThread::StepKind::Vertical)
+        vbar->setValue(nPos);
+    else if (kind == CLoopAutoScrollThread::StepKind::Horizontal)
+        hbar->setValue(nPos);
+    return {vbar->value(), hbar->value(), vbar->maximum(), hbar->maximum()};
 }
 
 void CPLView::PrintPage(QPrinter* printer)

@@ -1,5 +1,6 @@
 #pragma once
 #include "DeviceContext.h"
+#include "LoopAutoScrollThread.h"
 #include "View.h"
 
 #include <QAbstractScrollArea>
@@ -37,8 +38,10 @@ public:
     void ToggleFit();
     void ToggleDither();
 
-    // Automatic panning state; the worker itself comes with panning.
+    /// Starts the panning worker; a failure (it is already running) is
+    /// reported in a message box.
     void StartAutoScroll();
+    /// Stops the panning worker and waits for it to end, which is at once.
     void StopAutoScroll();
     bool IsAutoScrolling() const { return m_bAutoScrolling; }
     void SetPanDelay(int ms) { m_nPanDelay = ms; }
@@ -61,10 +64,13 @@ private:
     void EraseBackground(QPainter& dc);
     void PrintPage(QPrinter* printer);
     QSize BitmapSize() const;
+    /// One step of the panning worker, on the user-interface thread.
+    CLoopAutoScrollThread::Positions DoPanStep(CLoopAutoScrollThread::StepKind kind, int nPos);
 
     bool m_bAutoScrolling = false;
     int m_nPanDelay = 1000;
     bool m_bFit = false;
     bool m_bDither = true;
     QSize m_totalDev;
+    CLoopAutoScrollThread m_scrollThread;
 };

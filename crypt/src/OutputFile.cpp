@@ -1,5 +1,7 @@
 #include "OutputFile.h"
 
+#include "PartialOutputs.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -13,22 +15,26 @@ namespace tarncrypt
 {
 namespace
 {
-/// Creates a file named `base` plus six random characters, exclusively.
-int CreateUnique(const std::string& base, mode_t mode, std::string& name)
+constexpr int kNameAttempts = 100;
+
+/// A short random name in `folder`: the target's own name may already be
+/// as long as a name can be.
+std::string RandomName(const std::string& folder)
 {
     static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::random_device device;
     std::uniform_int_distribution<int> pick(0, sizeof(kChars) - 2);
-    for (int attempt = 0; attempt < 100; attempt++)
-    {
-        name = base + '.';
-        for (int i = 0; i < 6; i++)
-            name += kChars[pick(device)];
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
+    std::string name = folder + ".tarncrypt-";
+    for (int i = 0; i < 6; i++)
+        name += kChars[pick(device)];
+    return name;
+}
+
+/// The folder part of `path` with its final '/'; empty for a bare name.
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 } // namespace
 
@@ -43,30 +49,102 @@ bool COutputFile::Open(const char* path)
     if (!path || !*path)
         return false;
     struct stat st;
-    const bool bExists = ::stat(path, &st) == 0;
-    if (bExists && !S_ISREG(st.st_mode))
+    m_bReplace = ::stat(path, &st) == 0;
+    if (m_bReplace && !S_ISREG(st.st_mode))
     {
         m_bDirect = true;
-        m_fd = ::open(path, O_WRONLY | O_TRUNC | O_CLOEXEC);
+        m_fd = ::open(path, O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
         return m_fd >= 0;
     }
     m_bDirect = false;
     m_strTarget = path;
-    if (bExists)
+    if (m_bReplace)
     {
         // Replace what a symbolic link points to, not the link.
         char resolved[PATH_MAX];
         if (::realpath(path, resolved))
             m_strTarget = resolved;
+        // Replacing needs only a writable folder; a file the caller may not
+        // write is left alone all the same.
+        if (faccessat(AT_FDCWD, m_strTarget.c_str(), W_OK, AT_EACCESS) != 0)
+            return false;
     }
-    m_fd = CreateUnique(m_strTarget, m_newFileMode, m_strTemp);
-    if (m_fd < 0)
-    {
-        m_strTemp.clear();
+    m_strFolder = FolderOf(m_strTarget);
+    // A replacement gets the old file's mode once it is open.
+    const mode_t mode = m_bReplace ? 0600 : m_newFileMode;
+    if (m_bTryUnnamed)
+        m_fd = ::open(m_strFolder.empty() ? "." : m_strFolder.c_str(),
+                      O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (m_fd < 0 && !CreateNamed(mode))
         return false;
-    }
-    if (bExists)
+    if (m_bReplace)
+    {
+        // The owner first, since a change of owner clears the set-ID bits.
+        if (fchown(m_fd, st.st_uid, st.st_gid) != 0 && fchown(m_fd, uid_t(-1), st.st_gid) != 0)
+        {
+            // Not the caller's to give away: the replacement is the caller's.
+        }
         (void)fchmod(m_fd, st.st_mode & 07777);
+    }
+    return true;
+}
+
+bool COutputFile::CreateNamed(mode_t mode)
+{
+    for (int attempt = 0; attempt < kNameAttempts; attempt++)
+    {
+        // Named before it exists, so a signal cannot leave it behind.
+        SetTempName(RandomName(m_strFolder));
+        m_fd = ::open(m_strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (m_fd >= 0)
+            return true;
+        const int error = errno;
+        ForgetTempName();
+        if (error != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+bool COutputFile::LinkUnnamed(const char* name) const
+{
+    char procPath[32];
+    std::snprintf(procPath, sizeof(procPath), "/proc/self/fd/%d", m_fd);
+    if (linkat(AT_FDCWD, procPath, AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    if (errno == EEXIST)
+        return false;
+    // Without /proc: linking by descriptor needs a privilege most callers
+    // lack, but costs nothing to try.
+    return linkat(m_fd, "", AT_FDCWD, name, AT_EMPTY_PATH) == 0;
+}
+
+bool COutputFile::PutInPlace()
+{
+    if (m_strTemp.empty())
+    {
+        if (!m_bReplace && LinkUnnamed(m_strTarget.c_str()))
+            return true;
+        if (!m_bReplace && errno != EEXIST)
+            return false;
+        // A name can only be given to a new file: link it beside the target,
+        // then rename it over the target in one step.
+        for (int attempt = 0; attempt < kNameAttempts && m_strTemp.empty(); attempt++)
+        {
+            SetTempName(RandomName(m_strFolder));
+            if (LinkUnnamed(m_strTemp.c_str()))
+                break;
+            const int error = errno;
+            ForgetTempName();
+            if (error != EEXIST)
+                return false;
+        }
+        if (m_strTemp.empty())
+            return false;
+    }
+    if (std::rename(m_strTemp.c_str(), m_strTarget.c_str()) != 0)
+        return false;
+    ForgetTempName();
     return true;
 }
 
@@ -100,15 +178,14 @@ bool COutputFile::Commit()
         m_fd = -1;
         return bClosed;
     }
-    const bool bSynced = fsync(m_fd) == 0;
-    const bool bClosed = ::close(m_fd) == 0;
-    m_fd = -1;
-    if (!bSynced || !bClosed || std::rename(m_strTemp.c_str(), m_strTarget.c_str()) != 0)
+    if (fsync(m_fd) != 0 || !PutInPlace())
     {
         Discard();
         return false;
     }
-    m_strTemp.clear();
+    // The data reached the disk with fsync(); closing cannot lose it.
+    ::close(m_fd);
+    m_fd = -1;
     return true;
 }
 
@@ -119,6 +196,19 @@ void COutputFile::Discard()
     m_fd = -1;
     if (!m_strTemp.empty())
         ::unlink(m_strTemp.c_str());
+    ForgetTempName();
+}
+
+void COutputFile::SetTempName(std::string name)
+{
+    m_strTemp = std::move(name);
+    m_nSlot = RegisterPartialOutput(m_strTemp.c_str());
+}
+
+void COutputFile::ForgetTempName()
+{
+    ReleasePartialOutput(m_nSlot);
+    m_nSlot = -1;
     m_strTemp.clear();
 }
 } // namespace tarncrypt

@@ -7,17 +7,25 @@ namespace tarncrypt
 {
 /// An output file that appears only when it is complete.
 ///
-/// The bytes go to a new file beside the target, which Commit() flushes to
-/// disk and renames over the target; until then an existing target stays as
-/// it was, so the target may also be the file being read. A target that
-/// exists and is not a regular file (a device, a pipe) is written directly.
+/// The bytes go to an unnamed file in the target's folder (a short-named
+/// temporary file where the file system has no unnamed files), which
+/// Commit() flushes to disk and puts in place of the target; until then an
+/// existing target stays as it was, so the target may also be the file
+/// being read, and an interrupted run leaves nothing behind. An existing
+/// target that the caller may not write is refused. A target that exists
+/// and is not a regular file (a device, a pipe) is written directly.
 /// Anything not committed is removed again.
 class COutputFile
 {
 public:
     /// `newFileMode`: permissions of an output that did not exist (less the
-    /// umask); a replaced file keeps its own.
-    explicit COutputFile(mode_t newFileMode) : m_newFileMode(newFileMode) {}
+    /// umask); a replaced file keeps its own, and its owner and group where
+    /// the caller may set them. `bUnnamed` false always uses a named
+    /// temporary file.
+    explicit COutputFile(mode_t newFileMode, bool bUnnamed = true)
+        : m_newFileMode(newFileMode), m_bTryUnnamed(bUnnamed)
+    {
+    }
     ~COutputFile();
     COutputFile(const COutputFile&) = delete;
     COutputFile& operator=(const COutputFile&) = delete;
@@ -32,10 +40,22 @@ public:
     void Discard();
 
 private:
+    bool CreateNamed(mode_t mode);
+    bool LinkUnnamed(const char* name) const;
+    bool PutInPlace();
+    /// Names the temporary file, also for RemovePartialOutputs().
+    void SetTempName(std::string name);
+    void ForgetTempName();
+
     mode_t m_newFileMode;
+    bool m_bTryUnnamed;
     int m_fd = -1;
     bool m_bDirect = false;
+    bool m_bReplace = false; ///< the target existed at Open()
     std::string m_strTarget;
+    std::string m_strFolder; ///< the target's folder, ending in '/'
+    /// The temporary file's name; empty while it has none.
     std::string m_strTemp;
+    int m_nSlot = -1; ///< the temporary name's slot for RemovePartialOutputs()
 };
 } // namespace tarncrypt

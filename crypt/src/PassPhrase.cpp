@@ -1,5 +1,6 @@
 #include "PassPhrase.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,11 @@ namespace tarncrypt
 {
 namespace
 {
+/// The settings of a terminal whose echo a prompt has turned off, for
+/// RestoreTerminal(); the descriptor is -1 when there is none.
+termios g_savedTerminal;
+std::atomic<int> g_quietFd{-1};
+
 void WriteText(int fd, const char* text)
 {
     size_t left = std::strlen(text);
@@ -45,6 +51,8 @@ std::string ReadHidden(int fd, const char* prompt)
         termios quiet = saved;
         quiet.c_lflag &= ~tcflag_t(ECHO);
         quiet.c_lflag |= ECHONL;
+        g_savedTerminal = saved;
+        g_quietFd.store(fd);
         tcsetattr(fd, TCSAFLUSH, &quiet);
     }
     WriteText(fd, prompt);
@@ -62,10 +70,17 @@ std::string ReadHidden(int fd, const char* prompt)
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (bTerminal)
-        tcsetattr(fd, TCSANOW, &saved);
+        RestoreTerminal();
     return line;
 }
 } // namespace
+
+void RestoreTerminal()
+{
+    const int fd = g_quietFd.exchange(-1);
+    if (fd >= 0)
+        tcsetattr(fd, TCSANOW, &g_savedTerminal);
+}
 
 std::string PromptPassPhrase(bool bVerify)
 {

@@ -11,4 +11,8 @@ std::string GetPassPhrase(bool bVerify);
 
 /// Only the terminal prompt of GetPassPhrase().
 std::string PromptPassPhrase(bool bVerify);
+
+/// Puts back the terminal settings of a prompt in progress, which has
+/// turned echo off. Async-signal-safe, for a handler that ends the process.
+void RestoreTerminal();
 } // namespace tarncrypt

@@ -19,7 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
-#include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -78,7 +78,8 @@ TEST_F(AppTest, EscapeInADialogReachesTheDialogAndLeavesTheImageWindows)
     CPLView* view = OpenView(MakeBmp(QStringLiteral("a.bmp"), QSize(30, 30), Qt::red));
     ASSERT_NE(view, nullptr);
     QDialog dialog(Frame());
-    auto* edit = new QLineEdit(&dialog);
+    auto* edit = new QListWidget(&dialog);
+    edit->addItem(QStringLiteral("one"));
     (new QVBoxLayout(&dialog))->addWidget(edit);
     QTimer::singleShot(0, &dialog,
                        [&]

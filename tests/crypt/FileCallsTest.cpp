@@ -5,12 +5,12 @@
 #include "tarncrypt/Sapphire2Ops.h"
 
 #include "MessageLog.h"
-#include "MessageLog.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -142,6 +142,36 @@ TEST_P(FileCalls, ReplacesThroughSymbolicLinkAndKeepsMode)
     struct stat st;
     ASSERT_EQ(stat((m_dir / "target").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_P(FileCalls, OutputNameOfTheLongestLength)
+{
+    const FileCipher& c = GetParam();
+    const Bytes plain = RandomBytes(3000, 10);
+    WriteFile(m_dir / "in", plain);
+    const std::string out = m_dir / std::string(255, 'n');
+    ASSERT_EQ(c.encrypt(m_dir / "in", out), 0);
+    ASSERT_EQ(c.decrypt(out, out), 0);
+    EXPECT_EQ(ReadFile(out), plain);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}), 2);
+}
+
+TEST_P(FileCalls, ReplacementKeepsOwnerAndGroup)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root may give a file to another user";
+    const FileCipher& c = GetParam();
+    WriteFile(m_dir / "in", RandomBytes(3000, 11));
+    WriteFile(m_dir / "out", {'x'});
+    ASSERT_EQ(chown((m_dir / "out").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod((m_dir / "out").c_str(), 02755), 0);
+    ASSERT_EQ(c.encrypt(m_dir / "in", m_dir / "out"), 0);
+    struct stat st;
+    ASSERT_EQ(stat((m_dir / "out").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 02755u);
+    EXPECT_EQ(st.st_size, 3000);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCiphers, FileCalls, testing::ValuesIn(kCiphers),

@@ -14,14 +14,14 @@ while read -r needed; do
 done < <(readelf -d "$lib" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 classes='CBlowfish|CBlowfishOps|sapphire|CSapphire2Ops|CDiamond2Ops|Crc|CDiamond2'
 while read -r symbol; do
-    [[ "$symbol" =~ ^(($classes)::|(typeinfo|typeinfo name|vtable)\ for\ ($classes)$|tarncrypt::SetMessageHandler\() ]] ||
+    [[ "$symbol" =~ ^(($classes)::|(typeinfo|typeinfo name|vtable)\ for\ ($classes)$|tarncrypt::(SetMessageHandler|RemovePartialOutputs)\() ]] ||
         { echo "unexpected export: $symbol"; status=1; }
 done < <(nm -D --defined-only "$lib" | awk '$2 != "A" { $1 = ""; $2 = ""; print }' |
          c++filt | sed 's/^ *//; s/@@.*//')
 exports=$(nm -D --defined-only "$lib" | c++filt)
 for name in "CBlowfish::Encrypt(" "CBlowfishOps::EncryptFileA(" "sapphire::hash_final(" \
             "CSapphire2Ops::DecryptFileA(" "CDiamond2Ops::CryptFile(" "Crc::~Crc()" \
-            "CDiamond2::~CDiamond2()"; do
+            "CDiamond2::~CDiamond2()" "tarncrypt::RemovePartialOutputs()"; do
     grep -qF "$name" <<<"$exports" || { echo "missing: $name"; status=1; }
 done
 [ $status -eq 0 ] && echo "exports and dependencies as expected"

@@ -16,10 +16,13 @@ class COutputFile;
 ///
 /// A file is processed in 2048-byte pieces; every whole 8-byte block is
 /// encrypted with CBlowfish and the last `length % 8` bytes of the file pass
-/// through unencrypted, so the output has the input's length. The output is
-/// written to a temporary file beside it and renamed over it only when
-/// complete: a failure leaves an existing output as it was, and the output
-/// may name the input itself.
+/// through unencrypted, so the output has the input's length.
+///
+/// The output appears only when complete, as a new file put in the place of
+/// the old (see RemovePartialOutputs()): a failure leaves an existing
+/// output as it was, and the output may name the input itself. An existing
+/// output the caller may not write is refused; a replaced one keeps its
+/// mode, and its owner and group where the caller may set them.
 class TARNCRYPT_API CBlowfishOps
 {
 public:
@@ -34,8 +37,9 @@ public:
 
     /// Encrypts the file `inPath` into `outPath` under `key`.
     /// Returns 0 on success, -1 when the key length is 0 or less, a file
-    /// cannot be opened, read or written ("File could not be opened " is
-    /// reported when a file cannot be opened).
+    /// cannot be opened, read or written, or the output may not be written
+    /// ("File could not be opened " is reported when a file cannot be
+    /// opened).
     int EncryptFileA(const char* inPath, const char* outPath, const uint8_t* key,
                      int16_t keyLength);
     /// The inverse of EncryptFileA(), with the same results.

@@ -15,14 +15,16 @@
 /// | 5    | the substitution boxes cannot be allocated |
 /// | 10   | no key was obtained |
 /// | 13   | the input cannot be opened or read |
-/// | 14   | the output cannot be created |
+/// | 14   | the output cannot be created, or may not be written |
 /// | 15   | a write wrote fewer bytes than asked |
 /// | 99   | the output cannot be completed (closing it failed) |
 ///
-/// The output is written to a temporary file beside it (owner read and write
-/// only, unless it replaces a file) and renamed over it only when complete:
-/// a failure leaves an existing output as it was, and the output may name
-/// the input itself.
+/// The output appears only when complete, as a new file put in the place of
+/// the old (see RemovePartialOutputs()): a failure leaves an existing
+/// output as it was, and the output may name the input itself. An existing
+/// output the caller may not write is refused; a replaced one keeps its
+/// mode, and its owner and group where the caller may set them.
+/// A new output is readable and writable by its owner only.
 class TARNCRYPT_API CDiamond2Ops
 {
 public:

@@ -1,15 +1,19 @@
-// Uses each exported class once through the installed headers and library.
+// Uses each exported class once through the installed headers and library,
+// compiled as C++11.
 #include <tarncrypt/Blowfish.h>
 #include <tarncrypt/BlowfishOps.h>
 #include <tarncrypt/Crc.h>
 #include <tarncrypt/Diamond2.h>
 #include <tarncrypt/Diamond2Ops.h>
 #include <tarncrypt/Messages.h>
+#include <tarncrypt/PartialOutputs.h>
 #include <tarncrypt/Sapphire.h>
 #include <tarncrypt/Sapphire2Ops.h>
 
 #include <cstdio>
 #include <cstring>
+
+static_assert(__cplusplus == 201103L, "the package asked for a newer standard than C++11");
 
 int main()
 {
@@ -37,6 +41,7 @@ int main()
         return 4;
     if (CDiamond2Ops::CryptFile('e', "/nonexistent/in", "/nonexistent/out", "k") != 13)
         return 5;
+    tarncrypt::RemovePartialOutputs();
     std::puts("consumer ok");
     return 0;
 }

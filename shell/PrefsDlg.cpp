@@ -1,0 +1,85 @@
+#include "PrefsDlg.h"
+
+#include "Settings.h"
+#include "ui_PrefsDlg.h"
+
+#include <climits>
+
+namespace
+{
+const QString kSettings = QStringLiteral("Settings");
+const QString kSlideshowSpeed = QStringLiteral("slideshowspeed");
+const QString kRandomSlideshow = QStringLiteral("randomslideshow");
+const QString kPanSync = QStringLiteral("pansync");
+const QString kPanDelay = QStringLiteral("pandelay");
+} // namespace
+
+CPrefsDlg::CPrefsDlg(QWidget* pParent) : QDialog(pParent), m_ui(std::make_unique<Ui::CPrefsDlg>())
+{
+    m_ui->setupUi(this);
+
+    m_nRandom = Settings::GetProfileInt(kSettings, kRandomSlideshow, 0) != 0 ? 1 : 0;
+    m_ui->random->setChecked(m_nRandom != 0);
+    m_ui->sequential->setChecked(m_nRandom == 0);
+    m_nSlideshowDelay = Settings::GetProfileInt(kSettings, kSlideshowSpeed, 7000) / 1000;
+    m_ui->slideshowDelay->setEditText(QString::number(m_nSlideshowDelay));
+    m_nPanSync = Settings::GetProfileInt(kSettings, kPanSync, 0) != 0 ? 1 : 0;
+    m_ui->panSync->setChecked(m_nPanSync != 0);
+    m_nPanDelay = Settings::GetProfileInt(kSettings, kPanDelay, 4000) / 1000;
+    m_ui->panDelay->setEditText(QString::number(m_nPanDelay));
+
+    connect(m_ui->random, &QRadioButton::clicked, this, [this] { m_nRandom = 1; });
+    connect(m_ui->sequential, &QRadioButton::clicked, this, [this] { m_nRandom = 0; });
+    connect(m_ui->panSync, &QCheckBox::clicked, this,
+            [this](bool bChecked) { m_nPanSync = bChecked ? 1 : 0; });
+}
+
+CPrefsDlg::~CPrefsDlg() = default;
+
+QWidget* CPrefsDlg::GetDlgItem(int nID) const
+{
+    switch (nID)
+    {
+    case Id::IDC_SLIDESHOW_DELAY:
+        return m_ui->slideshowDelay;
+    case Id::IDC_RANDOM:
+        return m_ui->random;
+    case Id::IDC_SEQUENTIAL:
+        return m_ui->sequential;
+    case Id::IDC_PAN_DELAY:
+        return m_ui->panDelay;
+    case Id::IDC_PAN_SYNC:
+        return m_ui->panSync;
+    default:
+        return nullptr;
+    }
+}
+
+int CPrefsDlg::ReadSeconds(const QString& text)
+{
+    // Reads like atoi, but a number too large for milliseconds stops at the
+    // largest that fits instead of wrapping round when it is stored.
+    constexpr long long kLimit = INT_MAX / 1000;
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == QLatin1Char(' ') ||
+                               (text[i] >= QLatin1Char('\t') && text[i] <= QLatin1Char('\r'))))
+        ++i;
+    bool bNegative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        bNegative = text[i++] == QLatin1Char('-');
+    long long n = 0;
+    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i)
+        n = std::min(kLimit, n * 10 + (text[i].unicode() - '0'));
+    return int(bNegative ? -n : n);
+}
+
+void CPrefsDlg::accept()
+{
+    m_nSlideshowDelay = ReadSeconds(m_ui->slideshowDelay->currentText());
+    m_nPanDelay = ReadSeconds(m_ui->panDelay->currentText());
+    Settings::WriteProfileInt(kSettings, kPanSync, m_nPanSync);
+    Settings::WriteProfileInt(kSettings, kPanDelay, m_nPanDelay * 1000);
+    Settings::WriteProfileInt(kSettings, kSlideshowSpeed, m_nSlideshowDelay * 1000);
+    Settings::WriteProfileInt(kSettings, kRandomSlideshow, m_nRandom);
+    QDialog::accept();
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include <QDialog>
+#include <memory>
+
+namespace Ui
+{
+class CPrefsDlg;
+}
+
+// Dialog 238 and its controls.
+namespace Id
+{
+inline constexpr int IDD_PREFERENCES = 238;
+inline constexpr int IDC_SLIDESHOW_DELAY = 1220;
+inline constexpr int IDC_RANDOM = 1222;
+inline constexpr int IDC_SEQUENTIAL = 1223;
+inline constexpr int IDC_PAN_DELAY = 1226;
+inline constexpr int IDC_PAN_SYNC = 1227;
+} // namespace Id
+
+/// The preferences dialog "Settings": the slideshow's delay and order and the
+/// automatic panning's delay, read from and written to section "Settings".
+/// Delays show in seconds and are stored in milliseconds.
+class CPrefsDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CPrefsDlg(QWidget* pParent = nullptr);
+    ~CPrefsDlg() override;
+
+    /// The control of a dialog id, or null.
+    QWidget* GetDlgItem(int nID) const;
+
+    /// The number at the start of the text: leading blanks and a sign
+    /// allowed, reading stops at the first non-digit, 0 when there is none.
+    /// Kept within what fits in milliseconds.
+    static int ReadSeconds(const QString& text);
+
+    void accept() override;
+
+    // The values while the dialog shows; delays in seconds.
+    int m_nSlideshowDelay = 0;
+    int m_nRandom = 0;
+    int m_nPanSync = 0;
+    int m_nPanDelay = 2;
+
+private:
+    std::unique_ptr<Ui::CPrefsDlg> m_ui;
+};

@@ -9,6 +9,7 @@
 #include "DocTemplate.h"
 #include "Document.h"
 #include "ListBar.h"
+#include "LockKeyState.h"
 #include "MDIWindowList.h"
 #include "Menus.h"
 #include "MessageBox.h"
@@ -54,6 +55,8 @@ CMainFrame::CMainFrame()
             [this]
             {
                 UpdateMenuForActiveChild();
+                // A lock key may have changed while another program had the keyboard.
+                UpdateLockPanes();
                 if (CWinApp::Get())
                     CWinApp::Get()->Router().UpdateSoon();
             });
@@ -157,13 +160,16 @@ void CMainFrame::createStatusBar()
 {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar%1").arg(IDW_STATUSBAR));
-    // The lock-key panes stay grey: their state cannot be read here.
+    // The lock-key panes: lit while the key's light is on, grey otherwise
+    // and wherever the lights cannot be read.
     for (const char* text : {"CAP", "NUM", "SCRL"})
     {
         auto* pane = new QLabel(QString::fromLatin1(text), bar);
         pane->setEnabled(false);
         bar->addPermanentWidget(pane);
+        m_lockPanes.append(pane);
     }
+    UpdateLockPanes();
     m_pImageInfoPane = new QLabel(bar);
     m_pImageInfoPane->setObjectName(QStringLiteral("ImageInfoPane"));
     m_pImageInfoPane->setMinimumWidth(160);
@@ -363,6 +369,13 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 
 bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
 {
+    if (pEvent->type() == QEvent::KeyRelease)
+    {
+        const int key = static_cast<QKeyEvent*>(pEvent)->key();
+        if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock)
+            UpdateLockPanes();
+        return false;
+    }
     if (pEvent->type() != QEvent::KeyPress)
         return false;
     // A label being edited in a tree keeps Enter, Escape, Delete and the rest.
@@ -406,6 +419,14 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
         return false;
     }
     return false;
+}
+
+void CMainFrame::UpdateLockPanes()
+{
+    const std::optional<LockKeyState::Lights> lights = LockKeyState::Read();
+    const bool on[] = {lights && lights->caps, lights && lights->num, lights && lights->scroll};
+    for (int i = 0; i < m_lockPanes.size(); ++i)
+        m_lockPanes[i]->setEnabled(on[i]);
 }
 
 bool CMainFrame::TriggerKeypadShortcut(const QKeyEvent* pKey)

@@ -85,6 +85,8 @@ private:
     void OnAppExit();
     /// Runs the enabled command whose keypad shortcut the key is; true when one ran.
     bool TriggerKeypadShortcut(const QKeyEvent* pKey);
+    /// Lights the CAP, NUM and SCRL panes as the keyboard's lights are.
+    void UpdateLockPanes();
     QString SectionOf(CSizeControlBar* pBar) const;
     QAction* ActionOf(int nID) const;
 
@@ -100,6 +102,7 @@ private:
     bool m_bExitCommand = false;
     bool m_bClosed = false;
     QLabel* m_pImageInfoPane = nullptr;
+    QList<QLabel*> m_lockPanes;
     CListBar* m_wndListBar = nullptr;
     CTreeBar* m_wndTreeBar = nullptr;
     QToolBar* m_wndToolBar = nullptr;

@@ -20,7 +20,7 @@ void CDocManager::AddDocTemplate(CDocTemplate* pTemplate)
 }
 
 QList<CDocManager::Filter> CDocManager::BuildFilters(QString* pDefaultExt,
-                                                      CDocTemplate* pOnly) const
+                                                     CDocTemplate* pOnly) const
 {
     QList<Filter> filters;
     for (CDocTemplate* pTemplate : m_templates)

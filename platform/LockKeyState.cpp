@@ -12,11 +12,11 @@ std::optional<Lights> Read()
     Display* display = x11 ? x11->display() : nullptr;
     if (!display)
         return std::nullopt;
-    auto lit = [display](const char* name, bool& on) {
+    auto lit = [display](const char* name, bool& on)
+    {
         Bool state = False;
         const Atom atom = XInternAtom(display, name, True);
-        if (atom == None ||
-            !XkbGetNamedIndicator(display, atom, nullptr, &state, nullptr, nullptr))
+        if (atom == None || !XkbGetNamedIndicator(display, atom, nullptr, &state, nullptr, nullptr))
             return false;
         on = state;
         return true;

@@ -175,8 +175,7 @@ QMargins CMDIFrameWnd::FrameMargins() const
 
 void CMDIFrameWnd::ApplyPendingFrameRect()
 {
-    if (!m_rcPending.isValid() || !isVisible() || isMaximized() || isMinimized() ||
-        isFullScreen())
+    if (!m_rcPending.isValid() || !isVisible() || isMaximized() || isMinimized() || isFullScreen())
         return;
     const QMargins margins = FrameMargins();
     if (margins.isNull())

@@ -28,9 +28,9 @@ void CChildFrame::ActivateFrame(int nCmdShow)
             wp.showCmd = SW_SHOWNORMAL;
         SetWindowPlacement(wp);
     }
-    else if (CWindowPlacement::Parse(
-            Settings::GetProfileString(QStringLiteral("Settings"), QStringLiteral("WWTypeWindowPos")),
-            wp))
+    else if (CWindowPlacement::Parse(Settings::GetProfileString(QStringLiteral("Settings"),
+                                                                QStringLiteral("WWTypeWindowPos")),
+                                     wp))
     {
         if (v == SW_SHOWMINIMIZED)
             wp.showCmd = SW_SHOWNORMAL;

@@ -74,8 +74,8 @@ bool CMainFrame::LoadFrame(int)
     // The outer frame 50 pixels narrower and lower than the screen, at x 25, y 0.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const int height = screen.height() - 50, width = screen.width() - 50;
-    SetFrameRect(QRect((screen.width() - width) / 2, (screen.height() - height) / 2 - 25, width,
-                       height));
+    SetFrameRect(
+        QRect((screen.width() - width) / 2, (screen.height() - height) / 2 - 25, width, height));
     // Two fifths of the largest size is the smallest the frame may become.
     const QSize largest = QGuiApplication::primaryScreen()->availableVirtualSize();
     setMinimumSize(largest.width() * 2 / 5, largest.height() * 2 / 5);
@@ -121,8 +121,8 @@ void CMainFrame::createMenus()
     };
     build(IDR_MAINFRAME, m_mainMenus);
     build(IDR_VISTRETYPE, m_imageMenus);
-    m_pWindowList = new CMDIWindowList(
-        this, [](const CMDIChildWnd* pChild) { return dynamic_cast<const CChildFrame*>(pChild); });
+    m_pWindowList = new CMDIWindowList(this, [](const CMDIChildWnd* pChild)
+                                       { return dynamic_cast<const CChildFrame*>(pChild); });
     for (QMenu* menu : m_imageMenus)
         if (menu->title() == QLatin1String("&Window"))
             m_pWindowList->Attach(menu);
@@ -218,14 +218,18 @@ void CMainFrame::registerCommands()
     OnUpdate(ID_VIEW_TOOLBAR, [this](CCmdUI& ui) { ui.SetCheck(m_wndToolBar->isVisible()); });
     OnCommand(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
     OnUpdate(ID_VIEW_STATUS_BAR, [this](CCmdUI& ui) { ui.SetCheck(statusBar()->isVisible()); });
-    OnCommand(ID_WINDOW_CASCADE, [this] {
-        ShowHiddenImageFrames();
-        MDICascade();
-    });
-    OnCommand(ID_WINDOW_TILE_HORZ, [this] {
-        ShowHiddenImageFrames();
-        MDITile(true);
-    });
+    OnCommand(ID_WINDOW_CASCADE,
+              [this]
+              {
+                  ShowHiddenImageFrames();
+                  MDICascade();
+              });
+    OnCommand(ID_WINDOW_TILE_HORZ,
+              [this]
+              {
+                  ShowHiddenImageFrames();
+                  MDITile(true);
+              });
     OnCommand(ID_WINDOW_ARRANGE, [this] { MDIIconArrange(); });
 
     OnCommand(ID_VIEW_FULLSCREEN,
@@ -383,8 +387,8 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
         return false;
     // Each key press once: at its first receiver, inside this frame.
     auto* pWidget = qobject_cast<QWidget*>(pTarget);
-    QWidget* pFirst = QApplication::focusWidget() ? QApplication::focusWidget()
-                                                  : QApplication::activeWindow();
+    QWidget* pFirst =
+        QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
     // Only keys of the main window and its image windows: a dialog or a
     // floating bar is a window of its own and keeps its keys.
     if (!pWidget || pWidget != pFirst || pWidget->window() != this)

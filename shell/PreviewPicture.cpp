@@ -115,7 +115,8 @@ void CPreviewPicture::Work()
         QPointer<CPreviewPicture> pSelf = this;
         QMetaObject::invokeMethod(
             this,
-            [pSelf, generation = pRequest->generation, scaled, picture] {
+            [pSelf, generation = pRequest->generation, scaled, picture]
+            {
                 if (pSelf)
                     pSelf->Deliver(generation, scaled, picture);
             },

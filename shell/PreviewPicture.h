@@ -42,8 +42,8 @@ private:
     QRect Area() const { return rect().adjusted(1, 1, -1, -1); }
 
     bool m_bHasImage = false;
-    QImage m_image;   // the picture already scaled to its place
-    QSize m_picture;  // the decoded picture's own size
+    QImage m_image;  // the picture already scaled to its place
+    QSize m_picture; // the decoded picture's own size
     quint64 m_nGeneration = 0;
 
     std::mutex m_mutex;

@@ -201,8 +201,7 @@ bool CVistrelApp::InitInstance()
     if (GetProfileString(QStringLiteral("Startup"), QStringLiteral("FilesOnExit"),
                          QStringLiteral("no")) == QLatin1String("yes"))
     {
-        ReopenRecentFiles(
-            GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4));
+        ReopenRecentFiles(GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4));
         if (pMainFrame->IsClosed())
             return false;
     }
@@ -240,7 +239,8 @@ void CVistrelApp::ReopenRecentFiles(int nFiles)
     QStringList placements;
     for (int k = 1; k <= 4; ++k)
     {
-        const QString text = GetProfileString(QStringLiteral("Settings"), QStringLiteral("w%1").arg(k));
+        const QString text =
+            GetProfileString(QStringLiteral("Settings"), QStringLiteral("w%1").arg(k));
         CWindowPlacement wp;
         if (CWindowPlacement::Parse(text, wp) && !wp.NormalRect().isEmpty())
             placements.append(text);

@@ -34,9 +34,9 @@ TEST(PreviewPicture, PicturesAreShrunkToTheAreaAndCentredButNeverEnlarged)
         QSize picture;
         QRect place;
     };
-    for (const Case& c : {Case{{400, 100}, {1, 32, 87, 21}}, Case{{100, 400}, {34, 1, 20, 83}},
-                          Case{{50, 40}, {19, 22, 50, 40}}, Case{{87, 83}, {1, 1, 87, 83}},
-                          Case{{0, 10}, {}}})
+    for (const Case& c :
+         {Case{{400, 100}, {1, 32, 87, 21}}, Case{{100, 400}, {34, 1, 20, 83}},
+          Case{{50, 40}, {19, 22, 50, 40}}, Case{{87, 83}, {1, 1, 87, 83}}, Case{{0, 10}, {}}})
         EXPECT_EQ(CPreviewPicture::PlaceOf(c.picture, area), c.place) << c.picture.width();
 }
 

@@ -35,8 +35,7 @@ QString Read(const char* section, const char* entry)
 void ExpectDefaultPlace(CMainFrame* frame)
 {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_EQ(frame->frameGeometry(),
-              QRect(25, 0, screen.width() - 50, screen.height() - 50));
+    EXPECT_EQ(frame->frameGeometry(), QRect(25, 0, screen.width() - 50, screen.height() - 50));
 }
 
 int VisibleImageWindows(CMainFrame* frame)

@@ -11,7 +11,7 @@ using namespace Id;
 namespace
 {
 const QList<CommandInfo> kCommands = {
-    {ID_FILE_NEW, "&New Project\tCtrl+N", "Create a new project", nullptr},
+    {ID_FILE_NEW, "&New Project\tCtrl+N", "Create a new Vistrel Project\nNew", nullptr},
     {ID_FILE_OPEN, "&Open...\tCtrl+O", "Open an existing image", "document-open"},
     {ID_FILE_CLOSE, "&Close", "Close the active image", nullptr},
     {ID_FILE_SAVE, "&Save\tCtrl+S", "Save the active document", nullptr},
@@ -43,9 +43,10 @@ const QList<CommandInfo> kCommands = {
      nullptr},
     {ID_NEXT_PANE, "Next Pane", "Switch to the next window pane", nullptr},
     {ID_PREV_PANE, "Previous Pane", "Switch back to the previous window pane", nullptr},
-    {ID_PROJECT_OPEN, "Open &Project", "Open a project", nullptr},
-    {ID_PROJECT_OPEN_ACCEL, "Open &Project", "Open a project...ctrl+alt+P", "folder-open"},
-    {ID_PROJECT_SAVE, "Sa&ve Project", "Save the project", nullptr},
+    {ID_PROJECT_OPEN, "Open &Project", "Open Framewick Project\nOpen Project", nullptr},
+    {ID_PROJECT_OPEN_ACCEL, "Open &Project",
+     "Open a project...ctrl+alt+P\nOpen a project...ctrl+alt+P", "folder-open"},
+    {ID_PROJECT_SAVE, "Sa&ve Project", "Saves the currently open project", nullptr},
     {ID_PROJECT_SAVE_AS, "Pro&ject Save As", "Save the project under a new name", nullptr},
     {ID_PROJECT_CLOSE, "C&lose Image Project", "Close the project", nullptr},
     {ID_EDIT_DOCUMENT, "&Edit Document", "Edit the document", nullptr},
@@ -179,8 +180,11 @@ QAction* CreateAction(int id, QObject* parent)
     action->setShortcuts(Accelerators(id));
     if (info->prompt)
     {
-        action->setStatusTip(QString::fromUtf8(info->prompt));
-        action->setToolTip(QString::fromUtf8(info->prompt));
+        // "status prompt\ntool tip"; without a tool tip the prompt is both.
+        const QString prompt = QString::fromUtf8(info->prompt);
+        const QString tip = prompt.section(QLatin1Char('\n'), 1, 1);
+        action->setStatusTip(prompt.section(QLatin1Char('\n'), 0, 0));
+        action->setToolTip(tip.isEmpty() ? action->statusTip() : tip);
     }
     if (info->icon)
     {

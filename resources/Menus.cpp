@@ -102,6 +102,11 @@ const QList<MenuEntry> kProjectBarMenu = Concat({{{ID_PROJECTTREE_NEWFOLDER},
                                                   {}},
                                                  kProjectBarSub});
 
+const QList<MenuEntry> kProjectTreeMenu = {
+    {ID_PROJECTTREE_SHOW}, {}, {ID_PROJECTTREE_NEWFOLDER}, {}, {ID_PROJECTTREE_COPY},
+    {ID_PROJECTTREE_PASTE}, {ID_PROJECTTREE_RENAME}, {},
+    {0, "Pr&oject bar window", kProjectBarSub}, {}, {ID_PROJECTTREE_DELETE}};
+
 const QList<int> kMainToolbar = {ID_FILE_OPEN,
                                  ID_PROJECT_OPEN_ACCEL,
                                  0,
@@ -150,9 +155,10 @@ const QList<MenuEntry>& MenuResource(int id)
 
 const QList<MenuEntry>& BarMenu(int id)
 {
-    return id == IDR_LISTBAR_MENU      ? kListBarMenu
-           : id == IDR_PROJECTBAR_MENU ? kProjectBarMenu
-                                       : kNone;
+    return id == IDR_LISTBAR_MENU       ? kListBarMenu
+           : id == IDR_PROJECTBAR_MENU  ? kProjectBarMenu
+           : id == IDR_PROJECTTREE_MENU ? kProjectTreeMenu
+                                        : kNone;
 }
 
 const QList<int>& ToolbarResource(int id)

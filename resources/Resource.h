@@ -17,6 +17,7 @@ inline constexpr int IDB_SPLASH = 140;
 inline constexpr int IDR_FULLSCREEN = 165;   // full-screen toolbar
 inline constexpr int IDR_LISTBAR_MENU = 114; // context menu of the file list
 inline constexpr int IDR_PROJECTBAR_MENU = 232;
+inline constexpr int IDR_PROJECTTREE_MENU = 104;   // the project tree's context menu
 
 // Commands.
 inline constexpr int ID_VIEW_FIT = 32770;

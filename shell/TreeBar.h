@@ -4,6 +4,7 @@
 #include <QPixmap>
 
 class CFolderTreeCtrl;
+class CProjectTreeCtrl;
 class QTabWidget;
 class QTreeWidget;
 
@@ -17,7 +18,7 @@ public:
 
     bool Create(const QString& windowName, QWidget* pParent, int nID);
     QTabWidget* GetTabs() const { return m_wndTabs; }
-    QTreeWidget* GetProjectTree() const { return m_pProjectTree; }
+    CProjectTreeCtrl* GetProjectTree() const { return m_pProjectTree; }
     CFolderTreeCtrl* GetFolderTree() const { return m_pFolderTree; }
     /// 0 "Project", 1 "Desktop".
     int GetCurrentTab() const;
@@ -31,5 +32,5 @@ private:
     QTabWidget* m_wndTabs = nullptr;
     QPixmap m_imageList;
     CFolderTreeCtrl* m_pFolderTree = nullptr;
-    QTreeWidget* m_pProjectTree = nullptr;
+    CProjectTreeCtrl* m_pProjectTree = nullptr;
 };

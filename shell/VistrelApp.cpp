@@ -14,6 +14,7 @@
 #include "PLView.h"
 #include "PLViewerDoc.h"
 #include "ProjectDoc.h"
+#include "ProjectTreeCtrl.h"
 #include "ProjectView.h"
 #include "RecentFileList.h"
 #include "Resource.h"
@@ -47,6 +48,40 @@ CVistrelApp::CVistrelApp()
     OnCommand(ID_LISTBAR_SHOW, [this] { OnListBarShow(); });
     OnCommand(ID_AUTOSCROLL_START, [this] { StartPanning(); });
     OnCommand(ID_AUTOSCROLL_STOP, [this] { StopPanning(); });
+
+    // Project commands: the project document and the project tree do the work.
+    OnCommand(ID_FILE_NEW, [] { CProjectDoc::OnNewProject(); });
+    OnCommand(ID_PROJECT_OPEN, [] { CProjectDoc::OnOpenProject(); });
+    OnCommand(ID_PROJECT_OPEN_ACCEL, [] { CProjectDoc::OnOpenProject(); });
+    OnCommand(ID_PROJECT_SAVE, [] { CProjectDoc::OnSaveProject(); });
+    OnCommand(ID_PROJECT_SAVE_AS, [] { CProjectDoc::OnSaveProjectAs(); });
+    OnCommand(ID_PROJECT_CLOSE, [] { CProjectDoc::OnCloseProject(); });
+    OnUpdate(ID_PROJECT_SAVE, [](CCmdUI& ui) {
+        const CProjectDoc* pDoc = CProjectDoc::GetOpenProject();
+        ui.Enable(pDoc && pDoc->IsModified());
+    });
+    for (int id : {ID_PROJECT_SAVE_AS, ID_PROJECT_CLOSE})
+        OnUpdate(id, [](CCmdUI& ui) { ui.Enable(CProjectDoc::GetOpenProject() != nullptr); });
+    auto tree = [this](int id, void (CProjectTreeCtrl::*fn)()) {
+        OnCommand(id, [fn] {
+            if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
+                (pTree->*fn)();
+        });
+    };
+    tree(ID_PROJECTTREE_SHOW, &CProjectTreeCtrl::OnShow);
+    tree(ID_PROJECTTREE_NEWFOLDER, &CProjectTreeCtrl::OnNewFolder);
+    tree(ID_PROJECTTREE_COPY, &CProjectTreeCtrl::OnCopy);
+    tree(ID_PROJECTTREE_RENAME, &CProjectTreeCtrl::OnRename);
+    tree(ID_PROJECTTREE_DELETE, &CProjectTreeCtrl::OnDeleteItem);
+    OnCommand(ID_PROJECTTREE_PASTE, [this] {
+        CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
+        if (pTree && pTree->OnPaste())
+            m_bCutPending = false;
+    });
+    OnUpdate(ID_PROJECTTREE_SHOW, [](CCmdUI& ui) {
+        CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
+        ui.Enable(pTree && CFileListCtrl::IsImageFile(pTree->GetItemPath(pTree->m_hCurItem)));
+    });
 
     // The list bar's file commands act on its file list.
     auto list = [this](int id, auto fn)
@@ -263,6 +298,10 @@ bool CVistrelApp::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
 {
     if (CSplashWindow::PreTranslateAppMessage(pEvent))
         return true;
+    // Keys of the project tree's label edit box and drag go there directly.
+    if (pEvent->type() == QEvent::KeyPress || pEvent->type() == QEvent::ShortcutOverride)
+        if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp(); pTree && pTree->WantsKey(pTarget))
+            return false;
     if (CMainFrame* pFrame = GetMainFrame())
         return pFrame->PreTranslateMessage(pTarget, pEvent);
     return false;

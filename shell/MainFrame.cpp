@@ -9,6 +9,8 @@
 #include "DocTemplate.h"
 #include "Document.h"
 #include "ListBar.h"
+#include "LockKeyState.h"
+#include "MDIWindowList.h"
 #include "Menus.h"
 #include "MessageBox.h"
 #include "PLView.h"
@@ -25,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -53,6 +56,8 @@ CMainFrame::CMainFrame()
             [this]
             {
                 UpdateMenuForActiveChild();
+                // A lock key may have changed while another program had the keyboard.
+                UpdateLockPanes();
                 if (CWinApp::Get())
                     CWinApp::Get()->Router().UpdateSoon();
             });
@@ -67,10 +72,10 @@ CMainFrame::~CMainFrame()
 
 bool CMainFrame::LoadFrame(int)
 {
-    // 50 pixels narrower and lower than the screen, at x 25, y 0.
+    // The outer frame 50 pixels narrower and lower than the screen, at x 25, y 0.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const int height = screen.height() - 50, width = screen.width() - 50;
-    setGeometry(
+    SetFrameRect(
         QRect((screen.width() - width) / 2, (screen.height() - height) / 2 - 25, width, height));
     // Two fifths of the largest size is the smallest the frame may become.
     const QSize largest = QGuiApplication::primaryScreen()->availableVirtualSize();
@@ -117,13 +122,23 @@ void CMainFrame::createMenus()
     };
     build(IDR_MAINFRAME, m_mainMenus);
     build(IDR_VISTRETYPE, m_imageMenus);
+    m_pWindowList = new CMDIWindowList(this, [](const CMDIChildWnd* pChild)
+                                       { return dynamic_cast<const CChildFrame*>(pChild); });
+    for (QMenu* menu : m_imageMenus)
+        if (menu->title() == QLatin1String("&Window"))
+            m_pWindowList->Attach(menu);
     m_bImageMenuShown = true;
     UpdateMenuForActiveChild();
 }
 
 void CMainFrame::UpdateMenuForActiveChild()
 {
-    const bool bImage = IsImageWindowActive();
+    // Windows hidden by Escape keep the image menus, so that the Window menu
+    // can bring them back.
+    bool bImage = dynamic_cast<const CChildFrame*>(MDIGetActive()) != nullptr;
+    if (!MDIGetActive() && m_pWindowList)
+        for (const CMDIChildWnd* pFrame : m_pWindowList->ListedFrames())
+            bImage = bImage || pFrame->isHidden();
     if (bImage == m_bImageMenuShown && !menuBar()->actions().isEmpty())
         return;
     m_bImageMenuShown = bImage;
@@ -146,13 +161,16 @@ void CMainFrame::createStatusBar()
 {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar%1").arg(IDW_STATUSBAR));
-    // The lock-key panes stay grey: their state cannot be read here.
+    // The lock-key panes: lit while the key's light is on, grey otherwise
+    // and wherever the lights cannot be read.
     for (const char* text : {"CAP", "NUM", "SCRL"})
     {
         auto* pane = new QLabel(QString::fromLatin1(text), bar);
         pane->setEnabled(false);
         bar->addPermanentWidget(pane);
+        m_lockPanes.append(pane);
     }
+    UpdateLockPanes();
     m_pImageInfoPane = new QLabel(bar);
     m_pImageInfoPane->setObjectName(QStringLiteral("ImageInfoPane"));
     m_pImageInfoPane->setMinimumWidth(160);
@@ -201,8 +219,18 @@ void CMainFrame::registerCommands()
     OnUpdate(ID_VIEW_TOOLBAR, [this](CCmdUI& ui) { ui.SetCheck(m_wndToolBar->isVisible()); });
     OnCommand(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
     OnUpdate(ID_VIEW_STATUS_BAR, [this](CCmdUI& ui) { ui.SetCheck(statusBar()->isVisible()); });
-    OnCommand(ID_WINDOW_CASCADE, [this] { MDICascade(); });
-    OnCommand(ID_WINDOW_TILE_HORZ, [this] { MDITile(true); });
+    OnCommand(ID_WINDOW_CASCADE,
+              [this]
+              {
+                  ShowHiddenImageFrames();
+                  MDICascade();
+              });
+    OnCommand(ID_WINDOW_TILE_HORZ,
+              [this]
+              {
+                  ShowHiddenImageFrames();
+                  MDITile(true);
+              });
     OnCommand(ID_WINDOW_ARRANGE, [this] { MDIIconArrange(); });
 
     OnCommand(ID_VIEW_FULLSCREEN,
@@ -347,6 +375,13 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 
 bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
 {
+    if (pEvent->type() == QEvent::KeyRelease)
+    {
+        const int key = static_cast<QKeyEvent*>(pEvent)->key();
+        if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock)
+            UpdateLockPanes();
+        return false;
+    }
     if (pEvent->type() != QEvent::KeyPress)
         return false;
     // A label being edited in a tree keeps Enter, Escape, Delete and the rest.
@@ -356,15 +391,14 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
     auto* pWidget = qobject_cast<QWidget*>(pTarget);
     QWidget* pFirst =
         QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
-    if (!pWidget || pWidget != pFirst)
-        return false;
-    bool bInside = false;
-    for (QWidget* w = pWidget; w && !bInside; w = w->parentWidget())
-        bInside = w == this;
-    if (!bInside)
+    // Only keys of the main window and its image windows: a dialog or a
+    // floating bar is a window of its own and keeps its keys.
+    if (!pWidget || pWidget != pFirst || pWidget->window() != this)
         return false;
 
     const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+    if (TriggerKeypadShortcut(pKey))
+        return true;
     CVistrelApp* pApp = CVistrelApp::Get();
     if (pKey->key() == Qt::Key_Escape)
     {
@@ -380,6 +414,7 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
         }
         for (CMDIChildWnd* pFrame = NextChildFrame(); pFrame; pFrame = NextChildFrame())
             pFrame->hide();
+        UpdateMenuForActiveChild();
         return false;
     }
     if (pKey->key() == Qt::Key_Delete && pKey->modifiers() == Qt::NoModifier)
@@ -389,6 +424,31 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
             m_wndListBar->RemoveItemByName(file);
         return false;
     }
+    return false;
+}
+
+void CMainFrame::UpdateLockPanes()
+{
+    const std::optional<LockKeyState::Lights> lights = LockKeyState::Read();
+    const bool on[] = {lights && lights->caps, lights && lights->num, lights && lights->scroll};
+    for (int i = 0; i < m_lockPanes.size(); ++i)
+        m_lockPanes[i]->setEnabled(on[i]);
+}
+
+bool CMainFrame::TriggerKeypadShortcut(const QKeyEvent* pKey)
+{
+    // On X11 the shortcut map drops the keypad modifier before matching, so
+    // keypad shortcuts (Ctrl+Num *, Ctrl+Num /, Ctrl+Num +) never fire there
+    // and their key press arrives here instead.
+    if (!(pKey->modifiers() & Qt::KeypadModifier))
+        return false;
+    const QKeySequence pressed(pKey->keyCombination());
+    for (QAction* action : actions())
+        if (action->isEnabled() && action->shortcuts().contains(pressed))
+        {
+            action->trigger();
+            return true;
+        }
     return false;
 }
 
@@ -422,6 +482,14 @@ int CMainFrame::CountChildFrames()
 void CMainFrame::SetListDirectory(const QString& path)
 {
     m_wndListBar->SetDirectory(path);
+}
+
+void CMainFrame::ShowHiddenImageFrames()
+{
+    // Escape hides the image windows; arranging them brings them all back.
+    for (CMDIChildWnd* pFrame : m_pWindowList->ListedFrames())
+        if (pFrame->isHidden())
+            pFrame->showNormal();
 }
 
 bool CMainFrame::IsImageWindowActive() const
@@ -545,6 +613,7 @@ void CMainFrame::EnterFullScreen()
     m_rcBeforeFullScreen = geometry();
     m_bWasMaximized = isMaximized();
     m_bChildWasMaximized = pChild->isMaximized();
+    m_pFullScreenChild = pChild;
     showFullScreen();
     pChild->showMaximized();
     m_pFullScreenToolBar->move(300, 200);
@@ -569,13 +638,20 @@ void CMainFrame::LeaveFullScreen()
         showNormal();
         setGeometry(m_rcBeforeFullScreen);
     }
-    if (CMDIChildWnd* pChild = MDIGetActive())
+    // The window that went full screen gets its state back even when Escape
+    // has hidden it since (it then stays hidden).
+    CMDIChildWnd* pChild = m_pFullScreenChild ? m_pFullScreenChild.data() : MDIGetActive();
+    if (pChild && !pChild->IsDestroying())
     {
+        const bool bHidden = pChild->isHidden();
         if (m_bChildWasMaximized)
             pChild->showMaximized();
         else
             pChild->showNormal();
+        if (bHidden)
+            pChild->hide();
     }
+    m_pFullScreenChild = nullptr;
     m_bFullScreen = false;
 }
 

@@ -25,6 +25,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 using namespace Id;
 
@@ -179,9 +180,12 @@ bool CVistrelApp::InitInstance()
     SetRegistryKey(QStringLiteral("Tarnwell"));
     LoadStdProfileSettings(4);
 
-    // An embedded or automated start shows no splash.
+    // An embedded or automated start shows no splash. The other arguments
+    // are files to show, made absolute now: opening pictures changes the
+    // current directory.
     const QStringList args = QCoreApplication::arguments();
     bool bShowSplash = true;
+    QStringList files;
     for (const QString& arg : args.mid(1))
     {
         const QString flag = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).toLower();
@@ -189,6 +193,10 @@ bool CVistrelApp::InitInstance()
             (flag == QLatin1String("embedding") || flag == QLatin1String("automation") ||
              flag == QLatin1String("nologo")))
             bShowSplash = false;
+        else if (arg.startsWith(QLatin1String("file:")))
+            files.append(QUrl(arg).toLocalFile());
+        else if (!arg.startsWith(QLatin1Char('-')))
+            files.append(QFileInfo(arg).absoluteFilePath());
     }
     CSplashWindow::EnableSplashScreen(bShowSplash);
 
@@ -215,7 +223,6 @@ bool CVistrelApp::InitInstance()
     }
     pMainFrame->setAcceptDrops(true);
 
-    // Files named on the command line are not opened.
     pMainFrame->InitialShowWindow(m_nCmdShow);
 
     const QString projectOnExit = GetProfileString(
@@ -229,21 +236,21 @@ bool CVistrelApp::InitInstance()
     if (GetProfileString(QStringLiteral("Startup"), QStringLiteral("FilesOnExit"),
                          QStringLiteral("no")) == QLatin1String("yes"))
     {
-        const int nFiles = GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4);
-        // The list changes as files open; reopen what it held at start.
-        QStringList recent;
-        for (int i = 0; i < 4; ++i)
-            recent.append((*GetRecentFileList())[i]);
-        for (int i = 0; i < nFiles && i < 4; ++i)
-        {
-            if (recent[i].isEmpty())
-                break;
-            m_strPendingPlacement =
-                GetProfileString(QStringLiteral("Settings"), QStringLiteral("w%1").arg(i + 1));
-            OpenDocumentFile(recent[i]);
-            if (pMainFrame->IsClosed())
-                return false;
-        }
+        ReopenRecentFiles(GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4));
+        if (pMainFrame->IsClosed())
+            return false;
+    }
+
+    // Files named on the command line (the file manager's "Open With"),
+    // opened as File Open opens them: a project as the project.
+    for (const QString& file : files)
+    {
+        if (file.endsWith(QLatin1String(".vrp"), Qt::CaseInsensitive))
+            OpenProjectFile(file);
+        else
+            OpenDocumentFile(file);
+        if (pMainFrame->IsClosed())
+            return false;
     }
 
     if (pMainFrame->IsClosed())
@@ -254,6 +261,37 @@ bool CVistrelApp::InitInstance()
     m_strPendingPlacement.clear();
     Router().UpdateAll();
     return true;
+}
+
+void CVistrelApp::ReopenRecentFiles(int nFiles)
+{
+    // Up to four recent files, each with the placement stored for its
+    // window at quit ("w1" ... "w4" in window order from the active one;
+    // all-zero records stand for other windows and are passed over).
+    QStringList recent;
+    for (int i = 0; i < nFiles && i < 4 && !(*GetRecentFileList())[i].isEmpty(); ++i)
+        recent.append((*GetRecentFileList())[i]);
+    QStringList placements;
+    for (int k = 1; k <= 4; ++k)
+    {
+        const QString text =
+            GetProfileString(QStringLiteral("Settings"), QStringLiteral("w%1").arg(k));
+        CWindowPlacement wp;
+        if (CWindowPlacement::Parse(text, wp) && !wp.NormalRect().isEmpty())
+            placements.append(text);
+    }
+    // The first file was the active window: it opens last, on top. Opening
+    // puts each file at the front of the recent list; it gets its order back.
+    for (qsizetype i = recent.size() - 1; i >= 0; --i)
+    {
+        m_strPendingPlacement = placements.value(i);
+        OpenDocumentFile(recent[i]);
+        m_strPendingPlacement.clear();
+        if (GetMainFrame()->IsClosed())
+            return;
+    }
+    for (qsizetype i = recent.size() - 1; i >= 0; --i)
+        AddToRecentFileList(recent[i]);
 }
 
 bool CVistrelApp::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
@@ -399,15 +437,24 @@ void CVistrelApp::SaveOpenWindows()
     const int start = int(order.indexOf(pActive));
     if (start < 0)
         return;
+    QStringList files;
     for (int j = 0; j < n && j < 4 && j < order.size(); ++j)
     {
         CMDIChildWnd* pFrame = order[(start + j) % order.size()];
         CWindowPlacement wp;
         if (dynamic_cast<CChildFrame*>(pFrame))
+        {
             wp = pFrame->GetWindowPlacement();
+            if (CDocument* pDoc = pFrame->GetActiveDocument())
+                files.append(pDoc->GetPathName());
+        }
         WriteProfileString(QStringLiteral("Settings"), QStringLiteral("w%1").arg(j + 1),
                            wp.Format());
     }
+    // The recent files start with these windows' files in the same order,
+    // so that each reopens with its own placement.
+    for (qsizetype i = files.size() - 1; i >= 0; --i)
+        AddToRecentFileList(files[i]);
 }
 
 void CVistrelApp::SaveProjectOnExit()

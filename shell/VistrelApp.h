@@ -92,6 +92,9 @@ public:
     bool m_bNextSlideShown = false;
 
 private:
+    /// Reopens up to nFiles recent files, each at its stored placement, the
+    /// active one on top; the recent list keeps its order.
+    void ReopenRecentFiles(int nFiles);
     void OnAppAbout();
     void OnListBarShow();
 

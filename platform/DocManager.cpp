@@ -19,11 +19,14 @@ void CDocManager::AddDocTemplate(CDocTemplate* pTemplate)
     m_templates.append(pTemplate);
 }
 
-QList<CDocManager::Filter> CDocManager::BuildFilters(QString* pDefaultExt) const
+QList<CDocManager::Filter> CDocManager::BuildFilters(QString* pDefaultExt,
+                                                     CDocTemplate* pOnly) const
 {
     QList<Filter> filters;
     for (CDocTemplate* pTemplate : m_templates)
     {
+        if (pOnly && pTemplate != pOnly)
+            continue;
         QString name, exts;
         if (!pTemplate->GetDocString(name, CDocTemplate::filterName) ||
             !pTemplate->GetDocString(exts, CDocTemplate::filterExt))

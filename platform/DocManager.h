@@ -36,7 +36,8 @@ public:
         QString name;
         QString patterns; // ";"-separated, e.g. "*.bmp;*.dib"
     };
-    QList<Filter> BuildFilters(QString* pDefaultExt = nullptr) const;
+    /// With pOnly, that template's filter alone (then "All Files").
+    QList<Filter> BuildFilters(QString* pDefaultExt = nullptr, CDocTemplate* pOnly = nullptr) const;
 
 private:
     QList<CDocTemplate*> m_templates;

@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QMdiArea>
+#include <QPointer>
 #include <QStringList>
 
 CDocTemplate::CDocTemplate(int nIDResource, const QString& docString, DocFactory doc,
@@ -52,6 +53,9 @@ bool CDocTemplate::MatchesFile(const QString& path) const
 
 CDocument* CDocTemplate::OpenDocumentFile(const QString& path, bool bMakeVisible)
 {
+    CWinApp* pApp = CWinApp::Get();
+    QPointer<CMDIChildWnd> pWasActive =
+        pApp && pApp->GetMainWnd() ? pApp->GetMainWnd()->MDIGetActive() : nullptr;
     CDocument* pDoc = m_docFactory();
     AddDocument(pDoc);
     CMDIChildWnd* pFrame = CreateNewFrame(pDoc);
@@ -65,6 +69,10 @@ CDocument* CDocTemplate::OpenDocumentFile(const QString& path, bool bMakeVisible
     {
         pFrame->DestroyWindow();
         delete pDoc;
+        // The error message took the activation: give it back to the window
+        // that had it, so its menus and commands come back at once.
+        if (pWasActive && !pWasActive->IsDestroying() && pWasActive->isVisible())
+            pApp->GetMainWnd()->MDIActivate(pWasActive);
         return nullptr;
     }
     if (!path.isEmpty() && pDoc->GetPathName().isEmpty())

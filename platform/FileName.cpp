@@ -1,24 +1,71 @@
 #include "FileName.h"
 
+#include "FileTransfer.h"
 #include "MessageBox.h"
+#include "NativePath.h"
+#include "TransferProgressDlg.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <filesystem>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace
+{
+bool PathExists(const QString& path, struct stat* st = nullptr)
+{
+    struct stat local;
+    return !path.isEmpty() && lstat(NativePath::Encode(path).constData(), st ? st : &local) == 0;
+}
+
+QString BaseName(const QString& path)
+{
+    return path.section(QLatin1Char('/'), -1);
+}
+
+int Transfer(QWidget* pOwner, CFileTransfer::Operation op, const QStringList& from,
+             const QString& to)
+{
+    if (from.isEmpty() || to.isEmpty())
+        return 0;
+    CFileTransfer transfer(op, from, to);
+    return CTransferProgressDlg::Execute(pOwner, transfer) ? 1 : 0;
+}
+
+QDateTime FromTimespec(const struct timespec& ts)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000);
+}
+} // namespace
 
 int CFileName::Exist(const QString& path) const
 {
-    const QString& p = path.isEmpty() ? m_strName : path;
-    return !p.isEmpty() && QFileInfo::exists(p) ? 1 : 0;
+    return PathExists(path.isEmpty() ? m_strName : path) ? 1 : 0;
 }
 
 int CFileName::IsFolder(const QString& path) const
 {
-    return QFileInfo(path).isDir() ? 1 : 0;
+    struct stat st;
+    return !path.isEmpty() && stat(NativePath::Encode(path).constData(), &st) == 0 &&
+                   S_ISDIR(st.st_mode)
+               ? 1
+               : 0;
 }
 
 int CFileName::IsFile(const QString& path) const
 {
-    return QFileInfo(path).isFile() ? 1 : 0;
+    struct stat st;
+    return !path.isEmpty() && stat(NativePath::Encode(path).constData(), &st) == 0 &&
+                   !S_ISDIR(st.st_mode)
+               ? 1
+               : 0;
 }
 
 void CFileName::AlterExtension(QString& name, const QString& extension)
@@ -35,6 +82,116 @@ QStringList CFileName::SplitPathList(const QString& paths)
     return paths.split(QChar(0), Qt::SkipEmptyParts);
 }
 
+QString CFileName::JoinPathList(const QStringList& paths)
+{
+    QString out;
+    for (const QString& path : paths)
+        out += path + QChar(0);
+    return out;
+}
+
+int CFileName::ShellCopyFiles(QWidget* pOwner, const QString& from, const QString& to)
+{
+    return Transfer(pOwner, CFileTransfer::Copy, SplitPathList(from), to);
+}
+
+int CFileName::ShellMoveFiles(QWidget* pOwner, const QString& from, const QString& to)
+{
+    return Transfer(pOwner, CFileTransfer::Move, SplitPathList(from), to);
+}
+
+int CFileName::ShellCopyList(QWidget* pOwner, const QStringList& paths, const QString& to, int)
+{
+    // A list always goes into a folder, even a list of one.
+    return Transfer(pOwner, CFileTransfer::Copy, paths,
+                    to.endsWith(QLatin1Char('/')) ? to : to + QLatin1Char('/'));
+}
+
+int CFileName::MoveDirectory(QWidget* pOwner, const QString& from, const QString& to)
+{
+    return Transfer(pOwner, CFileTransfer::Move, {from},
+                    to.endsWith(QLatin1Char('/')) ? to : to + QLatin1Char('/'));
+}
+
+int CFileName::ShellRenameFiles(QWidget* pOwner, const QString& from, const QString& to)
+{
+    if (from.isEmpty() || to.isEmpty() || !PathExists(from))
+        return 0;
+    if (from == to)
+        return 1;
+    if (PathExists(to))
+    {
+        AfxMessageBox(QStringLiteral("Cannot rename \"%1\": \"%2\" already exists.")
+                          .arg(BaseName(from), BaseName(to)),
+                      MB_OK | MB_ICONERROR, pOwner);
+        return 0;
+    }
+    const QByteArray src = NativePath::Encode(from), dst = NativePath::Encode(to);
+    if (renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+        return 1;
+    const int err = errno;
+    if (err == EINVAL && rename(src.constData(), dst.constData()) == 0)
+        return 1; // a file system that cannot refuse a replacement; checked above
+    if (err == EXDEV)
+        return Transfer(pOwner, CFileTransfer::Move, {from}, to);
+    AfxMessageBox(
+        QStringLiteral("Cannot rename \"%1\": %2")
+            .arg(BaseName(from), QString::fromStdString(std::generic_category().message(err))),
+        MB_OK | MB_ICONERROR, pOwner);
+    return 0;
+}
+
+int CFileName::ShellRenameDirectory(QWidget* pOwner, const QString& from, const QString& to)
+{
+    return ShellRenameFiles(pOwner, from, to);
+}
+
+int CFileName::CreateNewDirectory(const QString& path)
+{
+    if (path.isEmpty())
+        return 0;
+    const QByteArray native = NativePath::Encode(path);
+    struct stat st;
+    return mkdir(native.constData(), 0777) == 0 ||
+                   (errno == EEXIST && stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+               ? 1
+               : 0;
+}
+
+int CFileName::ChainCreateDirectory(const QString& path)
+{
+    if (path.isEmpty())
+        return 0;
+    std::error_code ec;
+    const std::filesystem::path p(NativePath::Encode(path).toStdString());
+    std::filesystem::create_directories(p, ec);
+    return std::filesystem::is_directory(p, ec) ? 1 : 0;
+}
+
+bool CFileName::WriteIndexFile(const QString& folder)
+{
+    static const char kText[] = "This file was generated by Vistrel,\r\n"
+                                "you may use it as an dir. index or delete it at this point.";
+    QFile file(folder + QStringLiteral("/Index.txt"));
+    if (NativePath::HasEscapes(folder) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const qint64 size = qint64(sizeof kText) - 1;
+    return file.write(kText, size) == size && file.flush();
+}
+
+bool CFileName::GetFileStatus(const QString& path, CFileStatus& status)
+{
+    struct stat st;
+    if (path.isEmpty() || stat(NativePath::Encode(path).constData(), &st) != 0)
+        return false;
+    status.ctime = FromTimespec(st.st_ctim);
+    status.mtime = FromTimespec(st.st_mtim);
+    status.atime = FromTimespec(st.st_atim);
+    status.size = S_ISDIR(st.st_mode) ? 0 : qint64(st.st_size);
+    status.mode = st.st_mode;
+    return true;
+}
+
 int CFileName::ShellDeleteItems(QWidget* pOwner, const QString& paths, int)
 {
     const QStringList items = SplitPathList(paths);
@@ -43,13 +200,44 @@ int CFileName::ShellDeleteItems(QWidget* pOwner, const QString& paths, int)
     const QString question =
         items.size() == 1
             ? QStringLiteral("Are you sure you want to move '%1' to the Trash?")
-                  .arg(QFileInfo(items.first()).fileName())
+                  .arg(BaseName(items.first()))
             : QStringLiteral("Are you sure you want to move these %1 items to the Trash?")
                   .arg(items.size());
     if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION, pOwner) != IDYES)
         return 0;
-    int moved = 0;
+
+    // The home trash lives in the data folder; without that folder Qt would
+    // make a trash inside the folder of the file instead.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    // Qt's trash reaches only names it can spell; the others, and items on a
+    // file system without a trash folder, are deleted for good if the user agrees.
+    QStringList stuck;
     for (const QString& item : items)
-        moved += QFile::moveToTrash(item) ? 1 : 0;
-    return moved == items.size() ? 1 : 0;
+    {
+        if (PathExists(item) && (NativePath::HasEscapes(item) || !QFile::moveToTrash(item)))
+            stuck.append(item);
+    }
+    if (!stuck.isEmpty())
+    {
+        const QString ask =
+            stuck.size() == 1
+                ? QStringLiteral("'%1' cannot be moved to the Trash.\nDo you want to delete it "
+                                 "permanently?")
+                      .arg(BaseName(stuck.first()))
+                : QStringLiteral("%1 items cannot be moved to the Trash.\nDo you want to delete "
+                                 "them permanently?")
+                      .arg(stuck.size());
+        if (AfxMessageBox(ask, MB_YESNO | MB_ICONWARNING, pOwner) == IDYES)
+        {
+            for (const QString& item : stuck)
+            {
+                std::error_code ec;
+                std::filesystem::remove_all(NativePath::Encode(item).toStdString(), ec);
+            }
+        }
+    }
+    int gone = 0;
+    for (const QString& item : items)
+        gone += PathExists(item) ? 0 : 1;
+    return gone == items.size() ? 1 : 0;
 }

@@ -1,10 +1,30 @@
 #pragma once
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 class QWidget;
 
-/// File helpers of the shell layer. Paths are full paths.
+/// What GetFileStatus reports of a file or folder.
+struct CFileStatus
+{
+    QDateTime ctime;   // status change
+    QDateTime mtime;   // last write
+    QDateTime atime;   // last access
+    qint64 size = 0;   // bytes; 0 for folders
+    unsigned mode = 0; // st_mode: type and permission bits
+};
+
+/// File helpers of the shell layer, usable from any window. Paths are full
+/// paths ("/" separated); names that are not valid UTF-8 are passed as
+/// NativePath escapes. The owner is the window that the progress dialog and
+/// the questions belong to, or none.
+///
+/// The copy and move operations never lose a file: they ask before replacing
+/// anything, show a cancellable progress dialog for long work while the
+/// window stays live, and leave no partial file on cancel or failure (see
+/// CFileTransfer for the rules). They return nonzero when done, 0 when failed
+/// or cancelled; a failure's reason has been shown to the user.
 class CFileName
 {
 public:
@@ -18,13 +38,44 @@ public:
     /// a name without one gets the extension appended.
     static void AlterExtension(QString& name, const QString& extension);
 
+    /// Copies what `from` names (one path, or paths each ended by a zero
+    /// character; a last component "*" or "*.*" names a folder's entries) into
+    /// the folder `to` (which may end in "/" or "/*.*"), or, for one source
+    /// and a `to` that is not a folder, to that new path. A folder is copied
+    /// with its contents, into the destination.
+    int ShellCopyFiles(QWidget* pOwner, const QString& from, const QString& to);
+    /// As ShellCopyFiles, but moves: a rename within one file system, else a
+    /// copy that removes each source file once its copy is complete.
+    int ShellMoveFiles(QWidget* pOwner, const QString& from, const QString& to);
+    /// Copies every listed path into the folder `to`; nFlags is kept for callers.
+    int ShellCopyList(QWidget* pOwner, const QStringList& paths, const QString& to, int nFlags);
+    /// Gives one file or folder a new full path; refuses (with a message) when
+    /// something of that name exists.
+    int ShellRenameFiles(QWidget* pOwner, const QString& from, const QString& to);
+    int ShellRenameDirectory(QWidget* pOwner, const QString& from, const QString& to);
+    /// Moves a file or folder into the folder `to`.
+    int MoveDirectory(QWidget* pOwner, const QString& from, const QString& to);
+
     /// Moves what `paths` names (one path, or paths each ended by a zero
-    /// character) to the desktop's trash after the user confirmed. Callers
+    /// character) to the desktop's trash after the user confirmed; what cannot
+    /// go to a trash is deleted for good only after a second question. Callers
     /// judge success by Exist afterwards.
     int ShellDeleteItems(QWidget* pOwner, const QString& paths, int nFlags);
 
+    /// Creates one folder; nonzero when it exists afterwards.
+    static int CreateNewDirectory(const QString& path);
+    /// Creates the folder and every missing level above it; nonzero when it exists.
+    static int ChainCreateDirectory(const QString& path);
+    /// Writes the 96-byte "Index.txt" that marks a folder made from a tree
+    /// (an existing one is replaced); false when it cannot be written.
+    static bool WriteIndexFile(const QString& folder);
+    /// Times, size and mode of the path; false when it cannot be read.
+    static bool GetFileStatus(const QString& path, CFileStatus& status);
+
     /// Splits a path list: one path or zero-separated paths.
     static QStringList SplitPathList(const QString& paths);
+    /// Joins paths into a list of paths each ended by a zero character.
+    static QString JoinPathList(const QStringList& paths);
 
 private:
     QString m_strName;

@@ -6,7 +6,11 @@
 #include "SizeControlBar.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMdiArea>
+#include <QScreen>
+
+#include <algorithm>
 
 CMDIFrameWnd::CMDIFrameWnd() : m_pMdiArea(new QMdiArea(this))
 {
@@ -116,9 +120,10 @@ CWindowPlacement CMDIFrameWnd::GetWindowPlacement() const
     wp.showCmd = unsigned(cmd == SW_HIDE ? SW_SHOWNORMAL : cmd);
     wp.ptMinPosition = QPoint(-1, -1);
     wp.ptMaxPosition = QPoint(-1, -1);
-    QRect rc = normalGeometry();
+    // The normal rectangle is the outer one, window manager's frame included.
+    QRect rc = m_rcPending.isValid() ? m_rcPending : m_rcNormal;
     if (!rc.isValid())
-        rc = m_rcNormal.isValid() ? m_rcNormal : geometry();
+        rc = frameGeometry();
     wp.SetNormalRect(rc);
     return wp;
 }
@@ -127,10 +132,58 @@ void CMDIFrameWnd::SetWindowPlacement(const CWindowPlacement& wp)
 {
     const QRect rc = wp.NormalRect();
     if (rc.width() > 0 && rc.height() > 0)
+        SetFrameRect(rc);
+}
+
+void CMDIFrameWnd::SetFrameRect(const QRect& rcOuter)
+{
+    QRect rc = rcOuter;
+    // A window whose title bar is on no screen (a monitor since removed)
+    // comes onto the primary screen, inside its work area.
+    const QRect strip(rc.left(), rc.top(), rc.width(), 24);
+    bool bVisible = false;
+    for (const QScreen* pScreen : QGuiApplication::screens())
     {
-        setGeometry(rc);
-        m_rcNormal = rc;
+        const QRect common = pScreen->availableGeometry() & strip;
+        bVisible = bVisible || (common.width() >= std::min(100, rc.width()) && !common.isEmpty());
     }
+    if (!bVisible && QGuiApplication::primaryScreen())
+    {
+        const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+        rc.setSize(rc.size().boundedTo(work.size()));
+        rc.moveTopLeft(QPoint(std::clamp(rc.left(), work.left(), work.right() - rc.width() + 1),
+                              std::clamp(rc.top(), work.top(), work.bottom() - rc.height() + 1)));
+    }
+    // move() places the outer frame; the size is the inner one, known only
+    // once the window manager has framed the window: until then it is
+    // corrected on every move and resize (ApplyPendingFrameRect).
+    m_rcPending = rc;
+    m_rcNormal = rc;
+    const QMargins margins = FrameMargins();
+    move(rc.topLeft());
+    resize(rc.size().shrunkBy(margins).expandedTo(QSize(1, 1)));
+    if (!margins.isNull())
+        m_rcPending = QRect();
+}
+
+QMargins CMDIFrameWnd::FrameMargins() const
+{
+    const QRect outer = frameGeometry(), inner = geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                    outer.right() - inner.right(), outer.bottom() - inner.bottom());
+}
+
+void CMDIFrameWnd::ApplyPendingFrameRect()
+{
+    if (!m_rcPending.isValid() || !isVisible() || isMaximized() || isMinimized() || isFullScreen())
+        return;
+    const QMargins margins = FrameMargins();
+    if (margins.isNull())
+        return;
+    const QRect rc = m_rcPending;
+    m_rcPending = QRect();
+    resize(rc.size().shrunkBy(margins).expandedTo(QSize(1, 1)));
+    move(rc.topLeft());
 }
 
 void CMDIFrameWnd::EnableDocking(unsigned dwDockStyle)
@@ -160,9 +213,13 @@ Qt::DockWidgetArea CMDIFrameWnd::AreaOfDockSide(int nDockBarID)
 void CMDIFrameWnd::DockControlBar(CSizeControlBar* pBar, int nDockBarID, const QRect* pRect)
 {
     const Qt::DockWidgetArea area = AreaOfDockSide(nDockBarID);
+    // A floating bar keeps its place in the side it left: docking it back
+    // there puts it where it was, beside its neighbours, not after them.
+    const bool bBackHome = pBar->isFloating() && dockWidgetArea(pBar) == area;
     if (pBar->isFloating())
         pBar->setFloating(false);
-    addDockWidget(area, pBar);
+    if (!bBackHome)
+        addDockWidget(area, pBar);
     pBar->show();
     if (pRect && pRect->width() > 0 && pRect->height() > 0)
     {
@@ -195,8 +252,9 @@ void CMDIFrameWnd::LoadSizeBarState(const QString& name)
 
 void CMDIFrameWnd::RememberNormal()
 {
-    if (!isMaximized() && !isMinimized() && !isFullScreen())
-        m_rcNormal = geometry();
+    ApplyPendingFrameRect();
+    if (!m_rcPending.isValid() && !isMaximized() && !isMinimized() && !isFullScreen())
+        m_rcNormal = frameGeometry();
 }
 
 void CMDIFrameWnd::changeEvent(QEvent* event)
@@ -204,6 +262,14 @@ void CMDIFrameWnd::changeEvent(QEvent* event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange)
         emit ActiveChildChanged();
+    if (event->type() == QEvent::WindowStateChange)
+        RememberNormal();
+}
+
+void CMDIFrameWnd::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    RememberNormal();
 }
 
 void CMDIFrameWnd::moveEvent(QMoveEvent* event)

@@ -35,8 +35,12 @@ public:
     void MDITile(bool bHorizontal);
     void MDIIconArrange();
 
+    /// The normal rectangle is the outer one, window manager's frame included.
     CWindowPlacement GetWindowPlacement() const;
     void SetWindowPlacement(const CWindowPlacement& wp);
+    /// Places the outer frame (title bar included) at the rectangle, on a
+    /// visible screen.
+    void SetFrameRect(const QRect& rcOuter);
 
     // Docking.
     void EnableDocking(unsigned dwDockStyle);
@@ -54,14 +58,18 @@ signals:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void RememberNormal();
+    QMargins FrameMargins() const;
+    void ApplyPendingFrameRect();
 
     QMdiArea* m_pMdiArea;
     QList<QPointer<CMDIChildWnd>> m_zOrder;
-    QRect m_rcNormal;
+    QRect m_rcNormal;  // outer rectangle in the normal state
+    QRect m_rcPending; // outer rectangle set before the frame's size was known
     int m_nCascade = 0;
 };

@@ -1,5 +1,7 @@
 #include "MessageBox.h"
 
+#include "WinApp.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -28,7 +30,8 @@ int AfxMessageBox(const QString& text, int type, QWidget* parent)
         return CurrentHook()(text, type);
 
     QMessageBox box(parent ? parent : QApplication::activeWindow());
-    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setWindowTitle(CWinApp::Get() ? CWinApp::Get()->GetAppName()
+                                      : QApplication::applicationName());
     box.setText(text);
     switch (type & 0xF0)
     {

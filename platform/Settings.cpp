@@ -12,6 +12,29 @@ QString Key(const QString& section, const QString& entry)
     return section + QLatin1Char('/') + entry;
 }
 
+// Section and value names are case-insensitive, as in the store the layout
+// comes from: "[StartUp]" written by hand or by another tool holds the
+// values read as "Startup". Exact names are tried first.
+QVariant Lookup(QSettings& store, const QString& section, const QString& entry)
+{
+    QVariant v = store.value(Key(section, entry));
+    if (v.isValid())
+        return v;
+    for (const QString& group : store.childGroups())
+    {
+        if (group.compare(section, Qt::CaseInsensitive) != 0)
+            continue;
+        store.beginGroup(group);
+        for (const QString& key : store.childKeys())
+            if (!v.isValid() && key.compare(entry, Qt::CaseInsensitive) == 0)
+                v = store.value(key);
+        store.endGroup();
+        if (v.isValid())
+            break;
+    }
+    return v;
+}
+
 bool WriteValue(const QString& section, const QString& entry, const QVariant& value)
 {
     QSettings store(QSettings::IniFormat, QSettings::UserScope, g_maker, g_application);
@@ -32,14 +55,18 @@ void SetRegistryKey(const QString& maker, const QString& application)
 QString GetProfileString(const QString& section, const QString& entry, const QString& def)
 {
     QSettings store(QSettings::IniFormat, QSettings::UserScope, g_maker, g_application);
-    const QVariant v = store.value(Key(section, entry));
+    const QVariant v = Lookup(store, section, entry);
+    // An unquoted value with commas (a placement written by hand) reads as
+    // a list: it stands for the text as written.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(','));
     return v.isValid() ? v.toString() : def;
 }
 
 int GetProfileInt(const QString& section, const QString& entry, int def)
 {
     QSettings store(QSettings::IniFormat, QSettings::UserScope, g_maker, g_application);
-    const QVariant v = store.value(Key(section, entry));
+    const QVariant v = Lookup(store, section, entry);
     bool ok = false;
     const int n = v.toString().trimmed().toInt(&ok);
     return v.isValid() && ok ? n : def;

@@ -4,7 +4,8 @@
 
 /// The per-user settings store: values addressed by section and name, kept
 /// in $XDG_CONFIG_HOME/Tarnwell/Vistrel.ini. Every call opens the store,
-/// reads or writes one value and syncs; write failures are silent.
+/// reads or writes one value and syncs; write failures are silent. Reads
+/// find section and value names in any letter case.
 namespace Settings
 {
 /// Maker key and application name of the store.

@@ -20,7 +20,8 @@ CWinApp* CWinApp::s_pApp = nullptr;
 CWinApp::CWinApp(const QString& appName) : m_strAppName(appName)
 {
     s_pApp = this;
-    QApplication::setApplicationDisplayName(appName);
+    // No application display name: Qt would append it to every window
+    // title, and the main window's title already starts with the name.
     m_router.SetChain([this] { return RoutingChain(); });
     qApp->installEventFilter(this);
 

@@ -1,1 +1,275 @@
 #include "ProjectDoc.h"
+
+#include "DocTemplate.h"
+#include "FileName.h"
+#include "MainFrame.h"
+#include "MessageBox.h"
+#include "ProjectTreeCtrl.h"
+#include "ProjectView.h"
+#include "ProjectWizSheet.h"
+#include "RecentFileList.h"
+#include "VistrelApp.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace
+{
+const char kCreateFailed[] = "Create Project failed.";
+
+CRecentFileList RecentProjects()
+{
+    CRecentFileList list(4, QStringLiteral("Recent Project List"), QStringLiteral("Project%1"));
+    list.ReadList();
+    return list;
+}
+
+// The platform's file dialog on the projects folder; false when cancelled.
+bool PromptProjectFile(bool bOpen, QString& path)
+{
+    const QString dir = CProjectDoc::ProjectsDirectory();
+    QDir::setCurrent(dir);
+    QFileDialog dialog(QApplication::activeWindow(),
+                       bOpen ? QStringLiteral("Open Project") : QStringLiteral("Project Save As"));
+    dialog.setAcceptMode(bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode(bOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setDirectory(dir);
+    dialog.setNameFilter(QStringLiteral(".vrp Files (*.vrp *.VRP)"));
+    dialog.setDefaultSuffix(QStringLiteral("vrp"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    path = QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
+    return true;
+}
+
+} // namespace
+
+QString CProjectDoc::ProjectsDirectory()
+{
+    const QString dir = QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
+                            .filePath(QStringLiteral("Vistrel Projects"));
+    QDir().mkpath(dir);
+    return dir;
+}
+
+CProjectDoc* CProjectDoc::GetOpenProject()
+{
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (!pApp || !pApp->GetProjectTemplate() ||
+        pApp->GetProjectTemplate()->GetDocuments().isEmpty())
+        return nullptr;
+    return static_cast<CProjectDoc*>(pApp->GetProjectTemplate()->GetDocuments().first());
+}
+
+QByteArray CProjectDoc::NewProjectText(const QString& name)
+{
+    return name.toLocal8Bit() + "\r\n";
+}
+
+CProjectView* CProjectDoc::GetView() const
+{
+    return dynamic_cast<CProjectView*>(GetFirstView());
+}
+
+bool CProjectDoc::OnOpenDocument(const QString& path)
+{
+    if (!CDocument::OnOpenDocument(path))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxTextSize)
+    {
+        AfxMessageBox(
+            file.isOpen()
+                ? QStringLiteral("The file %1 is too large to open as a project.").arg(path)
+                : QStringLiteral("Cannot open the file %1: %2.").arg(path, file.errorString()),
+            MB_OK | MB_ICONERROR);
+        return false;
+    }
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+    {
+        AfxMessageBox(QStringLiteral("Cannot read the file %1: %2.").arg(path, file.errorString()),
+                      MB_OK | MB_ICONERROR);
+        return false;
+    }
+    if (CProjectView* pView = GetView())
+        pView->SetProjectText(text);
+    if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
+    {
+        pTree->LoadProject(QFileInfo(path).absoluteFilePath());
+        pTree->ShowProjectRoot();
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CProjectDoc::OnSaveDocument(const QString& path)
+{
+    const QByteArray text = GetView() ? GetView()->GetProjectText() : QByteArray();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    {
+        AfxMessageBox(QStringLiteral("Cannot save the file %1: %2.").arg(path, file.errorString()),
+                      MB_OK | MB_ICONERROR);
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+void CProjectDoc::SetPathName(const QString& path, bool bAddToMRU)
+{
+    if (!path.isEmpty())
+        RecentProjects().Add(path);
+    CDocument::SetPathName(path, bAddToMRU);
+}
+
+// ---- Creating a project ---------------------------------------------------------
+
+bool CProjectDoc::EnsureProjectDirectory(const QString& path)
+{
+    if (CFileName().IsFolder(path) || CFileName::ChainCreateDirectory(path))
+        return true;
+    AfxMessageBox(QString::fromLatin1(kCreateFailed), MB_OK);
+    return false;
+}
+
+bool CProjectDoc::CreateProjectFile(const QString& dir, const QString& name)
+{
+    const QString path = QDir(dir).filePath(name + QStringLiteral(".vrp"));
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (CFileName().IsFile(path))
+    {
+        // An existing project file opens as it is.
+        pApp->m_strProjectPath = path;
+        pApp->OpenProjectFile(path);
+        return true;
+    }
+    QSaveFile file(path);
+    const QByteArray text = NewProjectText(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        return false;
+    pApp->OpenProjectFile(path);
+    return true;
+}
+
+void CProjectDoc::CreateProject()
+{
+    CProjectWizSheet sheet(QApplication::activeWindow());
+    // Until the new project opens, the tree keeps what it shows.
+    if (sheet.exec() != QDialog::Accepted)
+        return;
+
+    const QString name = sheet.m_strName;
+    const QString dir = QDir::cleanPath(sheet.m_strParentDir + QLatin1Char('/') + name);
+    if (!EnsureProjectDirectory(dir))
+        return;
+    const QString source = sheet.m_strSourceDir;
+    if (!CreateProjectFile(dir, name))
+    {
+        AfxMessageBox(QString::fromLatin1(kCreateFailed), MB_OK);
+        return;
+    }
+    CVistrelApp* pApp = CVistrelApp::Get();
+    bool bCopied = true;
+    if (!source.isEmpty())
+    {
+        bCopied = CFileName().ShellCopyFiles(pApp->GetMainWnd(), QDir::cleanPath(source), dir) != 0;
+        if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp(); pTree && pTree->HasProject())
+            pTree->ShowProjectRoot();
+    }
+    AfxMessageBox(name + (bCopied ? QStringLiteral(" project directory successfully created.")
+                                  : QStringLiteral(" project directory copy canceled!")),
+                  MB_OK | MB_ICONINFORMATION);
+}
+
+// ---- The project commands ------------------------------------------------------
+
+void CProjectDoc::OnNewProject()
+{
+    CProjectDoc* pDoc = GetOpenProject();
+    if (!pDoc)
+        pDoc = static_cast<CProjectDoc*>(
+            CVistrelApp::Get()->GetProjectTemplate()->OpenDocumentFile(QString(), true));
+    if (!pDoc)
+        return;
+    pDoc->CreateProject();
+    // A wizard that made nothing leaves no untitled project behind.
+    if (CProjectDoc* pOpen = GetOpenProject(); pOpen && pOpen->GetPathName().isEmpty())
+        pOpen->OnCloseDocument();
+}
+
+void CProjectDoc::OnOpenProject()
+{
+    QString path;
+    if (!PromptProjectFile(true, path))
+        return;
+    CVistrelApp::Get()->OpenProjectFile(path);
+    if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
+        pTree->update();
+}
+
+void CProjectDoc::OnSaveProject()
+{
+    CProjectDoc* pDoc = GetOpenProject();
+    if (pDoc && pDoc->OnSaveDocument(pDoc->GetPathName()))
+        AfxMessageBox(QStringLiteral("Project save complete."), MB_OK | MB_ICONINFORMATION);
+}
+
+void CProjectDoc::OnSaveProjectAs()
+{
+    CVistrelApp* pApp = CVistrelApp::Get();
+    CProjectDoc* pOpen = GetOpenProject();
+    if (!pOpen)
+        return;
+    pOpen->OnCloseDocument();
+
+    QString path;
+    if (!PromptProjectFile(false, path))
+        return;
+    const int dot = int(path.lastIndexOf(QLatin1Char('.')));
+    const QString newDir = dot > path.lastIndexOf(QLatin1Char('/')) ? path.left(dot) : path;
+    const QString title = QFileInfo(newDir).fileName();
+    const QString oldPath = pApp->m_strProjectPath;
+    const QString oldDir = QFileInfo(oldPath).absolutePath();
+    const QString oldName = QFileInfo(oldPath).fileName();
+
+    // A single new folder: its parent must exist, and it must not exist yet.
+    // Nor may it lie inside the project it copies.
+    if (newDir.startsWith(oldDir + QLatin1Char('/')) || !QDir().mkdir(newDir))
+    {
+        AfxMessageBox(QStringLiteral("OOOPs"), MB_OK);
+        return;
+    }
+    CFileName name;
+    name.ShellCopyFiles(pApp->GetMainWnd(), oldDir + QStringLiteral("/*"), newDir);
+    const QString newPath = QDir(newDir).filePath(title + QStringLiteral(".vrp"));
+    name.ShellRenameFiles(pApp->GetMainWnd(), QDir(newDir).filePath(oldName), newPath);
+
+    pApp->OpenProjectFile(newPath);
+    if (CProjectDoc* pDoc = GetOpenProject())
+    {
+        pDoc->SetModifiedFlag(true);
+        pDoc->OnSaveDocument(newPath);
+    }
+}
+
+void CProjectDoc::OnCloseProject()
+{
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (CProjectDoc* pDoc = GetOpenProject())
+    {
+        if (pDoc->IsModified())
+            pDoc->SaveModified();
+        pDoc->OnCloseDocument();
+    }
+    pApp->WriteProfileString(QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"),
+                             QStringLiteral("no"));
+    if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
+        pTree->ResetToNoProject();
+}

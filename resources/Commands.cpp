@@ -11,11 +11,11 @@ using namespace Id;
 namespace
 {
 const QList<CommandInfo> kCommands = {
-    {ID_FILE_NEW, "&New Project\tCtrl+N", "Create a new project", nullptr},
+    {ID_FILE_NEW, "&New Project\tCtrl+N", "Create a new Vistrel Project\nNew", nullptr},
     {ID_FILE_OPEN, "&Open...\tCtrl+O", "Open an existing image", "document-open"},
     {ID_FILE_CLOSE, "&Close", "Close the active image", nullptr},
     {ID_FILE_SAVE, "&Save\tCtrl+S", "Save the active document", nullptr},
-    {ID_SAVE_AS_BMP, "Save file as BMP", "Save file as BMP", nullptr},
+    {ID_SAVE_AS_BMP, "Save file as &BMP", "Save file as BMP", nullptr},
     {ID_FILE_PRINT, "&Print...\tCtrl+P", "Print the active image", "document-print"},
     {ID_FILE_PRINT_PREVIEW, "Print Pre&view", "Display full pages", nullptr},
     {ID_FILE_PRINT_SETUP, "P&rint Setup...", "Change the printer and printing options", nullptr},
@@ -32,7 +32,7 @@ const QList<CommandInfo> kCommands = {
     {ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar", nullptr},
     {ID_VIEW_DITHER, "&Dither", "Draw smoothly (dithered) or plainly", nullptr},
     {ID_VIEW_FIT, "Fit &Image to Window", "Stretch the picture to the window", nullptr},
-    {ID_VIEW_FULLSCREEN, "Full Screen", "Full Screen", "view-fullscreen"},
+    {ID_VIEW_FULLSCREEN, "&Full Screen", "Full Screen", "view-fullscreen"},
     {ID_WINDOW_CASCADE, "&Cascade", "Arrange windows so they overlap", nullptr},
     {ID_WINDOW_TILE_HORZ, "&Tile", "Arrange windows as non-overlapping tiles", nullptr},
     {ID_WINDOW_ARRANGE, "&Arrange Icons", "Arrange icons at the bottom of the window", nullptr},
@@ -43,9 +43,10 @@ const QList<CommandInfo> kCommands = {
      nullptr},
     {ID_NEXT_PANE, "Next Pane", "Switch to the next window pane", nullptr},
     {ID_PREV_PANE, "Previous Pane", "Switch back to the previous window pane", nullptr},
-    {ID_PROJECT_OPEN, "Open &Project", "Open a project", nullptr},
-    {ID_PROJECT_OPEN_ACCEL, "Open &Project", "Open a project...ctrl+alt+P", "folder-open"},
-    {ID_PROJECT_SAVE, "Sa&ve Project", "Save the project", nullptr},
+    {ID_PROJECT_OPEN, "Open &Project", "Open Framewick Project\nOpen Project", nullptr},
+    {ID_PROJECT_OPEN_ACCEL, "Open &Project",
+     "Open a project...ctrl+alt+P\nOpen a project...ctrl+alt+P", "folder-open"},
+    {ID_PROJECT_SAVE, "Sa&ve Project", "Saves the currently open project", nullptr},
     {ID_PROJECT_SAVE_AS, "Pro&ject Save As", "Save the project under a new name", nullptr},
     {ID_PROJECT_CLOSE, "C&lose Image Project", "Close the project", nullptr},
     {ID_EDIT_DOCUMENT, "&Edit Document", "Edit the document", nullptr},
@@ -179,8 +180,11 @@ QAction* CreateAction(int id, QObject* parent)
     action->setShortcuts(Accelerators(id));
     if (info->prompt)
     {
-        action->setStatusTip(QString::fromUtf8(info->prompt));
-        action->setToolTip(QString::fromUtf8(info->prompt));
+        // "status prompt\ntool tip"; without a tool tip the prompt is both.
+        const QString prompt = QString::fromUtf8(info->prompt);
+        const QString tip = prompt.section(QLatin1Char('\n'), 1, 1);
+        action->setStatusTip(prompt.section(QLatin1Char('\n'), 0, 0));
+        action->setToolTip(tip.isEmpty() ? action->statusTip() : tip);
     }
     if (info->icon)
     {

@@ -10,7 +10,7 @@ struct CommandInfo
 {
     int id;
     const char* text;     // menu text; "\t" separates the shown accelerator
-    const char* prompt;   // status-bar prompt and tool tip, may be null
+    const char* prompt;   // status-bar prompt, "\n", tool tip; may be null
     const char* icon;     // icon theme name (with an embedded fallback), may be null
 };
 

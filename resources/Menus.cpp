@@ -13,10 +13,8 @@ const QList<MenuEntry> kProjectBarSub = {
     {ID_PROJECTBAR_SHOWHIDE}, {ID_PROJECTBAR_DOCKFLOAT}, {ID_PROJECTBAR_ALLOWDOCKING}};
 const QList<MenuEntry> kListBarSub = {
     {ID_LISTBAR_SHOWHIDE}, {ID_LISTBAR_DOCKFLOAT}, {ID_LISTBAR_ALLOWDOCKING}};
-const QList<MenuEntry> kRecentFiles = {{ID_FILE_MRU_FILE1},
-                                       {ID_FILE_MRU_FILE1 + 1},
-                                       {ID_FILE_MRU_FILE1 + 2},
-                                       {ID_FILE_MRU_FILE4}};
+const QList<MenuEntry> kRecentFiles = {
+    {ID_FILE_MRU_FILE1}, {ID_FILE_MRU_FILE1 + 1}, {ID_FILE_MRU_FILE1 + 2}, {ID_FILE_MRU_FILE4}};
 
 QList<MenuEntry> Concat(std::initializer_list<QList<MenuEntry>> parts)
 {
@@ -28,41 +26,86 @@ QList<MenuEntry> Concat(std::initializer_list<QList<MenuEntry>> parts)
 
 const QList<MenuEntry> kMainMenu = {
     {0, "&File",
-     Concat({{{ID_FILE_NEW}, {ID_FILE_OPEN}, {ID_PROJECT_OPEN}, {ID_PROJECT_SAVE},
-              {ID_PROJECT_SAVE_AS}, {ID_PROJECT_CLOSE}, {}, {ID_FILE_PRINT_SETUP}, {}},
+     Concat({{{ID_FILE_NEW},
+              {ID_FILE_OPEN},
+              {ID_PROJECT_OPEN},
+              {ID_PROJECT_SAVE},
+              {ID_PROJECT_SAVE_AS},
+              {ID_PROJECT_CLOSE},
+              {},
+              {ID_FILE_PRINT_SETUP},
+              {}},
              kRecentFiles,
              {{}, {ID_APP_EXIT}}})},
-    {0, "&View",
-     {{ID_VIEW_TOOLBAR}, {ID_VIEW_STATUS_BAR}, {}, {0, "&Project Bar", kProjectBarSub},
-      {0, "&List Bar", kListBarSub}, {}, {ID_PREFERENCES}}},
+    {0,
+     "&View",
+     {{ID_VIEW_TOOLBAR},
+      {ID_VIEW_STATUS_BAR},
+      {},
+      {0, "Pro&ject Bar", kProjectBarSub},
+      {0, "&List Bar", kListBarSub},
+      {},
+      {ID_PREFERENCES}}},
     {0, "&Help", {{ID_APP_ABOUT}}},
 };
 
 const QList<MenuEntry> kImageMenu = {
     {0, "&File",
-     Concat({{{ID_FILE_OPEN}, {ID_FILE_CLOSE}, {}, {ID_SAVE_AS_BMP}, {}, {ID_FILE_PRINT},
-              {ID_FILE_PRINT_PREVIEW}, {ID_FILE_PRINT_SETUP}, {}},
+     Concat({{{ID_FILE_OPEN},
+              {ID_FILE_CLOSE},
+              {},
+              {ID_SAVE_AS_BMP},
+              {},
+              {ID_FILE_PRINT},
+              {ID_FILE_PRINT_PREVIEW},
+              {ID_FILE_PRINT_SETUP},
+              {}},
              kRecentFiles,
              {{}, {ID_APP_EXIT}}})},
     {0, "&Edit", {{ID_EDIT_COPY}}},
-    {0, "&View",
-     {{ID_VIEW_TOOLBAR}, {ID_VIEW_STATUS_BAR}, {}, {ID_VIEW_DITHER}, {ID_VIEW_FIT}, {},
-      {0, "&Project Bar", kProjectBarSub}, {0, "&List Bar", kListBarSub}, {},
-      {ID_VIEW_FULLSCREEN}, {ID_SLIDESHOW}}},
+    {0,
+     "&View",
+     {{ID_VIEW_TOOLBAR},
+      {ID_VIEW_STATUS_BAR},
+      {},
+      {ID_VIEW_DITHER},
+      {ID_VIEW_FIT},
+      {},
+      {0, "Pro&ject Bar", kProjectBarSub},
+      {0, "&List Bar", kListBarSub},
+      {},
+      {ID_VIEW_FULLSCREEN},
+      {ID_SLIDESHOW}}},
     {0, "&Window", {{ID_WINDOW_CASCADE}, {ID_WINDOW_TILE_HORZ}, {ID_WINDOW_ARRANGE}}},
     {0, "&Help", {{ID_APP_ABOUT}}},
 };
 
-const QList<MenuEntry> kListBarMenu = Concat(
-    {{{ID_LISTBAR_SHOW}, {ID_LISTBAR_DELETE}, {ID_LISTBAR_COPY}, {ID_LISTBAR_MOVECUT}, {},
-      {ID_SLIDESHOW}, {ID_SLIDESHOW_SELECT}, {}},
-     kListBarSub});
+const QList<MenuEntry> kListBarMenu = {{ID_SLIDESHOW_SELECT},
+                                       {ID_LISTBAR_SHOW},
+                                       {ID_LISTBAR_COPY},
+                                       {ID_LISTBAR_MOVECUT},
+                                       {},
+                                       {0, "&List Bar", kListBarSub},
+                                       {},
+                                       {ID_SLIDESHOW},
+                                       {},
+                                       {ID_LISTBAR_DELETE}};
 
-const QList<MenuEntry> kProjectBarMenu = Concat(
-    {{{ID_PROJECTTREE_NEWFOLDER}, {ID_PROJECTTREE_RENAME}, {ID_PROJECTTREE_DELETE},
-      {ID_PROJECTTREE_COPY}, {ID_PROJECTTREE_PASTE}, {ID_PROJECTTREE_SHOW}, {},
-      {ID_FOLDERTREE_NEWFOLDER}, {}},
-     kProjectBarSub});
+const QList<MenuEntry> kProjectBarMenu = Concat({{{ID_PROJECTTREE_NEWFOLDER},
+                                                  {ID_PROJECTTREE_RENAME},
+                                                  {ID_PROJECTTREE_DELETE},
+                                                  {ID_PROJECTTREE_COPY},
+                                                  {ID_PROJECTTREE_PASTE},
+                                                  {ID_PROJECTTREE_SHOW},
+                                                  {},
+                                                  {ID_FOLDERTREE_NEWFOLDER},
+                                                  {}},
+                                                 kProjectBarSub});
+
+const QList<MenuEntry> kProjectTreeMenu = {
+    {ID_PROJECTTREE_SHOW}, {}, {ID_PROJECTTREE_NEWFOLDER}, {}, {ID_PROJECTTREE_COPY},
+    {ID_PROJECTTREE_PASTE}, {ID_PROJECTTREE_RENAME}, {},
+    {0, "Pr&oject bar window", kProjectBarSub}, {}, {ID_PROJECTTREE_DELETE}};
 
 const QList<int> kMainToolbar = {ID_FILE_OPEN,
                                  ID_PROJECT_OPEN_ACCEL,
@@ -95,10 +138,9 @@ const QList<int> kMainToolbar = {ID_FILE_OPEN,
                                  ID_PREFERENCES,
                                  ID_APP_ABOUT};
 
-const QList<int> kFullScreenToolbar = {ID_VIEW_FULLSCREEN,     ID_SLIDESHOW,
-                                       ID_SLIDESHOW_STOP,      ID_DIRECTORY_MOVE_DOWN,
-                                       ID_DIRECTORY_MOVE_UP,   ID_AUTOSCROLL_START,
-                                       ID_AUTOSCROLL_STOP};
+const QList<int> kFullScreenToolbar = {
+    ID_VIEW_FULLSCREEN,   ID_SLIDESHOW,        ID_SLIDESHOW_STOP, ID_DIRECTORY_MOVE_DOWN,
+    ID_DIRECTORY_MOVE_UP, ID_AUTOSCROLL_START, ID_AUTOSCROLL_STOP};
 
 const QList<MenuEntry> kNone;
 const QList<int> kNoButtons;
@@ -113,14 +155,17 @@ const QList<MenuEntry>& MenuResource(int id)
 
 const QList<MenuEntry>& BarMenu(int id)
 {
-    return id == IDR_LISTBAR_MENU ? kListBarMenu : id == IDR_PROJECTBAR_MENU ? kProjectBarMenu
-                                                                            : kNone;
+    return id == IDR_LISTBAR_MENU       ? kListBarMenu
+           : id == IDR_PROJECTBAR_MENU  ? kProjectBarMenu
+           : id == IDR_PROJECTTREE_MENU ? kProjectTreeMenu
+                                        : kNone;
 }
 
 const QList<int>& ToolbarResource(int id)
 {
-    return id == IDR_MAINFRAME ? kMainToolbar : id == IDR_FULLSCREEN ? kFullScreenToolbar
-                                                                     : kNoButtons;
+    return id == IDR_MAINFRAME    ? kMainToolbar
+           : id == IDR_FULLSCREEN ? kFullScreenToolbar
+                                  : kNoButtons;
 }
 
 void Populate(QMenu* menu, const QList<MenuEntry>& entries,

@@ -27,7 +27,7 @@ namespace Menus
 {
 /// The top-level popups of a menu resource: 128 (no document) or 3 (image).
 const QList<MenuEntry>& MenuResource(int id);
-/// The bar menus: 147 (list bar), 232 (project bar).
+/// The bar menus: 114 (file list), 232 (project bar), 104 (project tree).
 const QList<MenuEntry>& BarMenu(int id);
 /// Toolbar resources 128 (main) and 165 (full screen); 0 is a separator.
 const QList<int>& ToolbarResource(int id);

@@ -8,15 +8,16 @@ namespace Id
 using namespace AfxId;
 
 // Resources.
-inline constexpr int IDR_VISTRETYPE = 3;       // image documents: menu, document string
+inline constexpr int IDR_VISTRETYPE = 3; // image documents: menu, document string
 inline constexpr int IDD_ABOUTBOX = 100;
-inline constexpr int IDR_MAINFRAME = 128;      // main menu, toolbar, accelerators, icon
-inline constexpr int IDR_PROJECTTYPE = 130;    // project documents
-inline constexpr int IDB_TREEIMAGES = 130;     // image list of the tree bar
+inline constexpr int IDR_MAINFRAME = 128;   // main menu, toolbar, accelerators, icon
+inline constexpr int IDR_PROJECTTYPE = 130; // project documents
+inline constexpr int IDB_TREEIMAGES = 130;  // image list of the tree bar
 inline constexpr int IDB_SPLASH = 140;
-inline constexpr int IDR_FULLSCREEN = 165;     // full-screen toolbar
-inline constexpr int IDR_LISTBAR_MENU = 147;
+inline constexpr int IDR_FULLSCREEN = 165;   // full-screen toolbar
+inline constexpr int IDR_LISTBAR_MENU = 114; // context menu of the file list
 inline constexpr int IDR_PROJECTBAR_MENU = 232;
+inline constexpr int IDR_PROJECTTREE_MENU = 104;   // the project tree's context menu
 
 // Commands.
 inline constexpr int ID_VIEW_FIT = 32770;

@@ -19,10 +19,18 @@ void CChildFrame::ActivateFrame(int nCmdShow)
     // The active image window's state, before this frame becomes active.
     CVistrelApp* pApp = CVistrelApp::Get();
     const int v = pApp->GetActiveImageFrame() == this ? GetShowCmd() : pApp->GetActiveImageShowCmd();
+    // A window reopened at start-up takes its own stored placement, any
+    // other the placement of the image window closed last.
     CWindowPlacement wp;
-    if (CWindowPlacement::Parse(
-            Settings::GetProfileString(QStringLiteral("Settings"), QStringLiteral("WWTypeWindowPos")),
-            wp))
+    if (CWindowPlacement::Parse(pApp->m_strPendingPlacement, wp))
+    {
+        if (wp.showCmd == SW_HIDE || wp.showCmd == SW_SHOWMINIMIZED)
+            wp.showCmd = SW_SHOWNORMAL;
+        SetWindowPlacement(wp);
+    }
+    else if (CWindowPlacement::Parse(Settings::GetProfileString(QStringLiteral("Settings"),
+                                                                QStringLiteral("WWTypeWindowPos")),
+                                     wp))
     {
         if (v == SW_SHOWMINIMIZED)
             wp.showCmd = SW_SHOWNORMAL;

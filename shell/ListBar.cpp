@@ -1,22 +1,17 @@
 #include "ListBar.h"
 
-#include "Menus.h"
-#include "Resource.h"
+#include "FileListCtrl.h"
 #include "VistrelApp.h"
 
-#include <QContextMenuEvent>
-#include <QDir>
-#include <QListWidget>
-#include <QMenu>
+#include <QEvent>
 
 CListBar::CListBar() : CSizeControlBar(4) {}
 
 bool CListBar::Create(const QString& windowName, QWidget* pParent, int nID)
 {
     CSizeControlBar::Create(windowName, pParent, nID);
-    m_wndList = new QListWidget(this);
-    m_wndList->setObjectName(QStringLiteral("FileList"));
-    m_wndList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setAccessibleName(windowName);
+    m_wndList = new CFileListCtrl(this);
     m_wndList->installEventFilter(this);
     setWidget(m_wndList);
     return true;
@@ -25,34 +20,27 @@ bool CListBar::Create(const QString& windowName, QWidget* pParent, int nID)
 void CListBar::SetDirectory(const QString& path)
 {
     m_strDirectory = path;
-    m_wndList->clear();
-    if (path.isEmpty())
-        return;
-    const QDir dir(path);
-    for (const QString& name :
-         dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::DirsFirst | QDir::Name))
-        m_wndList->addItem(name);
+    m_wndList->SetDirectory(path);
 }
 
 QString CListBar::GetCurrentFile() const
 {
-    const QListWidgetItem* pItem = m_wndList->currentItem();
-    if (!pItem || m_strDirectory.isEmpty())
-        return QString();
-    return QDir(m_strDirectory).filePath(pItem->text());
+    return m_wndList->GetCurrentFile();
+}
+
+QString CListBar::GetSelectedPath() const
+{
+    const QString name = m_wndList->GetSelectedName();
+    return name.isEmpty() ? QString() : m_wndList->GetFullPath(name);
 }
 
 bool CListBar::RemoveItemByName(const QString& path)
 {
-    for (int i = 0; i < m_wndList->count(); ++i)
-    {
-        if (QDir(m_strDirectory).filePath(m_wndList->item(i)->text()) == path)
-        {
-            delete m_wndList->takeItem(i);
-            return true;
-        }
-    }
-    return false;
+    const int index = m_wndList->FindItemByName(path);
+    if (path.isEmpty() || m_wndList->GetFullPath(m_wndList->GetItemText(index)) != path)
+        return false;
+    m_wndList->RemoveItem(index);
+    return true;
 }
 
 bool CListBar::eventFilter(QObject* pWatched, QEvent* pEvent)
@@ -65,16 +53,4 @@ bool CListBar::eventFilter(QObject* pWatched, QEvent* pEvent)
             SetDirectory(pApp->m_strBrowseDir);
     }
     return CSizeControlBar::eventFilter(pWatched, pEvent);
-}
-
-void CListBar::contextMenuEvent(QContextMenuEvent* event)
-{
-    CVistrelApp* pApp = CVistrelApp::Get();
-    if (!pApp)
-        return;
-    pApp->Router().UpdateAll();
-    QMenu menu(this);
-    Menus::Populate(&menu, Menus::BarMenu(Id::IDR_LISTBAR_MENU),
-                    [pApp](int id) { return pApp->Router().Action(id); });
-    menu.exec(event->globalPos());
 }

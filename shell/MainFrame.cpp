@@ -4,13 +4,18 @@
 #include "ChildProjectFrame.h"
 #include "Commands.h"
 #include "DocManager.h"
+#include "FileListCtrl.h"
+#include "FolderTreeCtrl.h"
 #include "DocTemplate.h"
 #include "Document.h"
 #include "ListBar.h"
+#include "LockKeyState.h"
+#include "MDIWindowList.h"
 #include "Menus.h"
 #include "MessageBox.h"
 #include "PLView.h"
 #include "PrefsDlg.h"
+#include "ProjectTreeCtrl.h"
 #include "RecentFileList.h"
 #include "Resource.h"
 #include "Settings.h"
@@ -22,7 +27,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -45,11 +52,15 @@ CMainFrame::CMainFrame()
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QString::fromLatin1(Str::kAppTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/vistrel.png")));
-    connect(this, &CMDIFrameWnd::ActiveChildChanged, this, [this] {
-        UpdateMenuForActiveChild();
-        if (CWinApp::Get())
-            CWinApp::Get()->Router().UpdateSoon();
-    });
+    connect(this, &CMDIFrameWnd::ActiveChildChanged, this,
+            [this]
+            {
+                UpdateMenuForActiveChild();
+                // A lock key may have changed while another program had the keyboard.
+                UpdateLockPanes();
+                if (CWinApp::Get())
+                    CWinApp::Get()->Router().UpdateSoon();
+            });
 }
 
 CMainFrame::~CMainFrame()
@@ -61,11 +72,11 @@ CMainFrame::~CMainFrame()
 
 bool CMainFrame::LoadFrame(int)
 {
-    // 50 pixels narrower and lower than the screen, at x 25, y 0.
+    // The outer frame 50 pixels narrower and lower than the screen, at x 25, y 0.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const int height = screen.height() - 50, width = screen.width() - 50;
-    setGeometry(QRect((screen.width() - width) / 2, (screen.height() - height) / 2 - 25, width,
-                      height));
+    SetFrameRect(
+        QRect((screen.width() - width) / 2, (screen.height() - height) / 2 - 25, width, height));
     // Two fifths of the largest size is the smallest the frame may become.
     const QSize largest = QGuiApplication::primaryScreen()->availableVirtualSize();
     setMinimumSize(largest.width() * 2 / 5, largest.height() * 2 / 5);
@@ -99,25 +110,35 @@ QAction* CMainFrame::ActionOf(int nID) const
 
 void CMainFrame::createMenus()
 {
-    auto build = [this](int id, QList<QMenu*>& out) {
+    auto build = [this](int id, QList<QMenu*>& out)
+    {
         for (const MenuEntry& top : Menus::MenuResource(id))
         {
             auto* menu = new QMenu(QString::fromUtf8(top.popup), this);
             Menus::Populate(menu, top.items, [this](int nID) { return ActionOf(nID); });
-            connect(menu, &QMenu::aboutToShow, this,
-                    [] { CWinApp::Get()->Router().UpdateAll(); });
+            connect(menu, &QMenu::aboutToShow, this, [] { CWinApp::Get()->Router().UpdateAll(); });
             out.append(menu);
         }
     };
     build(IDR_MAINFRAME, m_mainMenus);
     build(IDR_VISTRETYPE, m_imageMenus);
+    m_pWindowList = new CMDIWindowList(this, [](const CMDIChildWnd* pChild)
+                                       { return dynamic_cast<const CChildFrame*>(pChild); });
+    for (QMenu* menu : m_imageMenus)
+        if (menu->title() == QLatin1String("&Window"))
+            m_pWindowList->Attach(menu);
     m_bImageMenuShown = true;
     UpdateMenuForActiveChild();
 }
 
 void CMainFrame::UpdateMenuForActiveChild()
 {
-    const bool bImage = IsImageWindowActive();
+    // Windows hidden by Escape keep the image menus, so that the Window menu
+    // can bring them back.
+    bool bImage = dynamic_cast<const CChildFrame*>(MDIGetActive()) != nullptr;
+    if (!MDIGetActive() && m_pWindowList)
+        for (const CMDIChildWnd* pFrame : m_pWindowList->ListedFrames())
+            bImage = bImage || pFrame->isHidden();
     if (bImage == m_bImageMenuShown && !menuBar()->actions().isEmpty())
         return;
     m_bImageMenuShown = bImage;
@@ -140,22 +161,28 @@ void CMainFrame::createStatusBar()
 {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar%1").arg(IDW_STATUSBAR));
-    // The lock-key panes stay grey: their state cannot be read here.
+    // The lock-key panes: lit while the key's light is on, grey otherwise
+    // and wherever the lights cannot be read.
     for (const char* text : {"CAP", "NUM", "SCRL"})
     {
         auto* pane = new QLabel(QString::fromLatin1(text), bar);
         pane->setEnabled(false);
         bar->addPermanentWidget(pane);
+        m_lockPanes.append(pane);
     }
+    UpdateLockPanes();
     m_pImageInfoPane = new QLabel(bar);
     m_pImageInfoPane->setObjectName(QStringLiteral("ImageInfoPane"));
     m_pImageInfoPane->setMinimumWidth(160);
     bar->addPermanentWidget(m_pImageInfoPane);
-    CWinApp::Get()->Router().AddUpdateItem(ID_INDICATOR_IMAGEINFO, [this](const CCmdUI& ui) {
-        const QString text = ui.m_bTextSet ? ui.m_strText : QString();
-        if (m_pImageInfoPane->text() != text)
-            m_pImageInfoPane->setText(text);
-    });
+    CWinApp::Get()->Router().AddUpdateItem(ID_INDICATOR_IMAGEINFO,
+                                           [this](const CCmdUI& ui)
+                                           {
+                                               const QString text =
+                                                   ui.m_bTextSet ? ui.m_strText : QString();
+                                               if (m_pImageInfoPane->text() != text)
+                                                   m_pImageInfoPane->setText(text);
+                                           });
 }
 
 void CMainFrame::createDockBars()
@@ -175,30 +202,45 @@ void CMainFrame::createDockBars()
     // Both bars share the left edge, the list below the tree.
     DockControlBar(m_wndListBar, AfxId::AFX_IDW_DOCKBAR_LEFT);
     resizeDocks({m_wndTreeBar}, {220}, Qt::Horizontal);
+    m_wndTreeBar->GetFolderTree()->FillRoot(); // fills the list with the first folder
 }
 
 void CMainFrame::registerCommands()
 {
     OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
-    OnCommand(ID_FILE_CLOSE, [this] {
-        if (CMDIChildWnd* pFrame = MDIGetActive())
-            pFrame->close();
-    });
+    OnCommand(ID_FILE_CLOSE,
+              [this]
+              {
+                  if (CMDIChildWnd* pFrame = MDIGetActive())
+                      pFrame->close();
+              });
     OnUpdate(ID_FILE_CLOSE, [this](CCmdUI& ui) { ui.Enable(MDIGetActive() != nullptr); });
     OnCommand(ID_VIEW_TOOLBAR, [this] { m_wndToolBar->setVisible(!m_wndToolBar->isVisible()); });
     OnUpdate(ID_VIEW_TOOLBAR, [this](CCmdUI& ui) { ui.SetCheck(m_wndToolBar->isVisible()); });
     OnCommand(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
     OnUpdate(ID_VIEW_STATUS_BAR, [this](CCmdUI& ui) { ui.SetCheck(statusBar()->isVisible()); });
-    OnCommand(ID_WINDOW_CASCADE, [this] { MDICascade(); });
-    OnCommand(ID_WINDOW_TILE_HORZ, [this] { MDITile(true); });
+    OnCommand(ID_WINDOW_CASCADE,
+              [this]
+              {
+                  ShowHiddenImageFrames();
+                  MDICascade();
+              });
+    OnCommand(ID_WINDOW_TILE_HORZ,
+              [this]
+              {
+                  ShowHiddenImageFrames();
+                  MDITile(true);
+              });
     OnCommand(ID_WINDOW_ARRANGE, [this] { MDIIconArrange(); });
 
-    OnCommand(ID_VIEW_FULLSCREEN, [this] {
-        if (m_bFullScreen)
-            LeaveFullScreen();
-        else
-            EnterFullScreen();
-    });
+    OnCommand(ID_VIEW_FULLSCREEN,
+              [this]
+              {
+                  if (m_bFullScreen)
+                      LeaveFullScreen();
+                  else
+                      EnterFullScreen();
+              });
     OnUpdate(ID_VIEW_FULLSCREEN, [this](CCmdUI& ui) { ui.SetCheck(m_bFullScreen); });
 
     const auto imageActive = [this](CCmdUI& ui) { ui.Enable(IsImageWindowActive()); };
@@ -210,23 +252,62 @@ void CMainFrame::registerCommands()
                    ID_SYNC_SCROLL_RIGHT, ID_TILE_VERTICALLY, ID_TILE_HORIZONTALLY})
         OnUpdate(id, imageActive);
 
-    OnCommand(ID_PREFERENCES, [this] {
-        CPrefsDlg dialog(this);
-        const bool bSaved = dialog.exec() == QDialog::Accepted;
-        AfxMessageBox(QString::fromLatin1(bSaved ? Str::kPreferencesSaved
-                                                 : Str::kPreferencesCanceled),
-                      MB_OK | MB_ICONINFORMATION, this);
-    });
+    OnCommand(ID_PREFERENCES,
+              [this]
+              {
+                  CPrefsDlg dialog(this);
+                  const bool bSaved = dialog.exec() == QDialog::Accepted;
+                  AfxMessageBox(QString::fromLatin1(bSaved ? Str::kPreferencesSaved
+                                                           : Str::kPreferencesCanceled),
+                                MB_OK | MB_ICONINFORMATION, this);
+              });
 
     // Next window; the command had no action before.
     OnCommand(ID_CYCLE_WINDOWS, [this] { MDINext(); });
     OnUpdate(ID_CYCLE_WINDOWS, imageActive);
 
-    OnUpdate(ID_INDICATOR_IMAGEINFO, [this](CCmdUI& ui) {
-        CPLView* pView = GetActiveImageView();
-        ui.Enable(pView != nullptr);
-        ui.SetText(pView ? pView->GetImageInfoText() : QString());
-    });
+    OnUpdate(ID_INDICATOR_IMAGEINFO,
+             [this](CCmdUI& ui)
+             {
+                 CPLView* pView = GetActiveImageView();
+                 ui.Enable(pView != nullptr);
+                 ui.SetText(pView ? pView->GetImageInfoText() : QString());
+             });
+    registerListCommands();
+}
+
+void CMainFrame::registerListCommands()
+{
+    // Next and previous picture of the list, in place of the active one.
+    for (const int direction : {0, 1})
+    {
+        const int id = direction == 0 ? ID_DIRECTORY_MOVE_DOWN : ID_DIRECTORY_MOVE_UP;
+        OnCommand(id,
+                  [this, direction]
+                  {
+                      CFileListCtrl* pList = m_wndListBar->GetList();
+                      pList->StepToNeighbour(pList->GetSelectedName(), direction);
+                  });
+        OnUpdate(id,
+                 [this, direction](CCmdUI& ui)
+                 {
+                     const CFileListCtrl* pList = m_wndListBar->GetList();
+                     ui.Enable(IsImageWindowActive() && !pList->GetSelectedName().isEmpty() &&
+                               pList->GetItemCount() > 1 &&
+                               !(direction == 0 ? pList->m_bAtLast : pList->m_bAtFirst));
+                 });
+    }
+    OnUpdate(ID_LISTBAR_MOVECUT, [this](CCmdUI& ui)
+             { ui.Enable(!m_wndListBar->GetList()->GetSelectedName().isEmpty()); });
+    // File > New Folder works on the tree of the current tab.
+    OnCommand(ID_FOLDERTREE_NEWFOLDER,
+              [this]
+              {
+                  if (m_wndTreeBar->GetCurrentTab() == 1)
+                      m_wndTreeBar->GetFolderTree()->NewFolder();
+                  else
+                      m_wndTreeBar->GetProjectTree()->OnNewFolder();
+              });
 }
 
 void CMainFrame::InitialShowWindow(int nCmdShow)
@@ -294,21 +375,30 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 
 bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
 {
+    if (pEvent->type() == QEvent::KeyRelease)
+    {
+        const int key = static_cast<QKeyEvent*>(pEvent)->key();
+        if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock)
+            UpdateLockPanes();
+        return false;
+    }
     if (pEvent->type() != QEvent::KeyPress)
+        return false;
+    // A label being edited in a tree keeps Enter, Escape, Delete and the rest.
+    if (qobject_cast<QLineEdit*>(pTarget))
         return false;
     // Each key press once: at its first receiver, inside this frame.
     auto* pWidget = qobject_cast<QWidget*>(pTarget);
-    QWidget* pFirst = QApplication::focusWidget() ? QApplication::focusWidget()
-                                                  : QApplication::activeWindow();
-    if (!pWidget || pWidget != pFirst)
-        return false;
-    bool bInside = false;
-    for (QWidget* w = pWidget; w && !bInside; w = w->parentWidget())
-        bInside = w == this;
-    if (!bInside)
+    QWidget* pFirst =
+        QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+    // Only keys of the main window and its image windows: a dialog or a
+    // floating bar is a window of its own and keeps its keys.
+    if (!pWidget || pWidget != pFirst || pWidget->window() != this)
         return false;
 
     const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+    if (TriggerKeypadShortcut(pKey))
+        return true;
     CVistrelApp* pApp = CVistrelApp::Get();
     if (pKey->key() == Qt::Key_Escape)
     {
@@ -324,6 +414,7 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
         }
         for (CMDIChildWnd* pFrame = NextChildFrame(); pFrame; pFrame = NextChildFrame())
             pFrame->hide();
+        UpdateMenuForActiveChild();
         return false;
     }
     if (pKey->key() == Qt::Key_Delete && pKey->modifiers() == Qt::NoModifier)
@@ -333,6 +424,31 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
             m_wndListBar->RemoveItemByName(file);
         return false;
     }
+    return false;
+}
+
+void CMainFrame::UpdateLockPanes()
+{
+    const std::optional<LockKeyState::Lights> lights = LockKeyState::Read();
+    const bool on[] = {lights && lights->caps, lights && lights->num, lights && lights->scroll};
+    for (int i = 0; i < m_lockPanes.size(); ++i)
+        m_lockPanes[i]->setEnabled(on[i]);
+}
+
+bool CMainFrame::TriggerKeypadShortcut(const QKeyEvent* pKey)
+{
+    // On X11 the shortcut map drops the keypad modifier before matching, so
+    // keypad shortcuts (Ctrl+Num *, Ctrl+Num /, Ctrl+Num +) never fire there
+    // and their key press arrives here instead.
+    if (!(pKey->modifiers() & Qt::KeypadModifier))
+        return false;
+    const QKeySequence pressed(pKey->keyCombination());
+    for (QAction* action : actions())
+        if (action->isEnabled() && action->shortcuts().contains(pressed))
+        {
+            action->trigger();
+            return true;
+        }
     return false;
 }
 
@@ -366,6 +482,14 @@ int CMainFrame::CountChildFrames()
 void CMainFrame::SetListDirectory(const QString& path)
 {
     m_wndListBar->SetDirectory(path);
+}
+
+void CMainFrame::ShowHiddenImageFrames()
+{
+    // Escape hides the image windows; arranging them brings them all back.
+    for (CMDIChildWnd* pFrame : m_pWindowList->ListedFrames())
+        if (pFrame->isHidden())
+            pFrame->showNormal();
 }
 
 bool CMainFrame::IsImageWindowActive() const
@@ -405,10 +529,10 @@ void CMainFrame::DockOrFloat(CSizeControlBar* pBar)
 
 void CMainFrame::ToggleAllowDocking(CSizeControlBar* pBar)
 {
-    pBar->EnableDocking(pBar->GetDockingStyle() != 0 ? 0u
-                                                     : AfxId::CBRS_ALIGN_LEFT |
-                                                           AfxId::CBRS_ALIGN_RIGHT |
-                                                           AfxId::CBRS_ALIGN_BOTTOM);
+    pBar->EnableDocking(pBar->GetDockingStyle() != 0
+                            ? 0u
+                            : AfxId::CBRS_ALIGN_LEFT | AfxId::CBRS_ALIGN_RIGHT |
+                                  AfxId::CBRS_ALIGN_BOTTOM);
 }
 
 QString CMainFrame::SectionOf(CSizeControlBar* pBar) const
@@ -489,6 +613,7 @@ void CMainFrame::EnterFullScreen()
     m_rcBeforeFullScreen = geometry();
     m_bWasMaximized = isMaximized();
     m_bChildWasMaximized = pChild->isMaximized();
+    m_pFullScreenChild = pChild;
     showFullScreen();
     pChild->showMaximized();
     m_pFullScreenToolBar->move(300, 200);
@@ -513,13 +638,20 @@ void CMainFrame::LeaveFullScreen()
         showNormal();
         setGeometry(m_rcBeforeFullScreen);
     }
-    if (CMDIChildWnd* pChild = MDIGetActive())
+    // The window that went full screen gets its state back even when Escape
+    // has hidden it since (it then stays hidden).
+    CMDIChildWnd* pChild = m_pFullScreenChild ? m_pFullScreenChild.data() : MDIGetActive();
+    if (pChild && !pChild->IsDestroying())
     {
+        const bool bHidden = pChild->isHidden();
         if (m_bChildWasMaximized)
             pChild->showMaximized();
         else
             pChild->showNormal();
+        if (bHidden)
+            pChild->hide();
     }
+    m_pFullScreenChild = nullptr;
     m_bFullScreen = false;
 }
 

@@ -6,9 +6,11 @@
 
 class CChildFrame;
 class CListBar;
+class CMDIWindowList;
 class CPLView;
 class CSizeControlBar;
 class CTreeBar;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -61,6 +63,10 @@ public:
     bool IsImageWindowActive() const;
     CPLView* GetActiveImageView() const;
     void SyncScroll(Qt::Orientation orientation, bool bForward);
+    /// The image windows listed at the foot of the Window menu.
+    CMDIWindowList* GetWindowList() const { return m_pWindowList; }
+    /// Shows every image window that Escape has hidden.
+    void ShowHiddenImageFrames();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,8 +80,13 @@ private:
     void createStatusBar();
     void createDockBars();
     void registerCommands();
+    void registerListCommands();
     void UpdateMenuForActiveChild();
     void OnAppExit();
+    /// Runs the enabled command whose keypad shortcut the key is; true when one ran.
+    bool TriggerKeypadShortcut(const QKeyEvent* pKey);
+    /// Lights the CAP, NUM and SCRL panes as the keyboard's lights are.
+    void UpdateLockPanes();
     QString SectionOf(CSizeControlBar* pBar) const;
     QAction* ActionOf(int nID) const;
 
@@ -86,13 +97,16 @@ private:
     bool m_bWasMaximized = false;
     QToolBar* m_pFullScreenToolBar = nullptr;
     bool m_bChildWasMaximized = false;
+    QPointer<CMDIChildWnd> m_pFullScreenChild;
     QPointer<CMDIChildWnd> m_pChildCursor;
     bool m_bExitCommand = false;
     bool m_bClosed = false;
     QLabel* m_pImageInfoPane = nullptr;
+    QList<QLabel*> m_lockPanes;
     CListBar* m_wndListBar = nullptr;
     CTreeBar* m_wndTreeBar = nullptr;
     QToolBar* m_wndToolBar = nullptr;
+    CMDIWindowList* m_pWindowList = nullptr;
     QList<QMenu*> m_mainMenus;
     QList<QMenu*> m_imageMenus;
     bool m_bImageMenuShown = false;

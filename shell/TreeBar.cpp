@@ -1,7 +1,9 @@
 #include "TreeBar.h"
 
 #include "CommandRouter.h"
+#include "FolderTreeCtrl.h"
 #include "Menus.h"
+#include "ProjectTreeCtrl.h"
 #include "Resource.h"
 #include "Strings.h"
 #include "WinApp.h"
@@ -27,17 +29,11 @@ bool CTreeBar::Create(const QString& windowName, QWidget* pParent, int nID)
     m_wndTabs->setTabPosition(QTabWidget::South);
     m_wndTabs->setDocumentMode(true);
 
-    auto makeTree = [this](int id) {
-        auto* pTree = new QTreeWidget(m_wndTabs);
-        pTree->setObjectName(QStringLiteral("Tree%1").arg(id));
-        pTree->setHeaderHidden(true);
-        pTree->setRootIsDecorated(true);
-        pTree->setAcceptDrops(true);
-        return pTree;
-    };
-    m_pProjectTree = makeTree(Id::IDC_PROJECT_TREE);
+    m_pProjectTree = new CProjectTreeCtrl(m_wndTabs);
+    m_pProjectTree->SetImageList([this](int i) { return Image(i); });
+    m_pProjectTree->ResetToNoProject();
     m_wndTabs->addTab(m_pProjectTree, QIcon(Image(10)), QString::fromLatin1(Str::kProjectTab));
-    m_pFolderTree = makeTree(Id::IDC_FOLDER_TREE);
+    m_pFolderTree = new CFolderTreeCtrl(m_wndTabs);
     m_wndTabs->addTab(m_pFolderTree, QIcon(Image(4)), QString::fromLatin1(Str::kDesktopTab));
     setWidget(m_wndTabs);
     return true;

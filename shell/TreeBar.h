@@ -3,6 +3,8 @@
 
 #include <QPixmap>
 
+class CFolderTreeCtrl;
+class CProjectTreeCtrl;
 class QTabWidget;
 class QTreeWidget;
 
@@ -16,8 +18,8 @@ public:
 
     bool Create(const QString& windowName, QWidget* pParent, int nID);
     QTabWidget* GetTabs() const { return m_wndTabs; }
-    QTreeWidget* GetProjectTree() const { return m_pProjectTree; }
-    QTreeWidget* GetFolderTree() const { return m_pFolderTree; }
+    CProjectTreeCtrl* GetProjectTree() const { return m_pProjectTree; }
+    CFolderTreeCtrl* GetFolderTree() const { return m_pFolderTree; }
     /// 0 "Project", 1 "Desktop".
     int GetCurrentTab() const;
     /// Image i of the bar's image list (16 x 16, magenta transparent).
@@ -29,6 +31,6 @@ protected:
 private:
     QTabWidget* m_wndTabs = nullptr;
     QPixmap m_imageList;
-    QTreeWidget* m_pFolderTree = nullptr;
-    QTreeWidget* m_pProjectTree = nullptr;
+    CFolderTreeCtrl* m_pFolderTree = nullptr;
+    CProjectTreeCtrl* m_pProjectTree = nullptr;
 };

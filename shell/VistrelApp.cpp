@@ -7,12 +7,14 @@
 #include "DocTemplate.h"
 #include "Document.h"
 #include "EmbeddedResources.h"
+#include "FileListCtrl.h"
 #include "FileName.h"
 #include "ListBar.h"
 #include "MainFrame.h"
 #include "PLView.h"
 #include "PLViewerDoc.h"
 #include "ProjectDoc.h"
+#include "ProjectTreeCtrl.h"
 #include "ProjectView.h"
 #include "RecentFileList.h"
 #include "Resource.h"
@@ -23,47 +25,93 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 using namespace Id;
 
-namespace
-{
-// The image-file test: the lower-cased extension from the last ".".
-bool IsImageFileName(const QString& path)
-{
-    static const QStringList kExtensions = {
-        QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".gif"),
-        QStringLiteral(".bmp"), QStringLiteral(".png"),  QStringLiteral(".tif"),
-        QStringLiteral(".eps"), QStringLiteral(".tga"),  QStringLiteral(".dib"),
-        QStringLiteral(".jif"), QStringLiteral(".pct")};
-    const int dot = int(path.lastIndexOf(QLatin1Char('.')));
-    return dot >= 0 && kExtensions.contains(path.mid(dot).toLower());
-}
-} // namespace
-
 CVistrelApp::CVistrelApp()
-    : CWinApp(QString::fromLatin1(Str::kAppTitle)),
-      m_strStartDir(QDir::currentPath().left(260))
+    : CWinApp(QString::fromLatin1(Str::kAppTitle)), m_strStartDir(QDir::currentPath().left(260))
 {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
-    OnCommand(ID_TILE_HORIZONTALLY, [this] {
-        if (GetMainFrame())
-            GetMainFrame()->MDITile(true);
-    });
-    OnCommand(ID_TILE_VERTICALLY, [this] {
-        if (GetMainFrame())
-            GetMainFrame()->MDITile(false);
-    });
+    OnCommand(ID_TILE_HORIZONTALLY,
+              [this]
+              {
+                  if (GetMainFrame())
+                      GetMainFrame()->MDITile(true);
+              });
+    OnCommand(ID_TILE_VERTICALLY,
+              [this]
+              {
+                  if (GetMainFrame())
+                      GetMainFrame()->MDITile(false);
+              });
     OnCommand(ID_LISTBAR_SHOW, [this] { OnListBarShow(); });
     OnCommand(ID_AUTOSCROLL_START, [this] { StartPanning(); });
     OnCommand(ID_AUTOSCROLL_STOP, [this] { StopPanning(); });
 
-    // The bar commands act on the main frame's bars.
-    auto bars = [this](int id, auto fn) {
-        OnCommand(id, [this, fn] {
-            if (CMainFrame* pFrame = GetMainFrame())
-                fn(pFrame);
+    // Project commands: the project document and the project tree do the work.
+    OnCommand(ID_FILE_NEW, [] { CProjectDoc::OnNewProject(); });
+    OnCommand(ID_PROJECT_OPEN, [] { CProjectDoc::OnOpenProject(); });
+    OnCommand(ID_PROJECT_OPEN_ACCEL, [] { CProjectDoc::OnOpenProject(); });
+    OnCommand(ID_PROJECT_SAVE, [] { CProjectDoc::OnSaveProject(); });
+    OnCommand(ID_PROJECT_SAVE_AS, [] { CProjectDoc::OnSaveProjectAs(); });
+    OnCommand(ID_PROJECT_CLOSE, [] { CProjectDoc::OnCloseProject(); });
+    OnUpdate(ID_PROJECT_SAVE, [](CCmdUI& ui) {
+        const CProjectDoc* pDoc = CProjectDoc::GetOpenProject();
+        ui.Enable(pDoc && pDoc->IsModified());
+    });
+    for (int id : {ID_PROJECT_SAVE_AS, ID_PROJECT_CLOSE})
+        OnUpdate(id, [](CCmdUI& ui) { ui.Enable(CProjectDoc::GetOpenProject() != nullptr); });
+    auto tree = [this](int id, void (CProjectTreeCtrl::*fn)()) {
+        OnCommand(id, [fn] {
+            if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
+                (pTree->*fn)();
         });
+    };
+    tree(ID_PROJECTTREE_SHOW, &CProjectTreeCtrl::OnShow);
+    tree(ID_PROJECTTREE_NEWFOLDER, &CProjectTreeCtrl::OnNewFolder);
+    tree(ID_PROJECTTREE_COPY, &CProjectTreeCtrl::OnCopy);
+    tree(ID_PROJECTTREE_RENAME, &CProjectTreeCtrl::OnRename);
+    tree(ID_PROJECTTREE_DELETE, &CProjectTreeCtrl::OnDeleteItem);
+    OnCommand(ID_PROJECTTREE_PASTE, [this] {
+        CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
+        if (pTree && pTree->OnPaste())
+            m_bCutPending = false;
+    });
+    OnUpdate(ID_PROJECTTREE_SHOW, [](CCmdUI& ui) {
+        CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
+        ui.Enable(pTree && CFileListCtrl::IsImageFile(pTree->GetItemPath(pTree->m_hCurItem)));
+    });
+
+    // The list bar's file commands act on its file list.
+    auto list = [this](int id, auto fn)
+    {
+        OnCommand(id,
+                  [this, fn]
+                  {
+                      if (CFileListCtrl* pList = GetFileList())
+                          fn(pList);
+                  });
+    };
+    list(ID_LISTBAR_COPY, [](CFileListCtrl* l) { l->CopySelection(); });
+    list(ID_LISTBAR_MOVECUT,
+         [this](CFileListCtrl* l)
+         {
+             l->CutSelection();
+             m_bCutPending = true;
+         });
+    list(ID_LISTBAR_DELETE, [](CFileListCtrl* l) { l->DeleteSelection(0); });
+    list(ID_SLIDESHOW_SELECT, [](CFileListCtrl* l) { l->SelectForSlideshow(); });
+
+    // The bar commands act on the main frame's bars.
+    auto bars = [this](int id, auto fn)
+    {
+        OnCommand(id,
+                  [this, fn]
+                  {
+                      if (CMainFrame* pFrame = GetMainFrame())
+                          fn(pFrame);
+                  });
     };
     bars(ID_TOGGLE_WORKSPACE, [](CMainFrame* f) { f->ToggleBar(f->GetTreeBar()); });
     bars(ID_PROJECTBAR_SHOWHIDE, [](CMainFrame* f) { f->ToggleBar(f->GetTreeBar()); });
@@ -74,13 +122,16 @@ CVistrelApp::CVistrelApp()
     bars(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetTreeBar()); });
     bars(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetListBar()); });
 
-    auto barUpdate = [this](int id, auto fn) {
-        OnUpdate(id, [this, fn](CCmdUI& ui) {
-            if (CMainFrame* pFrame = GetMainFrame())
-                fn(pFrame, ui);
-            else
-                ui.Enable(false);
-        });
+    auto barUpdate = [this](int id, auto fn)
+    {
+        OnUpdate(id,
+                 [this, fn](CCmdUI& ui)
+                 {
+                     if (CMainFrame* pFrame = GetMainFrame())
+                         fn(pFrame, ui);
+                     else
+                         ui.Enable(false);
+                 });
     };
     barUpdate(ID_PROJECTBAR_SHOWHIDE,
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(f->GetTreeBar()->isVisible()); });
@@ -90,14 +141,18 @@ CVistrelApp::CVistrelApp()
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetTreeBar()->isFloating()); });
     barUpdate(ID_LISTBAR_DOCKFLOAT,
               [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetListBar()->isFloating()); });
-    barUpdate(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f, CCmdUI& ui) {
-        ui.SetCheck(f->GetTreeBar()->GetDockingStyle() != 0);
-        ui.Enable(f->GetTreeBar()->isFloating());
-    });
-    barUpdate(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f, CCmdUI& ui) {
-        ui.SetCheck(f->GetListBar()->GetDockingStyle() != 0);
-        ui.Enable(f->GetListBar()->isFloating());
-    });
+    barUpdate(ID_PROJECTBAR_ALLOWDOCKING,
+              [](CMainFrame* f, CCmdUI& ui)
+              {
+                  ui.SetCheck(f->GetTreeBar()->GetDockingStyle() != 0);
+                  ui.Enable(f->GetTreeBar()->isFloating());
+              });
+    barUpdate(ID_LISTBAR_ALLOWDOCKING,
+              [](CMainFrame* f, CCmdUI& ui)
+              {
+                  ui.SetCheck(f->GetListBar()->GetDockingStyle() != 0);
+                  ui.Enable(f->GetListBar()->isFloating());
+              });
 }
 
 CVistrelApp::~CVistrelApp()
@@ -115,14 +170,22 @@ CMainFrame* CVistrelApp::GetMainFrame() const
     return static_cast<CMainFrame*>(GetMainWnd());
 }
 
+CFileListCtrl* CVistrelApp::GetFileList() const
+{
+    return GetMainFrame() ? GetMainFrame()->GetListBar()->GetList() : nullptr;
+}
+
 bool CVistrelApp::InitInstance()
 {
     SetRegistryKey(QStringLiteral("Tarnwell"));
     LoadStdProfileSettings(4);
 
-    // An embedded or automated start shows no splash.
+    // An embedded or automated start shows no splash. The other arguments
+    // are files to show, made absolute now: opening pictures changes the
+    // current directory.
     const QStringList args = QCoreApplication::arguments();
     bool bShowSplash = true;
+    QStringList files;
     for (const QString& arg : args.mid(1))
     {
         const QString flag = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).toLower();
@@ -130,6 +193,10 @@ bool CVistrelApp::InitInstance()
             (flag == QLatin1String("embedding") || flag == QLatin1String("automation") ||
              flag == QLatin1String("nologo")))
             bShowSplash = false;
+        else if (arg.startsWith(QLatin1String("file:")))
+            files.append(QUrl(arg).toLocalFile());
+        else if (!arg.startsWith(QLatin1Char('-')))
+            files.append(QFileInfo(arg).absoluteFilePath());
     }
     CSplashWindow::EnableSplashScreen(bShowSplash);
 
@@ -137,9 +204,8 @@ bool CVistrelApp::InitInstance()
 
     SetDocManager(new CDocManagerEx);
     m_pImageTemplate = new CDocTemplate(
-        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString),
-        [] { return new CPLViewerDoc; }, [] { return new CChildFrame; },
-        [] { return new CPLView; });
+        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString), [] { return new CPLViewerDoc; },
+        [] { return new CChildFrame; }, [] { return new CPLView; });
     AddDocTemplate(m_pImageTemplate);
     m_pProjectTemplate = new CDocTemplate(
         IDR_PROJECTTYPE, QString::fromLatin1(Str::kProjectDocString),
@@ -157,12 +223,10 @@ bool CVistrelApp::InitInstance()
     }
     pMainFrame->setAcceptDrops(true);
 
-    // Files named on the command line are not opened.
     pMainFrame->InitialShowWindow(m_nCmdShow);
 
-    const QString projectOnExit =
-        GetProfileString(QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"),
-                         QStringLiteral("no"));
+    const QString projectOnExit = GetProfileString(
+        QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"), QStringLiteral("no"));
     const QString project1 =
         GetProfileString(QStringLiteral("Recent Project List"), QStringLiteral("Project1"),
                          QStringLiteral("default.html"));
@@ -172,22 +236,21 @@ bool CVistrelApp::InitInstance()
     if (GetProfileString(QStringLiteral("Startup"), QStringLiteral("FilesOnExit"),
                          QStringLiteral("no")) == QLatin1String("yes"))
     {
-        const int nFiles =
-            GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4);
-        // The list changes as files open; reopen what it held at start.
-        QStringList recent;
-        for (int i = 0; i < 4; ++i)
-            recent.append((*GetRecentFileList())[i]);
-        for (int i = 0; i < nFiles && i < 4; ++i)
-        {
-            if (recent[i].isEmpty())
-                break;
-            m_strPendingPlacement = GetProfileString(QStringLiteral("Settings"),
-                                                     QStringLiteral("w%1").arg(i + 1));
-            OpenDocumentFile(recent[i]);
-            if (pMainFrame->IsClosed())
-                return false;
-        }
+        ReopenRecentFiles(GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4));
+        if (pMainFrame->IsClosed())
+            return false;
+    }
+
+    // Files named on the command line (the file manager's "Open With"),
+    // opened as File Open opens them: a project as the project.
+    for (const QString& file : files)
+    {
+        if (file.endsWith(QLatin1String(".vrp"), Qt::CaseInsensitive))
+            OpenProjectFile(file);
+        else
+            OpenDocumentFile(file);
+        if (pMainFrame->IsClosed())
+            return false;
     }
 
     if (pMainFrame->IsClosed())
@@ -200,10 +263,45 @@ bool CVistrelApp::InitInstance()
     return true;
 }
 
+void CVistrelApp::ReopenRecentFiles(int nFiles)
+{
+    // Up to four recent files, each with the placement stored for its
+    // window at quit ("w1" ... "w4" in window order from the active one;
+    // all-zero records stand for other windows and are passed over).
+    QStringList recent;
+    for (int i = 0; i < nFiles && i < 4 && !(*GetRecentFileList())[i].isEmpty(); ++i)
+        recent.append((*GetRecentFileList())[i]);
+    QStringList placements;
+    for (int k = 1; k <= 4; ++k)
+    {
+        const QString text =
+            GetProfileString(QStringLiteral("Settings"), QStringLiteral("w%1").arg(k));
+        CWindowPlacement wp;
+        if (CWindowPlacement::Parse(text, wp) && !wp.NormalRect().isEmpty())
+            placements.append(text);
+    }
+    // The first file was the active window: it opens last, on top. Opening
+    // puts each file at the front of the recent list; it gets its order back.
+    for (qsizetype i = recent.size() - 1; i >= 0; --i)
+    {
+        m_strPendingPlacement = placements.value(i);
+        OpenDocumentFile(recent[i]);
+        m_strPendingPlacement.clear();
+        if (GetMainFrame()->IsClosed())
+            return;
+    }
+    for (qsizetype i = recent.size() - 1; i >= 0; --i)
+        AddToRecentFileList(recent[i]);
+}
+
 bool CVistrelApp::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
 {
     if (CSplashWindow::PreTranslateAppMessage(pEvent))
         return true;
+    // Keys of the project tree's label edit box and drag go there directly.
+    if (pEvent->type() == QEvent::KeyPress || pEvent->type() == QEvent::ShortcutOverride)
+        if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp(); pTree && pTree->WantsKey(pTarget))
+            return false;
     if (CMainFrame* pFrame = GetMainFrame())
         return pFrame->PreTranslateMessage(pTarget, pEvent);
     return false;
@@ -221,10 +319,15 @@ bool CVistrelApp::OpenImage(const QString& path, bool bReplace)
     {
         if (GetMainFrame() && GetMainFrame()->MDIGetActive())
         {
-            if (m_pImageTemplate->GetDocuments().isEmpty())
-                bGiveUp = true;
+            // The active image window's picture is the one replaced.
+            CChildFrame* pActive = GetActiveImageFrame();
+            CDocument* pOld = pActive ? pActive->GetActiveDocument() : nullptr;
+            if (!pOld && !m_pImageTemplate->GetDocuments().isEmpty())
+                pOld = m_pImageTemplate->GetDocuments().first();
+            if (pOld)
+                pOld->OnCloseDocument();
             else
-                m_pImageTemplate->GetDocuments().first()->OnCloseDocument();
+                bGiveUp = true;
         }
         if (!bGiveUp)
             pDoc = OpenDocumentFile(path);
@@ -334,15 +437,24 @@ void CVistrelApp::SaveOpenWindows()
     const int start = int(order.indexOf(pActive));
     if (start < 0)
         return;
+    QStringList files;
     for (int j = 0; j < n && j < 4 && j < order.size(); ++j)
     {
         CMDIChildWnd* pFrame = order[(start + j) % order.size()];
         CWindowPlacement wp;
         if (dynamic_cast<CChildFrame*>(pFrame))
+        {
             wp = pFrame->GetWindowPlacement();
+            if (CDocument* pDoc = pFrame->GetActiveDocument())
+                files.append(pDoc->GetPathName());
+        }
         WriteProfileString(QStringLiteral("Settings"), QStringLiteral("w%1").arg(j + 1),
                            wp.Format());
     }
+    // The recent files start with these windows' files in the same order,
+    // so that each reopens with its own placement.
+    for (qsizetype i = files.size() - 1; i >= 0; --i)
+        AddToRecentFileList(files[i]);
 }
 
 void CVistrelApp::SaveProjectOnExit()
@@ -363,7 +475,7 @@ void CVistrelApp::OnListBarShow()
     CMainFrame* pMain = GetMainFrame();
     if (!pMain)
         return;
-    const QString path = pMain->GetListBar()->GetCurrentFile();
-    if (IsImageFileName(path))
+    const QString path = pMain->GetListBar()->GetSelectedPath();
+    if (CFileListCtrl::IsImageFile(path))
         m_pImageTemplate->OpenDocumentFile(path, true);
 }

@@ -8,6 +8,7 @@
 class CChildFrame;
 class CDocTemplate;
 class CDocument;
+class CFileListCtrl;
 class CMainFrame;
 class CMDIChildWnd;
 class CPLView;
@@ -58,6 +59,8 @@ public:
     CDocTemplate* GetImageTemplate() const { return m_pImageTemplate; }
     CDocTemplate* GetProjectTemplate() const { return m_pProjectTemplate; }
     CMainFrame* GetMainFrame() const;
+    /// The list bar's file list, or null before the main frame exists.
+    CFileListCtrl* GetFileList() const;
     /// The active child frame when it is an image frame, else null.
     CChildFrame* GetActiveImageFrame() const;
     /// The show command of the active image frame, 0 when there is none.
@@ -89,6 +92,9 @@ public:
     bool m_bNextSlideShown = false;
 
 private:
+    /// Reopens up to nFiles recent files, each at its stored placement, the
+    /// active one on top; the recent list keeps its order.
+    void ReopenRecentFiles(int nFiles);
     void OnAppAbout();
     void OnListBarShow();
 

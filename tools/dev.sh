@@ -9,13 +9,13 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
     build-essential cmake ninja-build pkg-config git
     libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev zlib1g-dev
-    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins qt6-gtk-platformtheme
+    qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev qt6-qpa-plugins qt6-gtk-platformtheme
     qt6-image-formats-plugins
     adwaita-icon-theme fonts-dejavu-core shared-mime-info desktop-file-utils
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick
-    dbus-x11 at-spi2-core python3-pyatspi
+    dbus-x11 at-spi2-core python3-pyatspi xdotool
 )
 
 install_deps() {

@@ -147,7 +147,15 @@ void CPLView::UpdateScrollBars()
         vbar->setRange(0, 0);
         return;
     }
-    const QSize client = viewport()->size();
+    // Decide the bars from the whole area, not from the viewport the bars
+    // shown now leave: a picture that fits once they go must lose them.
+    const QSize area = maximumViewportSize();
+    const int barW = vbar->sizeHint().width(), barH = hbar->sizeHint().height();
+    bool needH = m_totalDev.width() > area.width();
+    bool needV = m_totalDev.height() > area.height();
+    needV = needV || (needH && m_totalDev.height() > area.height() - barH);
+    needH = needH || (needV && m_totalDev.width() > area.width() - barW);
+    const QSize client(area.width() - (needV ? barW : 0), area.height() - (needH ? barH : 0));
     const int pageX = std::max(1, m_totalDev.width() / 10);
     const int pageY = std::max(1, m_totalDev.height() / 10);
     hbar->setRange(0, std::max(0, m_totalDev.width() - client.width()));

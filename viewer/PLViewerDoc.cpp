@@ -3,6 +3,7 @@
 #include "DrawDibBmp.h"
 #include "FileName.h"
 #include "MessageBox.h"
+#include "NativePath.h"
 #include "Resource.h"
 #include "TextException.h"
 #include "VistrelApp.h"
@@ -32,8 +33,8 @@ bool CPLViewerDoc::OnOpenDocument(const QString& path)
     m_pBmp = std::make_unique<CDrawDibBmp>();
     try
     {
-        CVistrelApp::Get()->GetDecoder().DecodeFile(QFile::encodeName(path).toStdString(), *m_pBmp,
-                                                   0);
+        CVistrelApp::Get()->GetDecoder().DecodeFile(NativePath::Encode(path).toStdString(), *m_pBmp,
+                                                    0);
     }
     catch (const CTextException& e)
     {

@@ -23,12 +23,14 @@ void AppTest::SetUp()
     QFile::remove(Settings::FileName());
     QDir(TestDir()).removeRecursively();
     QDir().mkpath(TestDir());
-    MessageBoxHook::Install([this](const QString& text, int type) {
-        m_messages.append(text);
-        if (!m_answers.isEmpty())
-            return m_answers.takeFirst();
-        return (type & 0xF) == MB_YESNO || (type & 0xF) == MB_YESNOCANCEL ? IDYES : IDOK;
-    });
+    MessageBoxHook::Install(
+        [this](const QString& text, int type)
+        {
+            m_messages.append(text);
+            if (!m_answers.isEmpty())
+                return m_answers.takeFirst();
+            return (type & 0xF) == MB_YESNO || (type & 0xF) == MB_YESNOCANCEL ? IDYES : IDOK;
+        });
 }
 
 void AppTest::TearDown()
@@ -110,4 +112,13 @@ void AppTest::ProcessEvents()
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+}
+
+std::string CaseName(const char* words)
+{
+    std::string name = words;
+    for (char& ch : name)
+        if (!isalnum(static_cast<unsigned char>(ch)))
+            ch = '_';
+    return name;
 }

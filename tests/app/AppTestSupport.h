@@ -7,9 +7,13 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 
 class CMainFrame;
 class CPLView;
+
+/// A gtest name for a case described in words ("a b-c" -> "a_b_c").
+std::string CaseName(const char* words);
 
 /// A program started in the test's own settings store, with message boxes
 /// answered by the test.
@@ -38,4 +42,3 @@ protected:
     QStringList m_messages; // texts of every message box shown
     QList<int> m_answers;   // answers given in order; then IDOK / IDYES
 };
-

@@ -17,6 +17,14 @@ done
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/vistrel.desktop"
 fi
+# The file manager starts the program with the files to show, for every
+# format the decoders read.
+launcher=$prefix/share/applications/vistrel.desktop
+grep -q '^Exec=vistrel %F$' "$launcher" || { echo "FAIL: the launcher takes no files"; exit 1; }
+for type in image/bmp image/png image/jpeg image/tiff image/x-tga image/x-pict image/x-eps \
+            application/x-vistrel-project; do
+    grep -q "^MimeType=.*$type;" "$launcher" || { echo "FAIL: the launcher lacks $type"; exit 1; }
+done
 # The mime entry must parse and give .vrp files their type.
 if command -v update-mime-database >/dev/null; then
     update-mime-database "$prefix/share/mime" >/dev/null

@@ -1,0 +1,34 @@
+#pragma once
+#include <QString>
+#include <vector>
+
+/// One entry of a folder as the list and the trees show it.
+struct CDirEntry
+{
+    QString name;     // file name, undecodable bytes escaped (NativePath)
+    qint64 size = 0;  // bytes; 0 for folders
+    qint64 mtime = 0; // last write, seconds since the epoch
+    bool bFolder = false;
+};
+
+/// Reads folders the way the file manager shows them: folders first, then
+/// files, each sorted by name case-insensitively with numbers in natural order
+/// ("img2" before "img10"). Touches no widget, so it may run on any thread.
+class CDirectoryReader
+{
+public:
+    enum Filter
+    {
+        AllEntries,    // every entry but "." and "..", hidden ones included
+        VisibleFolders // folders only, without hidden ones (names starting with ".")
+    };
+
+    /// Fills out with the sorted entries; false (and out empty) when the folder
+    /// cannot be read.
+    static bool Read(const QString& path, Filter filter, std::vector<CDirEntry>& out);
+    /// Sorts entries into the order above.
+    static void Sort(std::vector<CDirEntry>& entries);
+    /// True when the folder holds at least one entry that passes the filter
+    /// (reads no further than the first one).
+    static bool HasEntries(const QString& path, Filter filter);
+};

@@ -1,0 +1,33 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+class QMimeData;
+class QWidget;
+
+/// The data of files dragged or put on the clipboard by the program, readable
+/// by any drop target:
+/// - "text/uri-list": one file:// URL per path, the file name's bytes
+///   percent-encoded (so names that are not UTF-8 survive);
+/// - "text/plain": the paths, one a line;
+/// - "application/x-vistrel-file-list": the paths as bytes, each ended by a
+///   zero byte; present only when the files come from the program's file list,
+///   whose files are copied on a drop, never moved.
+class CFileDrag
+{
+public:
+    static constexpr const char* kListFormat = "application/x-vistrel-file-list";
+
+    /// New data naming the paths; bFromList adds the file list's own format.
+    static QMimeData* Create(const QStringList& paths, bool bFromList);
+    /// The local paths the data names (the list's format, else its URLs).
+    static QStringList Paths(const QMimeData* pData);
+    static bool IsFromFileList(const QMimeData* pData);
+
+    /// Drops the data's files on a tree item whose path is itemPath: they are
+    /// copied into it when it is a folder, beside it when it is a file. An
+    /// item outside the file system (empty path), one that no longer exists,
+    /// and a failed or cancelled copy give "Action canceled!". Nonzero when
+    /// copied.
+    static int DropOnItem(QWidget* pOwner, const QMimeData* pData, const QString& itemPath);
+};

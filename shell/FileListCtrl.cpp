@@ -1,0 +1,439 @@
+#include "FileListCtrl.h"
+
+#include "FileDrag.h"
+#include "FileListModel.h"
+#include "FileName.h"
+#include "MainFrame.h"
+#include "Menus.h"
+#include "MessageBox.h"
+#include "NativePath.h"
+#include "Resource.h"
+#include "Settings.h"
+#include "Strings.h"
+#include "VistrelApp.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+
+#include <algorithm>
+#include <numeric>
+#include <unistd.h>
+
+namespace
+{
+constexpr int kDragDelayMs = 80;
+constexpr int kDefaultWidths[CFileListModel::ColumnCount] = {150, 180, 125, 150};
+const QString kSection = QStringLiteral("ListBar");
+const QString kWidthsEntry = QStringLiteral("column widths");
+} // namespace
+
+CFileListCtrl::CFileListCtrl(QWidget* parent)
+    : QTreeView(parent), m_pModel(new CFileListModel(this)), m_random(std::random_device{}())
+{
+    setObjectName(QStringLiteral("FileList"));
+    setAccessibleName(QStringLiteral("File List"));
+    setModel(m_pModel);
+    // Report view: a flat list with its column headers.
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setTextElideMode(Qt::ElideMiddle);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LoadColumnWidths();
+    connect(header(), &QHeaderView::sectionResized, this, [this] { SaveColumnWidths(); });
+    connect(this, &QAbstractItemView::activated, this, &CFileListCtrl::OnActivated);
+}
+
+CFileListCtrl::~CFileListCtrl() = default;
+
+void CFileListCtrl::LoadColumnWidths()
+{
+    const QStringList stored =
+        Settings::GetProfileString(kSection, kWidthsEntry).split(QLatin1Char(','));
+    for (int c = 0; c < CFileListModel::ColumnCount; ++c)
+    {
+        bool ok = false;
+        const int width = c < stored.size() ? stored[c].toInt(&ok) : 0;
+        header()->resizeSection(c, ok && width > 0 ? width : kDefaultWidths[c]);
+    }
+}
+
+void CFileListCtrl::SaveColumnWidths() const
+{
+    QStringList widths;
+    for (int c = 0; c < CFileListModel::ColumnCount; ++c)
+        widths.append(QString::number(header()->sectionSize(c)));
+    Settings::WriteProfileString(kSection, kWidthsEntry, widths.join(QLatin1Char(',')));
+}
+
+void CFileListCtrl::SetDirectory(const QString& path)
+{
+    m_strDirectory = path;
+    // The open dialog and relative names start here, as they always have.
+    // A folder that cannot be entered still lists what can be read.
+    const bool bEntered = !path.isEmpty() && chdir(NativePath::Encode(path).constData()) == 0;
+    Q_UNUSED(bEntered);
+    std::vector<CDirEntry> entries;
+    if (!path.isEmpty())
+        CDirectoryReader::Read(path, CDirectoryReader::AllEntries, entries);
+    m_pModel->SetEntries(path, std::move(entries));
+    m_bAtFirst = m_bAtLast = false;
+    if (m_pModel->Count() > 0)
+        scrollToTop();
+}
+
+QString CFileListCtrl::GetFullPath(const QString& name) const
+{
+    return m_strDirectory.endsWith(QLatin1Char('/')) ? m_strDirectory + name
+                                                     : m_strDirectory + QLatin1Char('/') + name;
+}
+
+bool CFileListCtrl::HasImageExtension(const QString& name)
+{
+    static const QStringList kExtensions = {
+        QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".gif"),
+        QStringLiteral(".bmp"), QStringLiteral(".png"),  QStringLiteral(".tif"),
+        QStringLiteral(".eps"), QStringLiteral(".tga"),  QStringLiteral(".dib"),
+        QStringLiteral(".jif"), QStringLiteral(".pct")};
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 && name.indexOf(QLatin1Char('/'), dot) < 0 &&
+           kExtensions.contains(name.mid(dot).toLower());
+}
+
+bool CFileListCtrl::IsImageFile(const QString& path)
+{
+    return HasImageExtension(path) && !CFileName().IsFolder(path);
+}
+
+int CFileListCtrl::GetItemCount() const
+{
+    return m_pModel->Count();
+}
+
+QString CFileListCtrl::GetItemText(int index) const
+{
+    return index >= 0 && index < m_pModel->Count() ? m_pModel->Entry(index).name : QString();
+}
+
+QList<int> CFileListCtrl::SelectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QStringList CFileListCtrl::SelectedPaths() const
+{
+    QStringList paths;
+    for (int row : SelectedRows())
+        paths.append(GetFullPath(GetItemText(row)));
+    return paths;
+}
+
+QString CFileListCtrl::GetSelectedName() const
+{
+    const QList<int> rows = SelectedRows();
+    return rows.isEmpty() ? QString() : GetItemText(rows.first());
+}
+
+int CFileListCtrl::FindItemByName(const QString& path)
+{
+    const QString name = path.section(QLatin1Char('/'), -1);
+    for (int i = 0; i < m_pModel->Count(); ++i)
+    {
+        if (m_pModel->Entry(i).name.compare(name, Qt::CaseInsensitive) == 0)
+        {
+            m_nSlideIndex = i;
+            break;
+        }
+    }
+    return m_nSlideIndex;
+}
+
+void CFileListCtrl::SelectOnly(int row)
+{
+    const QModelIndex index = m_pModel->index(row, 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void CFileListCtrl::OnActivated(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    const CDirEntry& entry = m_pModel->Entry(index.row());
+    const QString path = GetFullPath(entry.name);
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (entry.bFolder)
+    {
+        // Into the folder, as the file manager goes.
+        if (pApp && pApp->GetMainFrame())
+        {
+            pApp->m_strBrowseDir = path;
+            pApp->GetMainFrame()->SetListDirectory(path);
+        }
+        else
+        {
+            SetDirectory(path);
+        }
+        return;
+    }
+    if (!HasImageExtension(entry.name))
+    {
+        m_strPicked = entry.name;
+        return;
+    }
+    m_strPicked = path;
+    if (pApp)
+        pApp->OpenImage(path, false);
+}
+
+void CFileListCtrl::StepToNeighbour(const QString& name, int direction)
+{
+    m_bAtFirst = m_bAtLast = false;
+    int i = -1;
+    for (int r = 0; r < m_pModel->Count() && i < 0; ++r)
+        if (m_pModel->Entry(r).name.compare(name, Qt::CaseInsensitive) == 0)
+            i = r;
+    if (i < 0)
+        return;
+    const int target = direction == 0 ? i + 1 : i - 1;
+    if (target < 0 || target >= m_pModel->Count())
+        return;
+    const CDirEntry& entry = m_pModel->Entry(target);
+    if (!entry.bFolder && HasImageExtension(entry.name))
+    {
+        m_strPicked = GetFullPath(entry.name);
+        if (CVistrelApp* pApp = CVistrelApp::Get())
+            pApp->OpenImage(m_strPicked, true);
+    }
+    SelectOnly(target);
+    if (direction == 0 && target == m_pModel->Count() - 1)
+        m_bAtLast = true;
+    if (direction != 0 && target == 0)
+        m_bAtFirst = true;
+}
+
+int CFileListCtrl::CopySelection()
+{
+    const QStringList paths = SelectedPaths();
+    m_selection.clear();
+    if (paths.size() == 1)
+    {
+        m_bMultiCopy = false;
+        QApplication::clipboard()->setMimeData(CFileDrag::Create(paths, false));
+    }
+    else if (paths.size() > 1)
+    {
+        m_selection = paths;
+        m_bMultiCopy = true;
+    }
+    return int(paths.size());
+}
+
+void CFileListCtrl::CutSelection()
+{
+    const QStringList paths = SelectedPaths();
+    m_strDragFiles = CFileName::JoinPathList(paths);
+    m_pModel->SetCutRows(SelectedRows());
+    if (!paths.isEmpty())
+        QApplication::clipboard()->setMimeData(CFileDrag::Create(paths, false));
+    m_bMultiCopy = false;
+}
+
+int CFileListCtrl::DeleteSelection(int nFlags)
+{
+    m_bMultiCopy = false;
+    const QList<int> rows = SelectedRows();
+    int deleted = 0;
+    CFileName name;
+    if (rows.size() == 1)
+    {
+        const QString path = GetFullPath(GetItemText(rows.first()));
+        name.ShellDeleteItems(this, path, 0);
+        if (name.Exist(path))
+        {
+            AfxMessageBox(QString::fromLatin1(Str::kDeleteFileCanceled), MB_OK, this);
+        }
+        else
+        {
+            m_pModel->RemoveRows(rows);
+            deleted = 1;
+        }
+    }
+    else if (rows.size() > 1)
+    {
+        CopySelection();
+        name.ShellDeleteItems(this, CFileName::JoinPathList(m_selection), nFlags);
+        // Only the items whose files are gone leave the list.
+        QList<int> gone;
+        for (int i = 0; i < rows.size(); ++i)
+            if (!name.Exist(m_selection[i]))
+                gone.append(rows[i]);
+        m_pModel->RemoveRows(gone);
+        deleted = int(gone.size());
+        if (gone.size() < rows.size())
+            AfxMessageBox(QString::fromLatin1(Str::kDeleteFilesCanceled), MB_OK, this);
+    }
+    m_selection.clear();
+    return deleted;
+}
+
+void CFileListCtrl::RemoveSelectedItems()
+{
+    m_pModel->RemoveRows(SelectedRows());
+    m_strDragFiles.clear();
+}
+
+void CFileListCtrl::RemoveItem(int index)
+{
+    m_pModel->RemoveRows({index});
+}
+
+void CFileListCtrl::SelectForSlideshow()
+{
+    CopySelection();
+    m_bUseSelection = true;
+}
+
+int CFileListCtrl::SourceSize() const
+{
+    return m_bUseSelection ? int(m_selection.size()) : m_pModel->Count();
+}
+
+bool CFileListCtrl::SourceImage(int i, QString& path) const
+{
+    if (m_bUseSelection)
+    {
+        path = m_selection[i];
+        return IsImageFile(path);
+    }
+    const CDirEntry& entry = m_pModel->Entry(i);
+    path = GetFullPath(entry.name);
+    return !entry.bFolder && HasImageExtension(entry.name);
+}
+
+QString CFileListCtrl::PickRandom()
+{
+    const int n = SourceSize();
+    const QString last = m_strPicked;
+    m_nMisses = 0;
+    m_strPicked.clear();
+    if (n == 0 || (!m_bUseSelection && n <= 1))
+        return m_strPicked;
+    // Every entry is tried once, in a fresh random order, so a picture is
+    // found whenever the source holds one; the last slide comes again only
+    // when it is the only picture.
+    std::vector<int> order(static_cast<size_t>(n));
+    std::iota(order.begin(), order.end(), 0);
+    std::shuffle(order.begin(), order.end(), m_random);
+    QString again;
+    for (int i : order)
+    {
+        QString path;
+        if (!SourceImage(i, path))
+        {
+            ++m_nMisses;
+            continue;
+        }
+        if (path == last)
+        {
+            again = path;
+            continue;
+        }
+        m_strPicked = path;
+        break;
+    }
+    if (m_strPicked.isEmpty())
+        m_strPicked = again;
+    return m_strPicked;
+}
+
+QString CFileListCtrl::PickNext()
+{
+    const int n = SourceSize();
+    m_nMisses = 0;
+    m_strPicked.clear();
+    for (int tries = 0; tries < n; ++tries)
+    {
+        if (m_nNextIndex >= n || m_nNextIndex < 0)
+            m_nNextIndex = 0;
+        QString path;
+        if (SourceImage(m_nNextIndex++, path))
+        {
+            m_strPicked = path;
+            if (m_bUseSelection)
+                FindItemByName(path);
+            break;
+        }
+        ++m_nMisses;
+    }
+    return m_strPicked;
+}
+
+void CFileListCtrl::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_buttonDown.start();
+    QTreeView::mousePressEvent(event);
+}
+
+void CFileListCtrl::startDrag(Qt::DropActions)
+{
+    // A drag that starts right after the press is a slip of the hand.
+    if (!m_buttonDown.isValid() || m_buttonDown.elapsed() < kDragDelayMs)
+        return;
+    const QStringList paths = SelectedPaths();
+    if (paths.isEmpty())
+        return;
+    m_strDragFiles = CFileName::JoinPathList(paths);
+    m_pModel->SetCutRows({});
+    auto* drag = new QDrag(this);
+    drag->setMimeData(CFileDrag::Create(paths, true));
+    const QModelIndex current = currentIndex();
+    const QIcon icon =
+        current.isValid()
+            ? m_pModel->data(m_pModel->index(current.row(), 0), Qt::DecorationRole).value<QIcon>()
+            : QIcon();
+    if (!icon.isNull())
+    {
+        drag->setPixmap(icon.pixmap(32, 32));
+        drag->setHotSpot(QPoint(8, 8));
+    }
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
+    // The drag is over: its files are no cut waiting for a paste.
+    m_strDragFiles.clear();
+}
+
+void CFileListCtrl::contextMenuEvent(QContextMenuEvent* event)
+{
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (!pApp)
+        return;
+    pApp->Router().UpdateAll();
+    QMenu menu(this);
+    menu.setAccessibleName(QStringLiteral("File List menu"));
+    Menus::Populate(&menu, Menus::BarMenu(Id::IDR_LISTBAR_MENU),
+                    [pApp](int id) { return pApp->Router().Action(id); });
+    const QPoint at = event->reason() == QContextMenuEvent::Keyboard
+                          ? viewport()->mapToGlobal(QPoint(5, 5))
+                          : event->globalPos();
+    menu.exec(at);
+    event->accept();
+}

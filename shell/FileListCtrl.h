@@ -1,0 +1,96 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTreeView>
+
+#include <random>
+
+class CFileListModel;
+
+/// The file list of the list bar: every entry of one folder in report view
+/// (folders first, sorted as the file manager sorts), opening pictures, the
+/// steps to the next and previous picture, the slideshow's picks, and the list
+/// side of the file operations (copy, cut, delete, drag onto a tree).
+///
+/// The slideshow calls PickRandom or PickNext for each slide: each returns the
+/// full path of a picture or the empty string when there is nothing to show.
+/// It resets m_nNextIndex and m_nMisses when it starts and clears
+/// m_bUseSelection when it stops.
+class CFileListCtrl : public QTreeView
+{
+    Q_OBJECT
+public:
+    explicit CFileListCtrl(QWidget* parent = nullptr);
+    ~CFileListCtrl() override;
+
+    /// Shows the folder's entries and makes it the program's current directory.
+    void SetDirectory(const QString& path);
+    const QString& GetDirectory() const { return m_strDirectory; }
+    QString GetFullPath(const QString& name) const;
+    /// A picture by name: not a folder, and the lower-cased extension from the
+    /// last "." is one the program opens.
+    static bool IsImageFile(const QString& path);
+    static bool HasImageExtension(const QString& name);
+
+    int GetItemCount() const;
+    /// The item's name (the file name, as NativePath keeps it).
+    QString GetItemText(int index) const;
+    /// The first selected item's name, or empty.
+    QString GetSelectedName() const;
+    /// The file last picked, opened or stepped to (m_strPicked).
+    const QString& GetCurrentFile() const { return m_strPicked; }
+    /// Index of the item named as the path's last part (case-insensitive);
+    /// the previous answer when none matches.
+    int FindItemByName(const QString& path);
+    /// Opens the next (direction 0) or previous (1) item after the named one
+    /// in place of the active picture, when it is a picture, and selects it.
+    void StepToNeighbour(const QString& name, int direction);
+
+    /// One selected item: its path goes to the clipboard. Several: their
+    /// paths fill m_selection. Returns the number selected.
+    int CopySelection();
+    /// Gathers the selected paths for moving (m_strDragFiles), shows them dimmed.
+    void CutSelection();
+    /// Moves the selected items to the trash after asking; nonzero when deleted.
+    int DeleteSelection(int nFlags);
+    void RemoveSelectedItems();
+    void RemoveItem(int index);
+    void SelectForSlideshow();
+
+    QString PickRandom();
+    QString PickNext();
+    /// Seeds the random order (tests); it is seeded once from the system otherwise.
+    void SeedRandom(unsigned seed) { m_random.seed(seed); }
+
+    QString m_strDirectory;
+    QString m_strPicked;
+    QString m_strDragFiles; // full paths, each ended by a zero character
+    QStringList m_selection;
+    bool m_bMultiCopy = false;
+    bool m_bUseSelection = false;
+    int m_nNextIndex = 0;
+    int m_nSlideIndex = 0;
+    int m_nMisses = 0; // misses of the last pick (entries that were no picture)
+    bool m_bAtFirst = false;
+    bool m_bAtLast = false;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QList<int> SelectedRows() const;
+    QStringList SelectedPaths() const;
+    void SelectOnly(int row);
+    void OnActivated(const QModelIndex& index);
+    /// Whether the pick source's entry i is a picture, and its full path.
+    int SourceSize() const;
+    bool SourceImage(int i, QString& path) const;
+    void LoadColumnWidths();
+    void SaveColumnWidths() const;
+
+    CFileListModel* m_pModel;
+    QElapsedTimer m_buttonDown; // since the last left-button press
+    std::mt19937 m_random;
+};

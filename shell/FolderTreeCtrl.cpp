@@ -1,0 +1,518 @@
+#include "FolderTreeCtrl.h"
+
+#include "DirectoryReader.h"
+#include "FileDrag.h"
+#include "FileName.h"
+#include "MainFrame.h"
+#include "MessageBox.h"
+#include "SHFileInfo.h"
+#include "Strings.h"
+#include "VistrelApp.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QStyledItemDelegate>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace
+{
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kDragDelayMs = 80;
+constexpr int kMaxLabel = 127;
+// Above this many sub-folders, their own sub-folders are not looked for ahead.
+constexpr size_t kProbeLimit = 500;
+
+// Label edit fields take at most 127 characters.
+class LabelDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+        {
+            line->setMaxLength(kMaxLabel);
+            line->setAccessibleName(QStringLiteral("Folder name"));
+        }
+        return editor;
+    }
+};
+
+QString Join(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// Volumes a user mounts and opens: devices outside the system's own places.
+bool IsUserVolume(const QStorageInfo& volume)
+{
+    const QString root = volume.rootPath();
+    if (!volume.isValid() || !volume.isReady() || root == QLatin1String("/"))
+        return false;
+    for (const char* system : {"/boot", "/snap", "/proc", "/sys", "/dev", "/run/user", "/var"})
+        if (root == QLatin1String(system) || root.startsWith(QLatin1String(system) + '/'))
+            return false;
+    if (volume.fileSystemType() == "squashfs" || volume.fileSystemType() == "overlay")
+        return false;
+    return volume.device().startsWith("/dev/") || root.startsWith(QLatin1String("/media/")) ||
+           root.startsWith(QLatin1String("/mnt/")) || root.startsWith(QLatin1String("/run/media/"));
+}
+
+QString InvalidNameReason(const QString& name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("A folder name cannot be empty.");
+    if (name.contains(QLatin1Char('/')))
+        return QStringLiteral("A folder name cannot contain \"/\".");
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("\"%1\" is not a folder name.").arg(name);
+    return QString();
+}
+} // namespace
+
+CFolderTreeCtrl::CFolderTreeCtrl(QWidget* parent) : QTreeWidget(parent)
+{
+    setObjectName(QStringLiteral("FolderTree"));
+    setAccessibleName(QStringLiteral("Desktop folders"));
+    setHeaderHidden(true);
+    setRootIsDecorated(true);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers); // edits start from commands only
+    setItemDelegate(new LabelDelegate(this));
+    setAcceptDrops(true);
+    setDragEnabled(true);
+    setDropIndicatorShown(false);
+
+    connect(this, &QTreeWidget::itemExpanded, this, &CFolderTreeCtrl::RefreshFolder);
+    connect(this, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem* pItem)
+            {
+                // Collapsing selects the folder, so the list shows it.
+                if (pItem == topLevelItem(0) && currentItem() == pItem)
+                {
+                    RefreshRootIfSelected();
+                    return;
+                }
+                m_bCollapsing = true; // selecting it must not open it again
+                setCurrentItem(pItem);
+                m_bCollapsing = false;
+            });
+    connect(this, &QTreeWidget::currentItemChanged, this, &CFolderTreeCtrl::OnCurrentItemChanged);
+}
+
+QTreeWidgetItem* CFolderTreeCtrl::AddFolder(QTreeWidgetItem* pParent, const QString& name,
+                                            const QString& path, bool bProbeChildren)
+{
+    auto* pItem = new QTreeWidgetItem;
+    pItem->setText(0, name);
+    pItem->setData(0, kPathRole, path);
+    pItem->setIcon(0, CSHFileInfo::TypeOf(path, name, true).icon);
+    pItem->setFlags(pItem->flags() | Qt::ItemIsEditable);
+    const bool bMayHaveChildren =
+        !bProbeChildren || CDirectoryReader::HasEntries(path, CDirectoryReader::VisibleFolders);
+    pItem->setChildIndicatorPolicy(bMayHaveChildren
+                                       ? QTreeWidgetItem::ShowIndicator
+                                       : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    if (pParent)
+        pParent->addChild(pItem);
+    else
+        addTopLevelItem(pItem);
+    return pItem;
+}
+
+void CFolderTreeCtrl::FillRoot(bool bExpandFirst)
+{
+    m_bFilling = true;
+    clear();
+    m_hCurItem = m_hPrevItem = nullptr;
+    const QString home = QDir::homePath();
+    AddFolder(nullptr, QStringLiteral("Home"), home, false);
+    for (const auto location : {QStandardPaths::DesktopLocation, QStandardPaths::PicturesLocation})
+    {
+        const QString path = QStandardPaths::writableLocation(location);
+        if (!path.isEmpty() && path != home && QFileInfo(path).isDir())
+            AddFolder(nullptr, QStandardPaths::displayName(location), path, false);
+    }
+    AddFolder(nullptr, QStringLiteral("File System"), QStringLiteral("/"), false);
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+        if (IsUserVolume(volume))
+            AddFolder(nullptr, volume.displayName(), volume.rootPath(), false);
+    m_bFilling = false;
+
+    QTreeWidgetItem* pFirst = topLevelItem(0);
+    QFont bold = pFirst->font(0);
+    bold.setBold(true);
+    pFirst->setFont(0, bold);
+    if (bExpandFirst)
+        pFirst->setExpanded(true);
+    setCurrentItem(pFirst);
+}
+
+void CFolderTreeCtrl::RefreshRootIfSelected()
+{
+    if (currentItem() && currentItem() == topLevelItem(0))
+        FillRoot(false);
+}
+
+void CFolderTreeCtrl::RefreshFolder(QTreeWidgetItem* pItem)
+{
+    if (!pItem || m_bFilling)
+        return;
+    m_bFilling = true;
+    const QString path = GetItemPath(pItem);
+    const bool bWasCurrentChild = currentItem() && currentItem()->parent() == pItem;
+    const QString currentPath = bWasCurrentChild ? GetItemPath(currentItem()) : QString();
+    // The children go; what was current among them is found again below.
+    for (QTreeWidgetItem* pChild : pItem->takeChildren())
+        delete pChild;
+    std::vector<CDirEntry> folders;
+    CDirectoryReader::Read(path, CDirectoryReader::VisibleFolders, folders);
+    const bool bProbe = folders.size() <= kProbeLimit;
+    for (const CDirEntry& folder : folders)
+    {
+        QTreeWidgetItem* pChild = AddFolder(pItem, folder.name, Join(path, folder.name), bProbe);
+        if (bWasCurrentChild && GetItemPath(pChild) == currentPath)
+            setCurrentItem(pChild);
+    }
+    if (folders.empty())
+        pItem->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    m_bFilling = false;
+    if (bWasCurrentChild && !currentItem())
+        setCurrentItem(pItem);
+    if (!pItem->isExpanded())
+        pItem->setExpanded(true);
+    scrollToItem(pItem);
+}
+
+QString CFolderTreeCtrl::GetItemDisplayPath(const QTreeWidgetItem* pItem) const
+{
+    if (!pItem)
+        return QString();
+    QString path = pItem->text(0);
+    for (const QTreeWidgetItem* p = pItem->parent(); p; p = p->parent())
+    {
+        QString text = p->text(0);
+        if (!text.endsWith(QLatin1Char('/')))
+            text += QLatin1Char('/');
+        path.prepend(text);
+    }
+    return path;
+}
+
+QString CFolderTreeCtrl::DisplayPathToFilePath(const QString& displayPath) const
+{
+    // The longest top-level text that starts the display path names its folder.
+    qsizetype bestLength = -1;
+    QString result;
+    for (int i = 0; i < topLevelItemCount(); ++i)
+    {
+        const QString text = topLevelItem(i)->text(0);
+        const QString prefix = text.endsWith(QLatin1Char('/')) ? text : text + QLatin1Char('/');
+        QString rest;
+        if (displayPath == text)
+            rest.clear();
+        else if (displayPath.startsWith(prefix))
+            rest = displayPath.mid(prefix.size());
+        else
+            continue;
+        if (text.size() <= bestLength)
+            continue;
+        bestLength = text.size();
+        const QString top = GetItemPath(topLevelItem(i));
+        result = rest.isEmpty() ? top : Join(top, rest);
+    }
+    return result;
+}
+
+QString CFolderTreeCtrl::GetItemPath(const QTreeWidgetItem* pItem) const
+{
+    return pItem ? pItem->data(0, kPathRole).toString() : QString();
+}
+
+void CFolderTreeCtrl::SetItemPath(QTreeWidgetItem* pItem, const QString& path)
+{
+    const QString old = GetItemPath(pItem);
+    pItem->setData(0, kPathRole, path);
+    for (int i = 0; i < pItem->childCount(); ++i)
+    {
+        QTreeWidgetItem* pChild = pItem->child(i);
+        SetItemPath(pChild, path + GetItemPath(pChild).mid(old.size()));
+    }
+}
+
+bool CFolderTreeCtrl::SelectPath(const QString& path)
+{
+    const QString clean = QDir::cleanPath(path);
+    QTreeWidgetItem* pBest = nullptr;
+    for (int i = 0; i < topLevelItemCount(); ++i)
+    {
+        const QString top = GetItemPath(topLevelItem(i));
+        if ((clean == top || clean.startsWith(Join(top, QString()))) &&
+            (!pBest || top.size() > GetItemPath(pBest).size()))
+            pBest = topLevelItem(i);
+    }
+    QTreeWidgetItem* pItem = pBest;
+    while (pItem && GetItemPath(pItem) != clean)
+    {
+        pItem->setExpanded(true);
+        QTreeWidgetItem* pNext = nullptr;
+        for (int i = 0; i < pItem->childCount() && !pNext; ++i)
+        {
+            const QString child = GetItemPath(pItem->child(i));
+            if (clean == child || clean.startsWith(Join(child, QString())))
+                pNext = pItem->child(i);
+        }
+        pItem = pNext;
+    }
+    if (pItem)
+        setCurrentItem(pItem);
+    return pItem != nullptr;
+}
+
+void CFolderTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidgetItem* pPrevious)
+{
+    m_hPrevItem = pPrevious;
+    m_hCurItem = pCurrent;
+    if (m_bFilling || !pCurrent || (m_bNewFolderPending && pCurrent == m_pEditItem))
+        return;
+    const QString path = GetItemPath(pCurrent);
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (pApp)
+        pApp->m_strCurrentImage = path;
+    if (!m_bCollapsing && !pCurrent->isExpanded() &&
+        pCurrent->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator)
+        pCurrent->setExpanded(true);
+    if (path.isEmpty() || !pApp)
+        return;
+    pApp->m_strBrowseDir = path;
+    if (CMainFrame* pFrame = pApp->GetMainFrame())
+        pFrame->SetListDirectory(path);
+}
+
+void CFolderTreeCtrl::NewFolder()
+{
+    QTreeWidgetItem* pParent = m_hCurItem ? m_hCurItem : currentItem();
+    if (!pParent || GetItemPath(pParent).isEmpty())
+        return;
+    m_bNewFolderPending = true;
+    pParent->setExpanded(true); // reads its folders first, so the new item stays
+    auto* pItem = new QTreeWidgetItem;
+    pItem->setText(0, QString::fromLatin1(Str::kNewFolderName));
+    pItem->setIcon(0, pParent->icon(0));
+    pItem->setFlags(pItem->flags() | Qt::ItemIsEditable);
+    pParent->insertChild(0, pItem);
+    m_pEditItem = pItem;
+    setCurrentItem(pItem);
+    scrollToItem(pItem);
+    BeginLabelEdit(pItem);
+}
+
+void CFolderTreeCtrl::BeginLabelEdit(QTreeWidgetItem* pItem)
+{
+    m_pEditItem = pItem;
+    m_strOldName = pItem->text(0);
+    m_strOldPath = m_bNewFolderPending ? QString() : GetItemPath(pItem);
+    editItem(pItem, 0);
+}
+
+void CFolderTreeCtrl::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    QTreeWidget::closeEditor(editor, hint);
+    if (QTreeWidgetItem* pItem = m_pEditItem)
+    {
+        m_pEditItem = nullptr;
+        EndLabelEdit(pItem);
+    }
+}
+
+void CFolderTreeCtrl::EndLabelEdit(QTreeWidgetItem* pItem)
+{
+    const QString name = pItem->text(0);
+    QTreeWidgetItem* pParent = pItem->parent();
+    if (m_bNewFolderPending)
+    {
+        m_bNewFolderPending = false;
+        const QString path = pParent ? Join(GetItemPath(pParent), name) : QString();
+        QString reason = InvalidNameReason(name);
+        if (reason.isEmpty() && CFileName().Exist(path))
+            reason = QStringLiteral("A folder named \"%1\" already exists.").arg(name);
+        if (reason.isEmpty() && !CFileName::CreateNewDirectory(path))
+            reason = QStringLiteral("Cannot create the folder \"%1\": %2")
+                         .arg(name, QString::fromLocal8Bit(strerror(errno)));
+        if (!reason.isEmpty() || !pParent)
+        {
+            // The item would stand for a folder that is not there.
+            setCurrentItem(pParent);
+            delete pItem;
+            if (!reason.isEmpty())
+                AfxMessageBox(reason, MB_OK | MB_ICONERROR, this);
+            return;
+        }
+        CFileName::WriteIndexFile(path); // a failure leaves the folder without it
+        pItem->setData(0, kPathRole, path);
+        pItem->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+        OnCurrentItemChanged(pItem, m_hPrevItem);
+        return;
+    }
+
+    if (name == m_strOldName || m_strOldPath.isEmpty())
+        return;
+    CFileName file;
+    const QString reason = InvalidNameReason(name);
+    const QString newPath = pParent ? Join(GetItemPath(pParent), name) : QString();
+    const bool bRenamed = reason.isEmpty() && pParent &&
+                          (file.IsFolder(m_strOldPath) || file.IsFile(m_strOldPath)) &&
+                          file.ShellRenameDirectory(this, m_strOldPath, newPath);
+    if (!bRenamed)
+    {
+        // The label tells what is on disk.
+        pItem->setText(0, m_strOldName);
+        if (!reason.isEmpty())
+            AfxMessageBox(reason, MB_OK | MB_ICONERROR, this);
+        return;
+    }
+    SetItemPath(pItem, newPath);
+    if (pItem == currentItem())
+        OnCurrentItemChanged(pItem, m_hPrevItem);
+}
+
+void CFolderTreeCtrl::RenameItem(QTreeWidgetItem* pItem)
+{
+    if (!pItem || !pItem->parent())
+        return; // the top-level places keep their names
+    setCurrentItem(pItem);
+    BeginLabelEdit(pItem);
+}
+
+void CFolderTreeCtrl::TrashItem(QTreeWidgetItem* pItem)
+{
+    if (!pItem || !pItem->parent())
+        return;
+    const QString path = GetItemPath(pItem);
+    CFileName file;
+    file.ShellDeleteItems(this, path, 0);
+    if (file.Exist(path))
+        return;
+    QTreeWidgetItem* pParent = pItem->parent();
+    if (currentItem() == pItem)
+        setCurrentItem(pParent);
+    delete pItem;
+}
+
+void CFolderTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
+{
+    QTreeWidgetItem* pItem =
+        event->reason() == QContextMenuEvent::Mouse ? itemAt(event->pos()) : currentItem();
+    m_hCurItem = pItem;
+    if (!pItem)
+        return;
+    const QString path = GetItemPath(pItem);
+    QMenu menu(this);
+    menu.setAccessibleName(QStringLiteral("Folder menu"));
+    menu.addAction(QStringLiteral("&Open in File Manager"), this,
+                   [path] { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("New &Folder"), this, [this] { NewFolder(); });
+    QAction* rename =
+        menu.addAction(QStringLiteral("&Rename"), this, [this, pItem] { RenameItem(pItem); });
+    QAction* trash =
+        menu.addAction(QStringLiteral("Move to &Trash"), this, [this, pItem] { TrashItem(pItem); });
+    rename->setEnabled(pItem->parent() != nullptr);
+    trash->setEnabled(pItem->parent() != nullptr);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("&Copy Path"), this,
+                   [path] { QApplication::clipboard()->setText(path); });
+    menu.exec(event->reason() == QContextMenuEvent::Mouse
+                  ? event->globalPos()
+                  : viewport()->mapToGlobal(visualItemRect(pItem).center()));
+    event->accept();
+}
+
+void CFolderTreeCtrl::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_buttonDown.start();
+    QTreeWidget::mousePressEvent(event);
+}
+
+void CFolderTreeCtrl::startDrag(Qt::DropActions)
+{
+    // Folders are not dragged from this tree; a drag is simply accepted.
+}
+
+void CFolderTreeCtrl::SetDropHighlight(QTreeWidgetItem* pItem)
+{
+    if (pItem == m_pDropItem)
+        return;
+    if (m_pDropItem)
+        m_pDropItem->setBackground(0, QBrush());
+    m_pDropItem = pItem;
+    if (m_pDropItem)
+        m_pDropItem->setBackground(0, palette().brush(QPalette::Highlight).color().lighter(160));
+}
+
+void CFolderTreeCtrl::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls() || CFileDrag::IsFromFileList(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CFolderTreeCtrl::dragMoveEvent(QDragMoveEvent* event)
+{
+    SetDropHighlight(itemAt(event->position().toPoint()));
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void CFolderTreeCtrl::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    SetDropHighlight(nullptr);
+    QTreeWidget::dragLeaveEvent(event);
+}
+
+void CFolderTreeCtrl::dropEvent(QDropEvent* event)
+{
+    QTreeWidgetItem* pItem = itemAt(event->position().toPoint());
+    SetDropHighlight(nullptr);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // The drag ends before the copy runs, so the source's drag loop is not held.
+    const QMimeData* pData = event->mimeData();
+    auto* pCopy = new QMimeData;
+    for (const QString& format : pData->formats())
+        pCopy->setData(format, pData->data(format));
+    const QString path = GetItemPath(pItem);
+    const bool bHasItem = pItem != nullptr;
+    QMetaObject::invokeMethod(
+        this,
+        [this, pCopy, path, bHasItem]
+        {
+            std::unique_ptr<QMimeData> dropped(pCopy);
+            if (!bHasItem)
+            {
+                AfxMessageBox(QString::fromLatin1(Str::kDropOnAnItem), MB_OK, this);
+                return;
+            }
+            CFileDrag::DropOnItem(this, dropped.get(), path);
+            setFocus();
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,350 @@
+// The file list: its order, its file commands and the slideshow's picks.
+#include "AppTestSupport.h"
+#include "ChildFrame.h"
+#include "DocTemplate.h"
+#include "Document.h"
+#include "FileListCtrl.h"
+#include "FileName.h"
+#include "ListBar.h"
+#include "MainFrame.h"
+#include "MessageBox.h"
+#include "NativePath.h"
+#include "Resource.h"
+#include "Strings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <set>
+#include <unistd.h>
+
+namespace
+{
+// Makes the entries in the folder: a name ending in "/" is a folder.
+void MakeEntries(const QString& folder, const QStringList& names)
+{
+    for (const QString& name : names)
+    {
+        if (name.endsWith(QLatin1Char('/')))
+        {
+            QDir(folder).mkpath(name);
+            continue;
+        }
+        QFile file(QDir(folder).filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write("x");
+    }
+}
+
+QStringList Names(const CFileListCtrl& list)
+{
+    QStringList names;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        names.append(list.GetItemText(i));
+    return names;
+}
+
+void Select(CFileListCtrl& list, const QStringList& names)
+{
+    list.selectionModel()->clearSelection();
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        if (names.contains(list.GetItemText(i)))
+            list.selectionModel()->select(list.model()->index(i, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+enum class Order
+{
+    Sequential,
+    Random
+};
+
+struct PickCase
+{
+    const char* name;
+    QStringList entries;  // the folder's entries
+    QStringList selected; // chosen for the slideshow (empty: the whole list)
+    Order order;
+    int picks;
+    QStringList expect; // sequential: the exact slides; random: the set of slides
+};
+
+const PickCase kPickCases[] = {
+    {"sequential skips a text file and a folder",
+     {"a.jpg", "notes.txt", "b.png", "sub/"},
+     {},
+     Order::Sequential,
+     4,
+     {"a.jpg", "b.png", "a.jpg", "b.png"}},
+    {"a selection of three cycles in list order",
+     {"1.jpg", "2.bmp", "3.tga", "4.png", "x.txt"},
+     {"1.jpg", "2.bmp", "3.tga"},
+     Order::Sequential,
+     6,
+     {"1.jpg", "2.bmp", "3.tga", "1.jpg", "2.bmp", "3.tga"}},
+    {"a selection of one leaves nothing to show",
+     {"a.jpg", "b.jpg"},
+     {"a.jpg"},
+     Order::Sequential,
+     1,
+     {""}},
+    {"a selection of one leaves nothing at random either",
+     {"a.jpg", "b.jpg"},
+     {"a.jpg"},
+     Order::Random,
+     1,
+     {""}},
+    {"no pictures at all", {"a.txt", "b", "c.jpg/"}, {}, Order::Sequential, 2, {"", ""}},
+    {"no pictures at random", {"a.txt", "b", "c.jpg/"}, {}, Order::Random, 2, {""}},
+    {"a list of one entry gives no random pick", {"only.jpg"}, {}, Order::Random, 1, {""}},
+    {"extensions in capitals count, names without a dot do not",
+     {"A.JPG", "jpg", "b.Jpeg"},
+     {},
+     Order::Sequential,
+     3,
+     {"A.JPG", "b.Jpeg", "A.JPG"}},
+    {"random picks only pictures and reaches each",
+     {"a.jpg", "b.png", "c.bmp", "d.txt", "e/"},
+     {},
+     Order::Random,
+     60,
+     {"a.jpg", "b.png", "c.bmp"}},
+    {"random with one picture among many others finds it every time",
+     {"1.txt", "2.txt", "3.txt", "4.txt", "5.txt", "6.txt", "7.txt", "pic.png"},
+     {},
+     Order::Random,
+     10,
+     {"pic.png"}},
+    {"random over a selection",
+     {"a.jpg", "b.jpg", "c.jpg", "d.jpg"},
+     {"b.jpg", "d.jpg"},
+     Order::Random,
+     20,
+     {"b.jpg", "d.jpg"}},
+};
+
+class Picks : public ::testing::TestWithParam<PickCase>
+{
+};
+} // namespace
+
+TEST_P(Picks, FollowTheRules)
+{
+    const PickCase& c = GetParam();
+    QTemporaryDir dir;
+    MakeEntries(dir.path(), c.entries);
+    CFileListCtrl list;
+    list.SeedRandom(7);
+    list.SetDirectory(dir.path());
+    ASSERT_EQ(list.GetItemCount(), c.entries.size());
+    if (!c.selected.isEmpty())
+    {
+        Select(list, c.selected);
+        list.SelectForSlideshow();
+    }
+    QStringList slides;
+    for (int i = 0; i < c.picks; ++i)
+    {
+        const QString path = c.order == Order::Random ? list.PickRandom() : list.PickNext();
+        EXPECT_LE(list.m_nMisses, int(c.entries.size()));
+        EXPECT_EQ(list.m_strPicked, path);
+        slides.append(path.isEmpty() ? QString() : QFileInfo(path).fileName());
+        if (!path.isEmpty())
+        {
+            EXPECT_EQ(path, dir.path() + QLatin1Char('/') + slides.last());
+        }
+    }
+    if (c.order == Order::Sequential)
+    {
+        EXPECT_EQ(slides, c.expect);
+        return;
+    }
+    const std::set<QString> seen(slides.begin(), slides.end());
+    EXPECT_EQ(seen, std::set<QString>(c.expect.begin(), c.expect.end()));
+    // Never the same picture twice in a row while there are two to choose from.
+    for (int i = 1; c.expect.size() >= 2 && i < slides.size(); ++i)
+        EXPECT_NE(slides[i], slides[i - 1]) << "pick " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Picks, ::testing::ValuesIn(kPickCases),
+                         [](const auto& param) { return CaseName(param.param.name); });
+
+TEST(FileListTest, ListsFoldersFirstInNaturalOrderWithEveryEntry)
+{
+    QTemporaryDir dir;
+    MakeEntries(dir.path(), {"img10.png", "Img2.png", "img1.png", "b/", "A/", ".hidden", "z.txt",
+                             "folder10/", "folder9/"});
+    // A name that is not UTF-8 is listed, and its path reaches the file.
+    const QByteArray raw = QFile::encodeName(dir.path()) + "/caf\xe9.jpg";
+    close(open(raw.constData(), O_CREAT | O_WRONLY, 0644));
+    CFileListCtrl list;
+    list.SetDirectory(dir.path());
+    const QStringList names = Names(list);
+    ASSERT_EQ(names.size(), 10);
+    EXPECT_EQ(names.mid(0, 4), (QStringList{"A", "b", "folder9", "folder10"}));
+    EXPECT_EQ(names.mid(4, 3),
+              (QStringList{".hidden", NativePath::Decode("caf\xe9.jpg"), "img1.png"}));
+    EXPECT_EQ(names.mid(7), (QStringList{"Img2.png", "img10.png", "z.txt"}));
+    EXPECT_EQ(NativePath::Encode(list.GetFullPath(names[5])), raw);
+    EXPECT_EQ(QDir::currentPath(), dir.path());
+
+    // Lookups by name ignore case; a miss keeps the last answer.
+    EXPECT_EQ(list.FindItemByName(dir.path() + "/IMG10.PNG"), 8);
+    EXPECT_EQ(list.FindItemByName(dir.path() + "/missing"), 8);
+
+    // A folder that cannot be read leaves the list empty.
+    list.SetDirectory(dir.path() + "/gone");
+    EXPECT_EQ(list.GetItemCount(), 0);
+}
+
+TEST(FileListTest, ImageTest)
+{
+    QTemporaryDir dir;
+    MakeEntries(dir.path(), {"pics.jpg/", "a.JPG", "jpg", "b.tar.gz", "c.pct"});
+    const struct
+    {
+        const char* name;
+        bool image;
+    } cases[] = {{"pics.jpg", false}, {"a.JPG", true}, {"jpg", false},
+                 {"b.tar.gz", false}, {"c.pct", true}, {"gone.gif", true}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CFileListCtrl::IsImageFile(dir.path() + '/' + c.name), c.image) << c.name;
+}
+
+TEST_F(AppTest, CopyCutAndDeleteWorkOnTheSelection)
+{
+    StartApp();
+    MakeEntries(TestDir(), {"a.txt", "b.txt", "c.txt"});
+    Frame()->SetListDirectory(TestDir());
+    CFileListCtrl* list = Frame()->GetListBar()->GetList();
+    const QString a = TestDir() + "/a.txt", b = TestDir() + "/b.txt", c = TestDir() + "/c.txt";
+
+    // One file: its path on the clipboard, as text and as a URL; no selection kept.
+    Select(*list, {"a.txt"});
+    m_app->Router().Route(Id::ID_LISTBAR_COPY);
+    EXPECT_EQ(QApplication::clipboard()->text(), a);
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->urls().value(0).toLocalFile(), a);
+    EXPECT_TRUE(list->m_selection.isEmpty());
+    EXPECT_FALSE(list->m_bMultiCopy);
+
+    // Several: the selection is kept, in list order, and the clipboard stays.
+    Select(*list, {"c.txt", "a.txt"});
+    EXPECT_EQ(list->CopySelection(), 2);
+    EXPECT_EQ(list->m_selection, (QStringList{a, c}));
+    EXPECT_TRUE(list->m_bMultiCopy);
+    EXPECT_EQ(QApplication::clipboard()->text(), a);
+
+    // Cut: the paths for moving, a pending cut, the items dimmed.
+    m_app->Router().Route(Id::ID_LISTBAR_MOVECUT);
+    EXPECT_EQ(list->m_strDragFiles, CFileName::JoinPathList({a, c}));
+    EXPECT_TRUE(m_app->m_bCutPending);
+    EXPECT_FALSE(list->m_bMultiCopy);
+    EXPECT_TRUE(list->model()->data(list->model()->index(0, 0), Qt::ForegroundRole).isValid());
+    EXPECT_FALSE(list->model()->data(list->model()->index(1, 0), Qt::ForegroundRole).isValid());
+
+    // Delete, declined: the file stays with its item, and the message says so.
+    Select(*list, {"b.txt"});
+    m_answers = {IDNO, IDOK};
+    m_app->Router().Route(Id::ID_LISTBAR_DELETE);
+    EXPECT_TRUE(QFile::exists(b));
+    EXPECT_EQ(m_messages.last(), QString::fromLatin1(Str::kDeleteFileCanceled));
+    EXPECT_EQ(list->GetItemCount(), 3);
+
+    // Delete, confirmed: the files go to the trash and their items go.
+    Select(*list, {"a.txt", "b.txt"});
+    m_messages.clear();
+    EXPECT_EQ(list->DeleteSelection(0), 2);
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_FALSE(QFile::exists(b));
+    EXPECT_TRUE(QFile::exists(QDir::homePath() + "/data/Trash/files/a.txt"));
+    EXPECT_EQ(QDir(TestDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"c.txt"});
+    EXPECT_EQ(Names(*list), QStringList{"c.txt"});
+    EXPECT_TRUE(list->m_selection.isEmpty());
+    EXPECT_EQ(m_messages.size(), 1); // the question only
+}
+
+TEST_F(AppTest, StepsReplaceTheActivePictureAndStopAtTheEnds)
+{
+    StartApp();
+    MakeBmp("1.bmp", QSize(8, 8), Qt::red);
+    MakeEntries(TestDir(), {"2.txt"});
+    MakeBmp("3.bmp", QSize(8, 8), Qt::green);
+    MakeBmp("4.bmp", QSize(8, 8), Qt::blue);
+    Frame()->SetListDirectory(TestDir());
+    CFileListCtrl* list = Frame()->GetListBar()->GetList();
+    QAction* down = m_app->Router().Action(Id::ID_DIRECTORY_MOVE_DOWN);
+    QAction* up = m_app->Router().Action(Id::ID_DIRECTORY_MOVE_UP);
+
+    // Double-click (activation) opens a picture in a new window.
+    list->setCurrentIndex(list->model()->index(0, 0));
+    emit list->activated(list->model()->index(0, 0));
+    ProcessEvents();
+    ASSERT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 1);
+    EXPECT_EQ(list->GetCurrentFile(), TestDir() + "/1.bmp");
+
+    const auto openPaths = [this]
+    {
+        QStringList paths;
+        for (CDocument* pDoc : m_app->GetImageTemplate()->GetDocuments())
+            paths.append(QFileInfo(pDoc->GetPathName()).fileName());
+        return paths;
+    };
+    m_app->Router().UpdateAll();
+    EXPECT_TRUE(down->isEnabled());
+    // The text file is selected but not opened; the next step opens 3.bmp in its place.
+    down->trigger();
+    ProcessEvents();
+    EXPECT_EQ(openPaths(), QStringList{"1.bmp"});
+    EXPECT_EQ(list->GetSelectedName(), "2.txt");
+    down->trigger();
+    ProcessEvents();
+    EXPECT_EQ(openPaths(), QStringList{"3.bmp"});
+    down->trigger();
+    ProcessEvents();
+    EXPECT_EQ(openPaths(), QStringList{"4.bmp"});
+    EXPECT_TRUE(list->m_bAtLast);
+    m_app->Router().UpdateAll();
+    EXPECT_FALSE(down->isEnabled());
+    EXPECT_TRUE(up->isEnabled());
+    up->trigger();
+    up->trigger();
+    up->trigger();
+    ProcessEvents();
+    EXPECT_EQ(openPaths(), QStringList{"1.bmp"});
+    EXPECT_TRUE(list->m_bAtFirst);
+    m_app->Router().UpdateAll();
+    EXPECT_FALSE(up->isEnabled());
+}
+
+TEST_F(AppTest, ShowOpensTheSelectedPictureOnly)
+{
+    StartApp();
+    MakeBmp("UPPER.BMP", QSize(8, 8), Qt::red);
+    MakeEntries(TestDir(), {"readme.txt"});
+    Frame()->SetListDirectory(TestDir());
+    CFileListCtrl* list = Frame()->GetListBar()->GetList();
+    Select(*list, {"readme.txt"});
+    m_app->Router().Route(Id::ID_LISTBAR_SHOW);
+    EXPECT_TRUE(m_app->GetImageTemplate()->GetDocuments().isEmpty());
+    Select(*list, {"UPPER.BMP"});
+    m_app->Router().Route(Id::ID_LISTBAR_SHOW);
+    EXPECT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 1);
+
+    // A picture whose name is not UTF-8 opens too.
+    const QByteArray raw = QFile::encodeName(TestDir()) + "/caf\xe9.bmp";
+    ASSERT_EQ(rename(QFile::encodeName(TestDir() + "/UPPER.BMP").constData(), raw.constData()), 0);
+    Frame()->SetListDirectory(TestDir());
+    Select(*list, {NativePath::Decode("caf\xe9.bmp")});
+    m_app->Router().Route(Id::ID_LISTBAR_SHOW);
+    EXPECT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 2);
+    EXPECT_EQ(m_messages, QStringList{});
+    unlink(raw.constData()); // Qt's removeRecursively cannot reach this name
+}

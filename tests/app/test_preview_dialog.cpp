@@ -1,0 +1,109 @@
+#include "AppTestSupport.h"
+#include "DocManagerEx.h"
+#include "MainFrame.h"
+#include "PreviewFileDlg.h"
+#include "PreviewPicture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+namespace
+{
+// Runs the event loop until the preview's worker has answered.
+void WaitForPreview(CPreviewPicture& preview, bool bWant)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (preview.HasImage() != bWant && clock.elapsed() < 5000)
+        QCoreApplication::processEvents();
+    // A later answer must not change it again.
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+}
+} // namespace
+
+TEST(PreviewPicture, PicturesAreShrunkToTheAreaAndCentredButNeverEnlarged)
+{
+    const QRect area(1, 1, 87, 83);
+    struct Case
+    {
+        QSize picture;
+        QRect place;
+    };
+    for (const Case& c :
+         {Case{{400, 100}, {1, 32, 87, 21}}, Case{{100, 400}, {34, 1, 20, 83}},
+          Case{{50, 40}, {19, 22, 50, 40}}, Case{{87, 83}, {1, 1, 87, 83}}, Case{{0, 10}, {}}})
+        EXPECT_EQ(CPreviewPicture::PlaceOf(c.picture, area), c.place) << c.picture.width();
+}
+
+TEST_F(AppTest, PreviewShowsADecodedPictureAndNothingForOtherFiles)
+{
+    const QString good = MakeBmp(QStringLiteral("a.bmp"), QSize(300, 200), Qt::red);
+    const QString broken = QDir(TestDir()).filePath(QStringLiteral("broken.png"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+
+    CPreviewPicture preview;
+    preview.resize(134, 138);
+    preview.LoadPreview(good);
+    WaitForPreview(preview, true);
+    ASSERT_TRUE(preview.HasImage());
+    const QImage shown = preview.grab().toImage();
+    EXPECT_EQ(QColor(shown.pixel(67, 69)), QColor(Qt::red));
+
+    preview.LoadPreview(broken);
+    WaitForPreview(preview, false);
+    EXPECT_FALSE(preview.HasImage());
+    preview.LoadPreview(TestDir()); // a folder
+    WaitForPreview(preview, false);
+    EXPECT_FALSE(preview.HasImage());
+
+    // A quick change of selection: only the last file counts.
+    preview.LoadPreview(good);
+    preview.LoadPreview(broken);
+    WaitForPreview(preview, false);
+    EXPECT_FALSE(preview.HasImage());
+    preview.LoadPreview(good);
+    WaitForPreview(preview, true);
+    preview.ClearPreview();
+    WaitForPreview(preview, false);
+    EXPECT_FALSE(preview.HasImage());
+}
+
+TEST_F(AppTest, OpenDialogHasThePreviewPanelTheFilterNamesAndTheCurrentFolder)
+{
+    StartApp();
+    QDir::setCurrent(TestDir());
+    QStringList filters;
+    for (const CDocManager::Filter& f : m_app->GetDocManager()->BuildFilters())
+        filters.append(f.name + QStringLiteral(" (") + f.patterns + QLatin1Char(')'));
+    CPreviewFileDlg dialog(true, QStringLiteral("bmp"), QString(), filters, Frame());
+    EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(TestDir()).canonicalPath());
+    QComboBox* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QStringList shown;
+    for (int i = 0; i < types->count(); ++i)
+        shown.append(types->itemText(i));
+    EXPECT_EQ(shown, QStringList({"jpg,bmp,png,tif,eps,tga,pct", "Vistrel Project Files (*.vrp)",
+                                  "All Files (*.*)"}));
+    ASSERT_NE(dialog.GetPreviewCheck(), nullptr);
+    EXPECT_EQ(dialog.GetPreviewCheck()->text(), QStringLiteral("&Preview"));
+    EXPECT_TRUE(dialog.GetPreviewCheck()->isChecked());
+
+    // Unchecked, a new selection leaves the panel empty; checked again, it
+    // previews the current file.
+    const QString a = MakeBmp(QStringLiteral("a.bmp"), QSize(20, 20), Qt::blue);
+    dialog.GetPreviewCheck()->click();
+    emit dialog.currentChanged(a);
+    WaitForPreview(*dialog.GetPreview(), false);
+    EXPECT_FALSE(dialog.GetPreview()->HasImage());
+    dialog.GetPreviewCheck()->click();
+    WaitForPreview(*dialog.GetPreview(), true);
+    EXPECT_TRUE(dialog.GetPreview()->HasImage());
+}

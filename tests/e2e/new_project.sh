@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# usage: new_project.sh VISTREL OUTPUT_DIR
+# Runs inside xvfb-run: the program on a session and an accessibility bus,
+# project_flow.py makes project Trip through the wizard, then SIGTERM. The
+# project file must then be Trip/Trip.vrp, 6 bytes, in the projects folder,
+# and the project must be recorded for reopening. Leaves OUTPUT_DIR/wizard.png
+# and OUTPUT_DIR/project.png.
+set -u
+app=$1 out=$2
+here=$(cd "$(dirname "$0")" && pwd)
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "SKIP: no python3-pyatspi"; exit 77; }
+command -v xdotool >/dev/null || { echo "SKIP: no xdotool"; exit 77; }
+work=$(mktemp -d)
+export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run SHOT_DIR=$out
+mkdir -p "$XDG_CONFIG_HOME/Tarnwell" "$XDG_RUNTIME_DIR" "$out"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+eval "$(dbus-launch --sh-syntax)"
+/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+bus=$!
+cleanup() {
+    kill "$bus" "$DBUS_SESSION_BUS_PID" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$app" -nologo &
+pid=$!
+/usr/bin/python3 "$here/project_flow.py"
+flow=$?
+kill -TERM "$pid"
+wait "$pid"
+rc=$?
+[ "$flow" -eq 0 ] || exit 1
+[ "$rc" -eq 0 ] || { echo "FAIL: the program exited with $rc"; exit 1; }
+
+file="$work/Pictures/Vistrel Projects/Trip/Trip.vrp"
+[ -f "$file" ] || { echo "FAIL: no $file"; find "$work" -name '*.vrp'; exit 1; }
+size=$(stat -c %s "$file")
+[ "$size" -eq 6 ] || { echo "FAIL: Trip.vrp has $size bytes, not 6"; exit 1; }
+[ "$(od -An -c "$file" | tr -s ' ')" = " T r i p \r \n" ] ||
+    { echo "FAIL: Trip.vrp holds $(od -An -c "$file")"; exit 1; }
+ini=$XDG_CONFIG_HOME/Tarnwell/Vistrel.ini
+grep -q '^ProjectOnExit=yes' "$ini" || { echo "FAIL: ProjectOnExit is not yes"; cat "$ini"; exit 1; }
+grep -q "^Project1=.*Trip/Trip.vrp" "$ini" || { echo "FAIL: Trip is not Project1"; cat "$ini"; exit 1; }
+echo "PASS: Trip/Trip.vrp, 6 bytes"

@@ -92,7 +92,9 @@ void CPreviewPicture::Work()
         try
         {
             CDIBSection bmp;
-            decoder.DecodeFile(QFile::encodeName(pRequest->path).toStdString(), bmp, 0);
+            // No larger than the area: JPEGs decode at a fraction of their size.
+            decoder.DecodeFileScaled(QFile::encodeName(pRequest->path).toStdString(), bmp,
+                                     pRequest->area.width(), pRequest->area.height());
             CDibImage wrapped;
             if (wrapped.Attach(bmp))
             {

@@ -43,7 +43,7 @@ private:
 
     bool m_bHasImage = false;
     QImage m_image;  // the picture already scaled to its place
-    QSize m_picture; // the decoded picture's own size
+    QSize m_picture; // the decoded picture's size (already no larger than the area)
     quint64 m_nGeneration = 0;
 
     std::mutex m_mutex;

@@ -49,8 +49,9 @@ bool ForEachEntry(const QString& path, CDirectoryReader::Filter filter, Fn fn)
     {
         if (IsDotOrDotDot(e->d_name))
             continue;
-        if (filter == CDirectoryReader::VisibleFolders &&
-            (e->d_name[0] == '.' || !IsFolderEntry(fd, e)))
+        if (filter != CDirectoryReader::AllEntries && e->d_name[0] == '.')
+            continue;
+        if (filter == CDirectoryReader::VisibleFolders && !IsFolderEntry(fd, e))
             continue;
         if (!fn(fd, e))
             break;

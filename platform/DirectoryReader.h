@@ -19,8 +19,9 @@ class CDirectoryReader
 public:
     enum Filter
     {
-        AllEntries,    // every entry but "." and "..", hidden ones included
-        VisibleFolders // folders only, without hidden ones (names starting with ".")
+        AllEntries,     // every entry but "." and "..", hidden ones included
+        VisibleEntries, // as file managers show: no hidden ones (names starting with ".")
+        VisibleFolders  // folders only, without hidden ones
     };
 
     /// Fills out with the sorted entries; false (and out empty) when the folder

@@ -88,7 +88,7 @@ void CFileListCtrl::SetDirectory(const QString& path)
     Q_UNUSED(bEntered);
     std::vector<CDirEntry> entries;
     if (!path.isEmpty())
-        CDirectoryReader::Read(path, CDirectoryReader::AllEntries, entries);
+        CDirectoryReader::Read(path, CDirectoryReader::VisibleEntries, entries);
     m_pModel->SetEntries(path, std::move(entries));
     m_bAtFirst = m_bAtLast = false;
     if (m_pModel->Count() > 0)

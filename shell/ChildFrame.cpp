@@ -47,7 +47,9 @@ int CChildFrame::StartSlideshowTimer(int nPeriod)
 {
     m_bSlideshow = true;
     StopSlideshowTimer();
-    m_nTimer = startTimer(nPeriod);
+    // A coarse timer may be late by a twentieth of its period; a slide's time
+    // on screen is meant to be the delay.
+    m_nTimer = startTimer(nPeriod, Qt::PreciseTimer);
     return m_nTimer;
 }
 

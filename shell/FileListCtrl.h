@@ -59,6 +59,8 @@ public:
 
     QString PickRandom();
     QString PickNext();
+    /// How many entries the picks draw from: the selection's or the list's.
+    int SourceSize() const;
     /// Seeds the random order (tests); it is seeded once from the system otherwise.
     void SeedRandom(unsigned seed) { m_random.seed(seed); }
 
@@ -85,7 +87,6 @@ private:
     void SelectOnly(int row);
     void OnActivated(const QModelIndex& index);
     /// Whether the pick source's entry i is a picture, and its full path.
-    int SourceSize() const;
     bool SourceImage(int i, QString& path) const;
     void LoadColumnWidths();
     void SaveColumnWidths() const;

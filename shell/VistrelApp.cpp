@@ -18,6 +18,7 @@
 #include "ProjectView.h"
 #include "RecentFileList.h"
 #include "Resource.h"
+#include "Slideshow.h"
 #include "SplashWindow.h"
 #include "Strings.h"
 #include "TreeBar.h"
@@ -30,7 +31,8 @@
 using namespace Id;
 
 CVistrelApp::CVistrelApp()
-    : CWinApp(QString::fromLatin1(Str::kAppTitle)), m_strStartDir(QDir::currentPath().left(260))
+    : CWinApp(QString::fromLatin1(Str::kAppTitle)), m_strStartDir(QDir::currentPath().left(260)),
+      m_pSlideshow(std::make_unique<CSlideshow>(*this))
 {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
     OnCommand(ID_TILE_HORIZONTALLY,
@@ -48,6 +50,16 @@ CVistrelApp::CVistrelApp()
     OnCommand(ID_LISTBAR_SHOW, [this] { OnListBarShow(); });
     OnCommand(ID_AUTOSCROLL_START, [this] { StartPanning(); });
     OnCommand(ID_AUTOSCROLL_STOP, [this] { StopPanning(); });
+
+    OnCommand(ID_SLIDESHOW, [this] { StartSlideshow(); });
+    OnCommand(ID_SLIDESHOW_STOP, [this] { StopSlideshow(); });
+    OnCommand(ID_SLIDESHOW_PAUSE, [this] { m_pSlideshow->Pause(); });
+    OnCommand(ID_SLIDESHOW_RESUME, [this] { m_pSlideshow->Resume(); });
+    OnUpdate(ID_SLIDESHOW_STOP, [this](CCmdUI& ui) { ui.Enable(m_bSlideshowRunning); });
+    OnUpdate(ID_SLIDESHOW_PAUSE,
+             [this](CCmdUI& ui) { ui.Enable(m_bSlideshowRunning && !m_bSlideshowPaused); });
+    OnUpdate(ID_SLIDESHOW_RESUME,
+             [this](CCmdUI& ui) { ui.Enable(m_bSlideshowRunning && m_bSlideshowPaused); });
 
     // Project commands: the project document and the project tree do the work.
     OnCommand(ID_FILE_NEW, [] { CProjectDoc::OnNewProject(); });
@@ -400,15 +412,19 @@ void CVistrelApp::RestartPanning()
     StartPanning();
 }
 
+void CVistrelApp::StartSlideshow()
+{
+    m_pSlideshow->Start();
+}
+
+void CVistrelApp::NextSlide()
+{
+    m_pSlideshow->NextSlide();
+}
+
 void CVistrelApp::StopSlideshow()
 {
-    m_bSlideshowRunning = false;
-    CMainFrame* pMain = GetMainFrame();
-    if (!pMain)
-        return;
-    for (CMDIChildWnd* pFrame = pMain->NextChildFrame(); pFrame; pFrame = pMain->NextChildFrame())
-        if (auto* pChild = dynamic_cast<CChildFrame*>(pFrame))
-            pChild->StopSlideshowTimer();
+    m_pSlideshow->Stop();
 }
 
 CChildFrame* CVistrelApp::GetActiveImageFrame() const

@@ -12,6 +12,7 @@ class CFileListCtrl;
 class CMainFrame;
 class CMDIChildWnd;
 class CPLView;
+class CSlideshow;
 
 /// The application object: start-up and quit, the state that several
 /// windows share, the one image decoder, and the commands of the bars.
@@ -47,8 +48,11 @@ public:
     /// calls this when a new slide's frame has become active.
     void RestartPanning();
     void SetPanView(CPLView* pView) { m_pPanView = pView; }
+    /// The slideshow's commands and the tick of its frame's timer.
+    void StartSlideshow();
+    void NextSlide();
     void StopSlideshow();
-    void NextSlide() {}
+    CSlideshow& GetSlideshow() const { return *m_pSlideshow; }
 
     /// Writes the placements of up to four open image windows, "w1" ... "w4".
     void SaveOpenWindows();
@@ -70,9 +74,6 @@ public:
     int m_nCmdShow = 1;
 
     CPLView* m_pPanView = nullptr;
-    CMDIChildWnd* m_pNextSlideFrame = nullptr;
-    CDocument* m_pCurrentSlideDoc = nullptr;
-    CDocument* m_pNextSlideDoc = nullptr;
     int m_nSlideshowTimer = 0;
     int m_nSlideshowDelay = 4000;
     bool m_bSlideshowRunning = false;
@@ -88,8 +89,6 @@ public:
     QString m_strStartDir;
     bool m_bSlideshowPaused = false;
     bool m_bRandomSlideshow = false;
-    QString m_strNextSlidePath;
-    bool m_bNextSlideShown = false;
 
 private:
     /// Reopens up to nFiles recent files, each at its stored placement, the
@@ -99,4 +98,5 @@ private:
     void OnListBarShow();
 
     CAnyPicDecoder m_decoder;
+    std::unique_ptr<CSlideshow> m_pSlideshow; // the slides ahead and the show's steps
 };

@@ -48,12 +48,24 @@ bool CPLViewerDoc::OnOpenDocument(const QString& path)
         DeleteContents();
         return false;
     }
-    SetPathName(path, true);
+    SetOpened(path, true);
+    return true;
+}
+
+void CPLViewerDoc::OpenDecoded(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp)
+{
+    DeleteContents();
+    m_pBmp = std::move(pBmp);
+    SetOpened(path, false);
+}
+
+void CPLViewerDoc::SetOpened(const QString& path, bool bAddToMRU)
+{
+    SetPathName(path, bAddToMRU);
     SetModifiedFlag(false);
     const QString dir = QFileInfo(GetPathName()).absolutePath();
     if (!dir.isEmpty())
         QDir::setCurrent(dir);
-    return true;
 }
 
 void CPLViewerDoc::DeleteContents()

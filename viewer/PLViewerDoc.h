@@ -15,6 +15,10 @@ public:
 
     /// Decodes the file; a decoder failure shows its text and fails the open.
     bool OnOpenDocument(const QString& path) override;
+    /// Takes a picture decoded elsewhere (the slideshow decodes ahead on a
+    /// worker) as the document's contents, as if it had been opened from path;
+    /// the path does not enter the recent-file list.
+    void OpenDecoded(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp);
     void DeleteContents() override;
 
     /// The picture, or null while nothing is loaded.
@@ -26,5 +30,7 @@ public:
     bool SaveAsBmp();
 
 private:
+    void SetOpened(const QString& path, bool bAddToMRU);
+
     std::unique_ptr<CDrawDibBmp> m_pBmp;
 };

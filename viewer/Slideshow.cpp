@@ -15,6 +15,7 @@
 
 #include <QFileInfo>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace
 {
@@ -204,18 +205,24 @@ void CSlideshow::ShowSlide(const QString& path, std::unique_ptr<CDrawDibBmp> pBm
     pTemplate->InitialUpdateFrame(pFrame, pDoc, true);
     m_bFirst = m_bDue = false;
 
+    // The delay counts from now: the slide is painted next.
+    if (auto* pChild = dynamic_cast<CChildFrame*>(pFrame))
+        m_app.m_nSlideshowTimer = pChild->StartSlideshowTimer(m_app.m_nSlideshowDelay);
+
     const QPointer<CMDIChildWnd> pOld = m_pCurrentSlideFrame;
     m_pCurrentSlideFrame = pFrame;
     m_app.SetPanView(dynamic_cast<CPLView*>(pFrame->GetActiveView()));
     m_app.RestartPanning();
-    if (pOld && !pOld->IsDestroying())
-        if (CDocument* pOldDoc = pOld->GetActiveDocument())
-            pOldDoc->OnCloseDocument();
     m_app.m_strCurrentImage = pDoc->GetPathName();
-
-    // The delay counts from now, when the slide is on screen.
-    if (auto* pChild = dynamic_cast<CChildFrame*>(pFrame))
-        m_app.m_nSlideshowTimer = pChild->StartSlideshowTimer(m_app.m_nSlideshowDelay);
+    // The last slide closes in a turn of its own: the change and the close
+    // (freeing its picture) are two short waits of this thread, not one long one.
+    QTimer::singleShot(0, this,
+                       [pOld]
+                       {
+                           if (pOld && !pOld->IsDestroying())
+                               if (CDocument* pOldDoc = pOld->GetActiveDocument())
+                                   pOldDoc->OnCloseDocument();
+                       });
     emit SlideShown(path);
     RequestNext(false);
 }

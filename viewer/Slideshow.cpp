@@ -24,13 +24,12 @@ constexpr int kStatusMs = 10000; // how long a failed file's message stays in th
 } // namespace
 
 CSlideshow::CSlideshow(CVistrelApp& app)
-    : m_app(app),
-      m_loader(
-          [this](std::shared_ptr<CSlideLoader::Slide> slide)
-          {
-              QMetaObject::invokeMethod(
-                  this, [this, slide] { OnLoaded(slide); }, Qt::QueuedConnection);
-          })
+    : m_app(app), m_loader(
+                      [this](std::shared_ptr<CSlideLoader::Slide> slide)
+                      {
+                          QMetaObject::invokeMethod(
+                              this, [this, slide] { OnLoaded(slide); }, Qt::QueuedConnection);
+                      })
 {
 }
 
@@ -56,9 +55,8 @@ void CSlideshow::Start()
     const int delay = Settings::GetProfileInt(QStringLiteral("Settings"),
                                               QStringLiteral("slideshowspeed"), kDefaultDelayMs);
     m_app.m_nSlideshowDelay = delay > 0 ? delay : kDefaultDelayMs;
-    m_app.m_bRandomSlideshow =
-        Settings::GetProfileInt(QStringLiteral("Settings"), QStringLiteral("randomslideshow"), 1) !=
-        0;
+    m_app.m_bRandomSlideshow = Settings::GetProfileInt(QStringLiteral("Settings"),
+                                                       QStringLiteral("randomslideshow"), 1) != 0;
     m_app.m_bSlideshowPaused = false;
     pList->m_nMisses = 0;
     pList->m_nNextIndex = 0;

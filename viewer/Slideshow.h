@@ -72,5 +72,5 @@ private:
     bool m_bFirst = false;                     // the first slide is not on screen yet
     bool m_bDue = false;                       // a tick came: show the next one when ready
     int m_nFailures = 0;                       // failed decodes in a row
-    CSlideLoader m_loader; // last: its worker is joined before the rest goes
+    CSlideLoader m_loader;                     // last: its worker is joined before the rest goes
 };

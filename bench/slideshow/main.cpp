@@ -96,7 +96,10 @@ public:
         m_timer.start();
     }
     void Stop() { m_timer.stop(); }
-    double Longest() const { return m_gaps.empty() ? 0 : *std::max_element(m_gaps.begin(), m_gaps.end()); }
+    double Longest() const
+    {
+        return m_gaps.empty() ? 0 : *std::max_element(m_gaps.begin(), m_gaps.end());
+    }
     double P99() const { return Percentile(m_gaps, 0.99); }
 
 private:
@@ -185,8 +188,8 @@ Result RunOurs(CVistrelApp& vistrel, const QString& dir, int delay, int nSlides,
                      {
                          const double at = Now(clock);
                          shown.push_back(at);
-                         auto* view = dynamic_cast<CPLView*>(
-                             show.GetCurrentSlideFrame()->GetActiveView());
+                         auto* view =
+                             dynamic_cast<CPLView*>(show.GetCurrentSlideFrame()->GetActiveView());
                          watchers.push_back(std::make_unique<FirstPaint>(
                              view->viewport(),
                              [&, at]

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMdiSubWindow>
 #include <QScrollBar>
@@ -121,4 +122,13 @@ std::string CaseName(const char* words)
         if (!isalnum(static_cast<unsigned char>(ch)))
             ch = '_';
     return name;
+}
+
+bool ProcessUntil(const std::function<bool()>& done, int nMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < nMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,9 @@ class CPLView;
 
 /// A gtest name for a case described in words ("a b-c" -> "a_b_c").
 std::string CaseName(const char* words);
+
+/// Runs the event loop until the condition holds or the time is up; whether it holds.
+bool ProcessUntil(const std::function<bool()>& done, int nMs = 5000);
 
 /// A program started in the test's own settings store, with message boxes
 /// answered by the test.

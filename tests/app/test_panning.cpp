@@ -19,16 +19,6 @@
 
 namespace
 {
-/// Runs the event loop until the condition holds or the time is up.
-bool ProcessUntil(const std::function<bool()>& done, int nMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < nMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
 // Every row and column of the striped picture differs from its neighbours.
 QRgb StripeColour(int x, int y)
 {

@@ -19,14 +19,8 @@ convert -size 16x16 xc:gray -type TrueColor "BMP3:$pics/img10.bmp"
 convert -size 16x16 xc:gray -type TrueColor "BMP3:$pics/img2.bmp"
 echo notes > "$pics/notes.txt"
 
-eval "$(dbus-launch --sh-syntax)"
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-bus=$!
-cleanup() {
-    kill "$bus" "$DBUS_SESSION_BUS_PID" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/session.sh"
+a11y_session "$work"
 
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$app" -nologo &
 pid=$!

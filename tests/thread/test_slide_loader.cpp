@@ -193,9 +193,9 @@ TEST_F(SlideLoaderTest, DecodesOnTheWorkerWhileTheCallerDecodesTheSameFiles)
     // this thread give the same pixels (ThreadSanitizer watches for races).
     const fs::path data = VISTREL_TESTDATA;
     std::vector<std::string> files;
-    for (const char* name : {"jpeg-decoder/reftest/16bit-qtables.jpg",
-                             "jpeg-decoder/reftest/blank_800x280.png", "pngsuite/basi0g01.png",
-                             "libtiff/32bpp-None.tiff"})
+    for (const char* name :
+         {"jpeg-decoder/reftest/16bit-qtables.jpg", "jpeg-decoder/reftest/blank_800x280.png",
+          "pngsuite/basi0g01.png", "libtiff/32bpp-None.tiff"})
         if (fs::exists(data / name))
             files.push_back((data / name).string());
     files.push_back(MakeBmp("local.bmp", 300, 200));

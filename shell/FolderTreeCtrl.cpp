@@ -16,7 +16,6 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QStandardPaths>

@@ -4,6 +4,7 @@
 #include "FileDrag.h"
 #include "FileListCtrl.h"
 #include "FileName.h"
+#include "LabelEditDelegate.h"
 #include "MainFrame.h"
 #include "Menus.h"
 #include "MessageBox.h"
@@ -22,7 +23,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QStyledItemDelegate>
 #include <QUrl>
 
 #include <algorithm>
@@ -110,44 +110,6 @@ QString ErrnoText(int error)
 
 } // namespace
 
-// The label edit box: at most 256 characters, and the keys that edit text
-// reach it before the program's shortcuts.
-class CProjectTreeCtrl::LabelDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    QWidget* createEditor(QWidget* pParent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override
-    {
-        QWidget* pEditor = QStyledItemDelegate::createEditor(pParent, option, index);
-        if (auto* pLine = qobject_cast<QLineEdit*>(pEditor))
-        {
-            pLine->setMaxLength(256);
-            pLine->setAccessibleName(QStringLiteral("Item name"));
-            pLine->installEventFilter(const_cast<LabelDelegate*>(this));
-        }
-        return pEditor;
-    }
-
-protected:
-    bool eventFilter(QObject* pObject, QEvent* pEvent) override
-    {
-        if (pEvent->type() == QEvent::ShortcutOverride)
-        {
-            const auto* pKey = static_cast<QKeyEvent*>(pEvent);
-            const int key = pKey->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape ||
-                key == Qt::Key_Delete || (pKey->modifiers() & Qt::ControlModifier))
-            {
-                pEvent->accept();
-                return true;
-            }
-        }
-        return QStyledItemDelegate::eventFilter(pObject, pEvent);
-    }
-};
-
 CProjectTreeCtrl::CProjectTreeCtrl(QWidget* pParent) : QTreeWidget(pParent)
 {
     setObjectName(QStringLiteral("Tree%1").arg(Id::IDC_PROJECT_TREE));
@@ -156,7 +118,7 @@ CProjectTreeCtrl::CProjectTreeCtrl(QWidget* pParent) : QTreeWidget(pParent)
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setItemDelegate(new LabelDelegate(this));
+    setItemDelegate(new CLabelEditDelegate(256, QStringLiteral("Item name"), this));
     setAcceptDrops(true);
     setDropIndicatorShown(false);
     setUniformRowHeights(true);

@@ -88,8 +88,6 @@ protected slots:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
-    class LabelDelegate;
-
     void DeleteAllItems();
     QTreeWidgetItem* NewItem(const QString& text, int image) const;
     /// Where a folder or file of that name goes among pParent's children.

@@ -3,6 +3,7 @@
 #include "DirectoryReader.h"
 #include "FileDrag.h"
 #include "FileName.h"
+#include "LabelEditDelegate.h"
 #include "MainFrame.h"
 #include "MessageBox.h"
 #include "SHFileInfo.h"
@@ -15,12 +16,10 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QStorageInfo>
-#include <QStyledItemDelegate>
 #include <QUrl>
 
 #include <cerrno>
@@ -34,24 +33,6 @@ constexpr int kDragDelayMs = 80;
 constexpr int kMaxLabel = 127;
 // Above this many sub-folders, their own sub-folders are not looked for ahead.
 constexpr size_t kProbeLimit = 500;
-
-// Label edit fields take at most 127 characters.
-class LabelDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override
-    {
-        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-        {
-            line->setMaxLength(kMaxLabel);
-            line->setAccessibleName(QStringLiteral("Folder name"));
-        }
-        return editor;
-    }
-};
 
 QString Join(const QString& folder, const QString& name)
 {
@@ -94,7 +75,7 @@ CFolderTreeCtrl::CFolderTreeCtrl(QWidget* parent) : QTreeWidget(parent)
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers); // edits start from commands only
-    setItemDelegate(new LabelDelegate(this));
+    setItemDelegate(new CLabelEditDelegate(kMaxLabel, QStringLiteral("Folder name"), this));
     setAcceptDrops(true);
     setDragEnabled(true);
     setDropIndicatorShown(false);

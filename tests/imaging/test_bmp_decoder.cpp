@@ -247,7 +247,7 @@ TEST(BmpDecoder, PixelDataOffset)
 struct LayoutCase
 {
     const char* name;
-    BmpSpec spec;
+    BmpSpec layout;
     std::vector<uint8_t> rgba;
     bool alpha = false;
     const char* error = nullptr; // code 2
@@ -324,12 +324,12 @@ TEST(BmpDecoder, HeaderVariantsBitCountsAndMasks)
         CDIBSection bmp;
         if (c.error)
         {
-            EXPECT_DECODE_ERROR(test::DecodeBytes(MakeBmp(c.spec), bmp), 2, Err(c.error).c_str());
+            EXPECT_DECODE_ERROR(test::DecodeBytes(MakeBmp(c.layout), bmp), 2, Err(c.error).c_str());
             continue;
         }
         for (int depth : {0, 32})
         {
-            ASSERT_NO_THROW(test::DecodeBytes(MakeBmp(c.spec), bmp, depth));
+            ASSERT_NO_THROW(test::DecodeBytes(MakeBmp(c.layout), bmp, depth));
             const test::RgbaImage got = test::ToRgba(bmp);
             EXPECT_EQ(
                 std::vector<uint8_t>(got.rgba.begin(), got.rgba.begin() + long(c.rgba.size())),

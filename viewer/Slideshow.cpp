@@ -47,9 +47,11 @@ void CSlideshow::Start()
         Message(Str::kSlideshowNeedsList);
         return;
     }
-    // Starting again while a show runs begins a new one; the slide on screen stays.
+    // Starting again while a show runs begins a new one; the window of the
+    // last show's slide stays, as it does after a stop.
     StopTimers();
     Reset();
+    m_pCurrentSlideFrame = nullptr;
     // A delay that is no delay (a hand-edited or unreadable setting) would
     // change slides as fast as they decode: the default stands in for it.
     const int delay = Settings::GetProfileInt(QStringLiteral("Settings"),

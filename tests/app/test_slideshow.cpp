@@ -271,6 +271,10 @@ TEST_F(SlideshowTest, StopKeepsTheSlideOnScreenAndTheNextStartTakesTheWholeList)
     ASSERT_TRUE(WaitForSlides(int(shown) + 1));
     EXPECT_EQ(m_app->m_nSlideshowDelay, 150);
     EXPECT_EQ(m_shown[shown], QStringLiteral("a.bmp"));
+    // The new show replaces its own slides; the last show's window stays.
+    ASSERT_TRUE(WaitForSlides(int(shown) + 3));
+    ProcessEvents();
+    EXPECT_EQ(OpenImageDocuments(), 2);
 }
 
 TEST_F(SlideshowTest, EscapeEndsTheShowAndHidesTheWindows)

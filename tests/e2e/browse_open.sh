@@ -26,9 +26,6 @@ QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$app" -nologo &
 pid=$!
 /usr/bin/python3 "$here/browse_flow.py"
 flow=$?
-kill -TERM "$pid"
-wait "$pid"
-rc=$?
-[ "$flow" -eq 0 ] || exit 1
-[ "$rc" -eq 0 ] || { echo "FAIL: the program exited with $rc"; exit 1; }
+[ "$flow" -eq 0 ] || { kill -KILL "$pid" 2>/dev/null; exit 1; }
+quit_cleanly "$pid" "after browsing" || exit 1
 echo "PASS"

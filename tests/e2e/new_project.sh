@@ -15,24 +15,15 @@ export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run SHOT_DI
 mkdir -p "$XDG_CONFIG_HOME/Tarnwell" "$XDG_RUNTIME_DIR" "$out"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-eval "$(dbus-launch --sh-syntax)"
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-bus=$!
-cleanup() {
-    kill "$bus" "$DBUS_SESSION_BUS_PID" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/session.sh"
+a11y_session "$work"
 
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$app" -nologo &
 pid=$!
 /usr/bin/python3 "$here/project_flow.py"
 flow=$?
-kill -TERM "$pid"
-wait "$pid"
-rc=$?
-[ "$flow" -eq 0 ] || exit 1
-[ "$rc" -eq 0 ] || { echo "FAIL: the program exited with $rc"; exit 1; }
+[ "$flow" -eq 0 ] || { kill -KILL "$pid" 2>/dev/null; exit 1; }
+quit_cleanly "$pid" "after making a project" || exit 1
 
 file="$work/Pictures/Vistrel Projects/Trip/Trip.vrp"
 [ -f "$file" ] || { echo "FAIL: no $file"; find "$work" -name '*.vrp'; exit 1; }

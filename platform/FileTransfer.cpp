@@ -417,6 +417,9 @@ bool CFileTransfer::CopyFile(const QByteArray& src, const QByteArray& dst, bool 
         fchmod(out.fd, st.st_mode & 07777);
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
         futimens(out.fd, times);
+        // A move removes the source next: its copy must be on disk first.
+        if (bRemoveSource && fsync(out.fd) != 0)
+            ok = Fail("Cannot write", dst, errno);
         // A failing close (a full disk over NFS) is a failed copy.
         const int fd = out.fd;
         out.fd = -1;

@@ -447,6 +447,10 @@ void CBmpDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
                             : "Decoding 32 bit per pixel bitmap.\n");
         DecodeMasked(source, rows, width, bits, ch);
     }
-    DropEmptyAlpha(bmp);
+    // An RLE bitmap's alpha marks the pixels its codes skip, never empty at
+    // random; scanning it would cost a pass over pictures that delta codes
+    // make huge from a few bytes.
+    if (!rle)
+        DropEmptyAlpha(bmp);
     Trace(3, "Decoding finished.\n");
 }

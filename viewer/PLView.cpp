@@ -107,8 +107,12 @@ void CPLView::OnInitialUpdate()
     want = want.boundedTo(client);
     if (pFrame)
     {
+        // Never so small that the title bar's name and buttons are lost:
+        // a tiny picture sits centred in the black of a usable window.
         const QSize delta = size() - want;
-        pFrame->resize(pFrame->size() - delta);
+        pFrame->resize((pFrame->size() - delta)
+                           .expandedTo(pFrame->minimumSizeHint())
+                           .boundedTo(pFrame->size()));
         if (pFrame->layout())
             pFrame->layout()->activate();
     }

@@ -2,6 +2,7 @@
 #include "DIBSection.h"
 #include "DocTemplate.h"
 #include "DrawDibBmp.h"
+#include "MDIChildWnd.h"
 #include "MainFrame.h"
 #include "MessageBox.h"
 #include "PLView.h"
@@ -45,6 +46,24 @@ TEST_F(AppTest, SmallPictureIsCentredBetweenBlackStrips)
         EXPECT_EQ(Pixel(shot, p.x(), p.y()), 0x000000u) << p.x() << "," << p.y();
     EXPECT_EQ(Pixel(shot, 150, 125), 0xFF0000u);
     EXPECT_EQ(Pixel(shot, 249, 174), 0xFF0000u);
+}
+
+TEST_F(AppTest, TinyPictureKeepsAUsableWindowAroundIt)
+{
+    StartApp();
+    CPLView* view = OpenView(MakeBmp(QStringLiteral("tiny.bmp"), QSize(4, 4), Qt::red));
+    ASSERT_NE(view, nullptr);
+    const QMdiSubWindow* frame = view->GetParentFrame();
+    // The frame's own least size: room for its title and buttons.
+    EXPECT_GE(frame->width(), frame->minimumSizeHint().width());
+    EXPECT_GE(frame->height(), frame->minimumSizeHint().height());
+    EXPECT_GT(view->viewport()->width(), 4);
+    EXPECT_GT(view->viewport()->height(), 4);
+    const QSize client = view->viewport()->size();
+    const CRect dest = view->GetDestinationRect();
+    EXPECT_EQ(dest.left, (client.width() - 4) / 2);
+    EXPECT_EQ(dest.top, (client.height() - 4) / 2);
+    EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(AppTest, WiderButLowerPictureGetsAGreyWindowAndStartsAtTheLeft)

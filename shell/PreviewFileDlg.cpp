@@ -6,6 +6,10 @@
 #include <QDir>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 CPreviewFileDlg::CPreviewFileDlg(bool bOpenFileDialog, const QString& defaultExt,
@@ -46,6 +50,22 @@ CPreviewFileDlg::CPreviewFileDlg(bool bOpenFileDialog, const QString& defaultExt
     row->addLayout(column);
     if (auto* grid = qobject_cast<QGridLayout*>(layout()))
         grid->addWidget(panel, 0, grid->columnCount(), grid->rowCount(), 1);
+
+    // Room for whole names, sizes and types in the detail view.
+    QSize want = sizeHint().expandedTo(QSize(880, 520));
+    if (const QScreen* screen = pParent ? pParent->screen() : QGuiApplication::primaryScreen())
+        want = want.boundedTo(screen->availableSize());
+    resize(want);
+    if (auto* tree = findChild<QTreeView*>(QStringLiteral("treeView")))
+    {
+        const int em = tree->fontMetrics().horizontalAdvance(QLatin1Char('M'));
+        QHeaderView* header = tree->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        header->resizeSection(1, 8 * em);
+        header->resizeSection(2, 10 * em);
+        header->resizeSection(3, 15 * em);
+    }
 
     connect(this, &QFileDialog::currentChanged, this, &CPreviewFileDlg::OnFileNameChange);
     connect(m_pCheck, &QCheckBox::clicked, this, &CPreviewFileDlg::OnPreviewClicked);

@@ -16,9 +16,13 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDrag>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
+#include <QSet>
 
 #include <algorithm>
 #include <numeric>
@@ -33,7 +37,8 @@ const QString kWidthsEntry = QStringLiteral("column widths");
 } // namespace
 
 CFileListCtrl::CFileListCtrl(QWidget* parent)
-    : QTreeView(parent), m_pModel(new CFileListModel(this)), m_random(std::random_device{}())
+    : QTreeView(parent), m_pModel(new CFileListModel(this)),
+      m_pWatcher(new QFileSystemWatcher(this)), m_random(std::random_device{}())
 {
     setObjectName(QStringLiteral("FileList"));
     setAccessibleName(QStringLiteral("File List"));
@@ -55,6 +60,10 @@ CFileListCtrl::CFileListCtrl(QWidget* parent)
     LoadColumnWidths();
     connect(header(), &QHeaderView::sectionResized, this, [this] { SaveColumnWidths(); });
     connect(this, &QAbstractItemView::activated, this, &CFileListCtrl::OnActivated);
+    m_reloadTimer.setSingleShot(true);
+    connect(&m_reloadTimer, &QTimer::timeout, this, &CFileListCtrl::Reload);
+    connect(m_pWatcher, &QFileSystemWatcher::directoryChanged, this,
+            &CFileListCtrl::OnFolderChanged);
 }
 
 CFileListCtrl::~CFileListCtrl() = default;
@@ -86,13 +95,86 @@ void CFileListCtrl::SetDirectory(const QString& path)
     // A folder that cannot be entered still lists what can be read.
     const bool bEntered = !path.isEmpty() && chdir(NativePath::Encode(path).constData()) == 0;
     Q_UNUSED(bEntered);
+    if (!m_pWatcher->directories().isEmpty())
+        m_pWatcher->removePaths(m_pWatcher->directories());
+    if (!path.isEmpty())
+        m_pWatcher->addPath(path);
+    m_reloadTimer.stop();
+    ReadEntries(path);
+    m_bAtFirst = m_bAtLast = false;
+    if (m_pModel->Count() > 0)
+        scrollToTop();
+}
+
+void CFileListCtrl::ReadEntries(const QString& path)
+{
+    QElapsedTimer clock;
+    clock.start();
     std::vector<CDirEntry> entries;
     if (!path.isEmpty())
         CDirectoryReader::Read(path, CDirectoryReader::VisibleEntries, entries);
     m_pModel->SetEntries(path, std::move(entries));
-    m_bAtFirst = m_bAtLast = false;
-    if (m_pModel->Count() > 0)
-        scrollToTop();
+    m_nReadMs = clock.elapsed();
+}
+
+void CFileListCtrl::OnFolderChanged()
+{
+    // A copy into the folder changes it many times: read at most every
+    // 300 ms, and never more than a third of the time for a huge folder.
+    if (!m_reloadTimer.isActive())
+        m_reloadTimer.start(int(std::max<qint64>(300, 2 * m_nReadMs)));
+}
+
+void CFileListCtrl::Reload()
+{
+    m_reloadTimer.stop();
+    if (m_strDirectory.isEmpty())
+        return;
+    QSet<QString> selected, cut;
+    for (int row : SelectedRows())
+        selected.insert(m_pModel->Entry(row).name);
+    for (int row = 0; row < m_pModel->Count(); ++row)
+        if (m_pModel->IsCut(row))
+            cut.insert(m_pModel->Entry(row).name);
+    const QModelIndex current = currentIndex();
+    const QString currentName = current.isValid() ? m_pModel->Entry(current.row()).name : QString();
+    const int scroll = verticalScrollBar()->value();
+    // A folder that is gone and made again is watched afresh.
+    if (m_pWatcher->directories().isEmpty())
+        m_pWatcher->addPath(m_strDirectory);
+
+    ReadEntries(m_strDirectory);
+
+    QItemSelection selection;
+    QList<int> cutRows;
+    QModelIndex newCurrent;
+    for (int row = 0; row < m_pModel->Count(); ++row)
+    {
+        const QString& name = m_pModel->Entry(row).name;
+        if (selected.contains(name))
+            selection.select(m_pModel->index(row, 0),
+                             m_pModel->index(row, CFileListModel::ColumnCount - 1));
+        if (cut.contains(name))
+            cutRows.append(row);
+        if (!currentName.isEmpty() && name == currentName)
+            newCurrent = m_pModel->index(row, 0);
+    }
+    if (!cutRows.isEmpty())
+        m_pModel->SetCutRows(cutRows);
+    if (newCurrent.isValid())
+        selectionModel()->setCurrentIndex(newCurrent, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    verticalScrollBar()->setValue(scroll);
+}
+
+void CFileListCtrl::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F5 && event->modifiers() == Qt::NoModifier)
+    {
+        Reload();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 QString CFileListCtrl::GetFullPath(const QString& name) const
@@ -263,9 +345,12 @@ int CFileListCtrl::DeleteSelection(int nFlags)
     const QList<int> rows = SelectedRows();
     int deleted = 0;
     CFileName name;
+    // The questions let the list be read again meanwhile: items are found
+    // again by name afterwards, not by their rows.
     if (rows.size() == 1)
     {
-        const QString path = GetFullPath(GetItemText(rows.first()));
+        const QString item = GetItemText(rows.first());
+        const QString path = GetFullPath(item);
         name.ShellDeleteItems(this, path, 0);
         if (name.Exist(path))
         {
@@ -273,26 +358,37 @@ int CFileListCtrl::DeleteSelection(int nFlags)
         }
         else
         {
-            m_pModel->RemoveRows(rows);
+            m_pModel->RemoveRows(RowsNamed({item}));
             deleted = 1;
         }
     }
     else if (rows.size() > 1)
     {
         CopySelection();
-        name.ShellDeleteItems(this, CFileName::JoinPathList(m_selection), nFlags);
+        const QStringList paths = m_selection;
+        name.ShellDeleteItems(this, CFileName::JoinPathList(paths), nFlags);
         // Only the items whose files are gone leave the list.
-        QList<int> gone;
-        for (int i = 0; i < rows.size(); ++i)
-            if (!name.Exist(m_selection[i]))
-                gone.append(rows[i]);
-        m_pModel->RemoveRows(gone);
+        QStringList gone;
+        for (const QString& path : paths)
+            if (!name.Exist(path))
+                gone.append(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+        m_pModel->RemoveRows(RowsNamed(gone));
         deleted = int(gone.size());
-        if (gone.size() < rows.size())
+        if (gone.size() < paths.size())
             AfxMessageBox(QString::fromLatin1(Str::kDeleteFilesCanceled), MB_OK, this);
     }
     m_selection.clear();
     return deleted;
+}
+
+QList<int> CFileListCtrl::RowsNamed(const QStringList& names) const
+{
+    const QSet<QString> wanted(names.begin(), names.end());
+    QList<int> rows;
+    for (int row = 0; row < m_pModel->Count(); ++row)
+        if (wanted.contains(m_pModel->Entry(row).name))
+            rows.append(row);
+    return rows;
 }
 
 void CFileListCtrl::RemoveSelectedItems()

@@ -1,11 +1,13 @@
 #pragma once
 #include <QElapsedTimer>
 #include <QStringList>
+#include <QTimer>
 #include <QTreeView>
 
 #include <random>
 
 class CFileListModel;
+class QFileSystemWatcher;
 
 /// The file list of the list bar: every entry of one folder in report view
 /// (folders first, sorted as the file manager sorts), opening pictures, the
@@ -25,6 +27,10 @@ public:
 
     /// Shows the folder's entries and makes it the program's current directory.
     void SetDirectory(const QString& path);
+    /// Reads the folder again (F5, and shortly after the folder changes on
+    /// disk), keeping the selection, the current item, the cut marks and the
+    /// scroll position of the entries that are still there.
+    void Reload();
     const QString& GetDirectory() const { return m_strDirectory; }
     QString GetFullPath(const QString& name) const;
     /// A picture by name: not a folder, and the lower-cased extension from the
@@ -78,20 +84,27 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     QList<int> SelectedRows() const;
     QStringList SelectedPaths() const;
+    QList<int> RowsNamed(const QStringList& names) const;
     void SelectOnly(int row);
     void OnActivated(const QModelIndex& index);
     /// Whether the pick source's entry i is a picture, and its full path.
     bool SourceImage(int i, QString& path) const;
+    void ReadEntries(const QString& path);
+    void OnFolderChanged();
     void LoadColumnWidths();
     void SaveColumnWidths() const;
 
     CFileListModel* m_pModel;
     QElapsedTimer m_buttonDown; // since the last left-button press
+    QFileSystemWatcher* m_pWatcher;
+    QTimer m_reloadTimer;
+    qint64 m_nReadMs = 0; // how long the last reading took
     std::mt19937 m_random;
 };

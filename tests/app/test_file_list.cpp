@@ -16,6 +16,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -200,6 +202,46 @@ TEST(FileListTest, ListsFoldersFirstInNaturalOrderWithoutHiddenEntries)
 
     // A folder that cannot be read leaves the list empty.
     list.SetDirectory(dir.path() + "/gone");
+    EXPECT_EQ(list.GetItemCount(), 0);
+}
+
+TEST(FileListTest, FollowsTheFolderOnDiskKeepingSelectionAndCutMarks)
+{
+    QTemporaryDir dir;
+    MakeEntries(dir.path(), {"a.bmp", "b.bmp", "c.txt"});
+    CFileListCtrl list;
+    list.SetDirectory(dir.path());
+    Select(list, {"c.txt"});
+    list.CutSelection();
+    list.setCurrentIndex(list.model()->index(1, 0));
+    Select(list, {"b.bmp"});
+    const auto dimmed = [&list](int row)
+    { return list.model()->data(list.model()->index(row, 0), Qt::ForegroundRole).isValid(); };
+
+    // Another program adds and removes files: the list follows shortly.
+    MakeEntries(dir.path(), {"0.bmp"});
+    QFile::remove(dir.path() + "/a.bmp");
+    QElapsedTimer clock;
+    clock.start();
+    while (Names(list) != QStringList{"0.bmp", "b.bmp", "c.txt"} && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(Names(list), (QStringList{"0.bmp", "b.bmp", "c.txt"}));
+    EXPECT_EQ(list.GetSelectedName(), "b.bmp");
+    EXPECT_EQ(list.selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(list.currentIndex().row(), 1);
+    EXPECT_TRUE(dimmed(2));
+    EXPECT_FALSE(dimmed(1));
+
+    // F5 reads it at once.
+    MakeEntries(dir.path(), {"d.bmp"});
+    QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    QApplication::sendEvent(&list, &f5);
+    EXPECT_EQ(Names(list), (QStringList{"0.bmp", "b.bmp", "c.txt", "d.bmp"}));
+    EXPECT_EQ(list.GetSelectedName(), "b.bmp");
+
+    // The folder itself goes: the list empties.
+    ASSERT_TRUE(QDir(dir.path()).removeRecursively());
+    QApplication::sendEvent(&list, &f5);
     EXPECT_EQ(list.GetItemCount(), 0);
 }
 

@@ -7,6 +7,7 @@
 #include "Resource.h"
 #include "VistrelApp.h"
 
+#include <QAction>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QPainter>
@@ -300,11 +301,34 @@ void CPLView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Down:
         vbar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         break;
+    case Qt::Key_Space:
+    case Qt::Key_Backspace:
+        // The next and previous picture of the list, as other viewers step:
+        // the commands' own keys (Ctrl+Alt+Down and Up) switch workspaces on
+        // most Linux desktops.
+        if (event->modifiers() != Qt::NoModifier)
+        {
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
+        }
+        RunIfEnabled(event->key() == Qt::Key_Space ? Id::ID_DIRECTORY_MOVE_DOWN
+                                                   : Id::ID_DIRECTORY_MOVE_UP);
+        break;
     default:
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
     event->accept();
+}
+
+void CPLView::RunIfEnabled(int nID)
+{
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (!pApp)
+        return;
+    pApp->Router().UpdateAll();
+    if (QAction* action = pApp->Router().Action(nID); action && action->isEnabled())
+        action->trigger();
 }
 
 void CPLView::ToggleFit()

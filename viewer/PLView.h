@@ -64,6 +64,8 @@ private:
     void EraseBackground(QPainter& dc);
     void PrintPage(QPrinter* printer);
     QSize BitmapSize() const;
+    /// Triggers the command when its enabling rule allows it now.
+    void RunIfEnabled(int nID);
     /// One step of the panning worker, on the user-interface thread.
     CLoopAutoScrollThread::Positions DoPanStep(CLoopAutoScrollThread::StepKind kind, int nPos);
 

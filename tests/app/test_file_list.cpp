@@ -11,6 +11,7 @@
 #include "NativePath.h"
 #include "Resource.h"
 #include "Strings.h"
+#include "View.h"
 
 #include <QAction>
 #include <QApplication>
@@ -363,6 +364,25 @@ TEST_F(AppTest, StepsReplaceTheActivePictureAndStopAtTheEnds)
     EXPECT_TRUE(list->m_bAtFirst);
     m_app->Router().UpdateAll();
     EXPECT_FALSE(up->isEnabled());
+
+    // In the picture, Space and Backspace take the same steps, within the same
+    // limits; with a modifier they do nothing.
+    const auto press = [this](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        CView* view = m_app->GetImageTemplate()->GetDocuments().first()->GetFirstView();
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        QApplication::sendEvent(view->GetWidget(), &event);
+        ProcessEvents();
+    };
+    press(Qt::Key_Backspace);
+    EXPECT_EQ(openPaths(), QStringList{"1.bmp"});
+    press(Qt::Key_Space);
+    press(Qt::Key_Space, Qt::ShiftModifier);
+    press(Qt::Key_Space);
+    EXPECT_EQ(openPaths(), QStringList{"3.bmp"});
+    press(Qt::Key_Backspace);
+    press(Qt::Key_Backspace);
+    EXPECT_EQ(openPaths(), QStringList{"1.bmp"});
 }
 
 TEST_F(AppTest, ShowOpensTheSelectedPictureOnly)

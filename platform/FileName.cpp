@@ -77,6 +77,17 @@ void CFileName::AlterExtension(QString& name, const QString& extension)
     name += extension.startsWith(QLatin1Char('.')) ? extension : QLatin1Char('.') + extension;
 }
 
+QString CFileName::InvalidNameReason(const QString& name, const QString& kind)
+{
+    if (name.isEmpty())
+        return QStringLiteral("A %1 name cannot be empty.").arg(kind);
+    if (name.contains(QLatin1Char('/')))
+        return QStringLiteral("A %1 name cannot contain \"/\".").arg(kind);
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("\"%1\" is not a %2 name.").arg(name, kind);
+    return QString();
+}
+
 QStringList CFileName::SplitPathList(const QString& paths)
 {
     return paths.split(QChar(0), Qt::SkipEmptyParts);

@@ -72,6 +72,11 @@ public:
     /// Times, size and mode of the path; false when it cannot be read.
     static bool GetFileStatus(const QString& path, CFileStatus& status);
 
+    /// Why `name` cannot name an entry of a folder (empty, with "/", "." or
+    /// ".."), in words for the user; empty when it can. `kind` is "file" or
+    /// "folder".
+    static QString InvalidNameReason(const QString& name, const QString& kind);
+
     /// Splits a path list: one path or zero-separated paths.
     static QStringList SplitPathList(const QString& paths);
     /// Joins paths into a list of paths each ended by a zero character.

@@ -3,6 +3,7 @@
 #include "FileDrag.h"
 #include "FileListModel.h"
 #include "FileName.h"
+#include "LabelEditDelegate.h"
 #include "MainFrame.h"
 #include "Menus.h"
 #include "MessageBox.h"
@@ -31,6 +32,7 @@
 namespace
 {
 constexpr int kDragDelayMs = 80;
+constexpr int kMaxName = 255; // characters; the file system refuses a name over 255 bytes
 constexpr int kDefaultWidths[CFileListModel::ColumnCount] = {150, 180, 125, 150};
 const QString kSection = QStringLiteral("ListBar");
 const QString kWidthsEntry = QStringLiteral("column widths");
@@ -50,7 +52,13 @@ CFileListCtrl::CFileListCtrl(QWidget* parent)
     setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setEditTriggers(QAbstractItemView::NoEditTriggers); // F2 only, see keyPressEvent
+    setItemDelegateForColumn(CFileListModel::NameColumn,
+                             new CLabelEditDelegate(kMaxName, QStringLiteral("File name"), this));
+    // Queued: the rename may ask questions, and reads the folder again,
+    // which must not happen while the edit box is closing.
+    connect(m_pModel, &CFileListModel::RenameRequested, this, &CFileListCtrl::RenameEntry,
+            Qt::QueuedConnection);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
     setTextElideMode(Qt::ElideMiddle);
@@ -169,12 +177,42 @@ void CFileListCtrl::Reload()
 
 void CFileListCtrl::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_F5 && event->modifiers() == Qt::NoModifier)
+    if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_F5)
     {
         Reload();
         return;
     }
+    if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_F2 &&
+        currentIndex().isValid() && state() != EditingState)
+    {
+        edit(m_pModel->index(currentIndex().row(), CFileListModel::NameColumn));
+        return;
+    }
     QTreeView::keyPressEvent(event);
+}
+
+void CFileListCtrl::RenameEntry(const QString& oldName, const QString& newName)
+{
+    if (m_strDirectory.isEmpty() || RowsNamed({oldName}).isEmpty())
+        return;
+    const QString reason = CFileName::InvalidNameReason(newName, QStringLiteral("file"));
+    if (!reason.isEmpty())
+    {
+        AfxMessageBox(reason, MB_OK | MB_ICONERROR, this);
+        return;
+    }
+    // ShellRenameFiles refuses a taken name and says why it failed.
+    if (!CFileName().ShellRenameFiles(this, GetFullPath(oldName), GetFullPath(newName)))
+        return;
+    Reload();
+    SelectNamed(newName);
+}
+
+void CFileListCtrl::SelectNamed(const QString& name)
+{
+    const QList<int> rows = RowsNamed({name});
+    if (!rows.isEmpty())
+        SelectOnly(rows.first());
 }
 
 QString CFileListCtrl::GetFullPath(const QString& name) const

@@ -31,6 +31,9 @@ public:
     /// disk), keeping the selection, the current item, the cut marks and the
     /// scroll position of the entries that are still there.
     void Reload();
+    /// Renames the entry on disk (F2 edits the name in place); a bad or taken
+    /// name is refused with a message and nothing changes.
+    void RenameEntry(const QString& oldName, const QString& newName);
     const QString& GetDirectory() const { return m_strDirectory; }
     QString GetFullPath(const QString& name) const;
     /// A picture by name: not a folder, and the lower-cased extension from the
@@ -92,6 +95,7 @@ private:
     QList<int> SelectedRows() const;
     QStringList SelectedPaths() const;
     QList<int> RowsNamed(const QStringList& names) const;
+    void SelectNamed(const QString& name);
     void SelectOnly(int row);
     void OnActivated(const QModelIndex& index);
     /// Whether the pick source's entry i is a picture, and its full path.

@@ -94,6 +94,8 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const
     const CDirEntry& e = Entry(row);
     switch (role)
     {
+    case Qt::EditRole:
+        return index.column() == NameColumn ? QVariant(ShownName(e.name)) : QVariant();
     case Qt::DisplayRole:
         switch (index.column())
         {
@@ -131,6 +133,20 @@ QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, in
 
 Qt::ItemFlags CFileListModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled
-                           : Qt::NoItemFlags;
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    return index.column() == NameColumn ? flags | Qt::ItemIsEditable : flags;
+}
+
+bool CFileListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.column() != NameColumn ||
+        index.row() >= Count())
+        return false;
+    const QString& name = Entry(index.row()).name;
+    const QString wanted = value.toString();
+    if (wanted != ShownName(name))
+        emit RenameRequested(name, wanted);
+    return false;
 }

@@ -38,6 +38,12 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    /// An edited name is not taken here: it asks for the rename on disk,
+    /// which the list reads back afterwards.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+signals:
+    void RenameRequested(const QString& oldName, const QString& newName);
 
 private:
     const CSHFileInfo::Type& TypeOf(int row) const;

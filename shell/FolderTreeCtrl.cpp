@@ -53,17 +53,6 @@ bool IsUserVolume(const QStorageInfo& volume)
     return volume.device().startsWith("/dev/") || root.startsWith(QLatin1String("/media/")) ||
            root.startsWith(QLatin1String("/mnt/")) || root.startsWith(QLatin1String("/run/media/"));
 }
-
-QString InvalidNameReason(const QString& name)
-{
-    if (name.isEmpty())
-        return QStringLiteral("A folder name cannot be empty.");
-    if (name.contains(QLatin1Char('/')))
-        return QStringLiteral("A folder name cannot contain \"/\".");
-    if (name == QLatin1String(".") || name == QLatin1String(".."))
-        return QStringLiteral("\"%1\" is not a folder name.").arg(name);
-    return QString();
-}
 } // namespace
 
 CFolderTreeCtrl::CFolderTreeCtrl(QWidget* parent) : QTreeWidget(parent)
@@ -330,7 +319,7 @@ void CFolderTreeCtrl::EndLabelEdit(QTreeWidgetItem* pItem)
     {
         m_bNewFolderPending = false;
         const QString path = pParent ? Join(GetItemPath(pParent), name) : QString();
-        QString reason = InvalidNameReason(name);
+        QString reason = CFileName::InvalidNameReason(name, QStringLiteral("folder"));
         if (reason.isEmpty() && CFileName().Exist(path))
             reason = QStringLiteral("A folder named \"%1\" already exists.").arg(name);
         if (reason.isEmpty() && !CFileName::CreateNewDirectory(path))
@@ -355,7 +344,7 @@ void CFolderTreeCtrl::EndLabelEdit(QTreeWidgetItem* pItem)
     if (name == m_strOldName || m_strOldPath.isEmpty())
         return;
     CFileName file;
-    const QString reason = InvalidNameReason(name);
+    const QString reason = CFileName::InvalidNameReason(name, QStringLiteral("folder"));
     const QString newPath = pParent ? Join(GetItemPath(pParent), name) : QString();
     const bool bRenamed = reason.isEmpty() && pParent &&
                           (file.IsFolder(m_strOldPath) || file.IsFile(m_strOldPath)) &&

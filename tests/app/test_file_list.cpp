@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -311,6 +312,60 @@ TEST_F(AppTest, CopyCutAndDeleteWorkOnTheSelection)
     EXPECT_EQ(Names(*list), QStringList{"c.txt"});
     EXPECT_TRUE(list->m_selection.isEmpty());
     EXPECT_EQ(m_messages.size(), 1); // the question only
+}
+
+TEST_F(AppTest, RenameInTheListRenamesOnDiskOrSaysWhyNot)
+{
+    StartApp();
+    MakeEntries(TestDir(), {"a.bmp", "c.txt", "sub/"});
+    Frame()->SetListDirectory(TestDir());
+    CFileListCtrl* list = Frame()->GetListBar()->GetList();
+    const struct
+    {
+        const char* from;
+        const char* to;
+        QStringList after; // the list, and the folder, afterwards
+        bool message;
+    } cases[] = {
+        {"a.bmp", "b.bmp", {"sub", "b.bmp", "c.txt"}, false},
+        {"b.bmp", "c.txt", {"sub", "b.bmp", "c.txt"}, true}, // taken: nothing replaced
+        {"b.bmp", "", {"sub", "b.bmp", "c.txt"}, true},
+        {"b.bmp", "x/y.bmp", {"sub", "b.bmp", "c.txt"}, true},
+        {"b.bmp", "..", {"sub", "b.bmp", "c.txt"}, true},
+        {"b.bmp", "b.bmp", {"sub", "b.bmp", "c.txt"}, false},
+        {"sub", "Sub 2", {"Sub 2", "b.bmp", "c.txt"}, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
+        m_messages.clear();
+        const int row = list->FindItemByName(QString::fromUtf8(c.from));
+        ASSERT_EQ(list->GetItemText(row), c.from);
+        list->model()->setData(list->model()->index(row, 0), QString::fromUtf8(c.to),
+                               Qt::EditRole);
+        ProcessEvents();
+        EXPECT_EQ(Names(*list), c.after);
+        QStringList onDisk = QDir(TestDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot,
+                                                       QDir::DirsFirst | QDir::Name);
+        EXPECT_EQ(onDisk, c.after);
+        EXPECT_EQ(m_messages.size(), c.message ? 1 : 0);
+        if (!c.message && std::string(c.from) != c.to)
+        {
+            EXPECT_EQ(list->GetSelectedName(), c.to);
+        }
+    }
+    // The taken name kept its own file.
+    QFile kept(TestDir() + "/c.txt");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "x");
+
+    // F2 opens the name for editing, whichever column is current.
+    list->setCurrentIndex(list->model()->index(1, 2));
+    QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+    QApplication::sendEvent(list, &f2);
+    auto* editor = list->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "b.bmp");
 }
 
 TEST_F(AppTest, StepsReplaceTheActivePictureAndStopAtTheEnds)

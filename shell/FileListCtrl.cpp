@@ -138,6 +138,12 @@ void CFileListCtrl::Reload()
     m_reloadTimer.stop();
     if (m_strDirectory.isEmpty())
         return;
+    // A name being typed is not thrown away: the reading waits for it.
+    if (state() == EditingState)
+    {
+        m_reloadTimer.start(300);
+        return;
+    }
     QSet<QString> selected, cut;
     for (int row : SelectedRows())
         selected.insert(m_pModel->Entry(row).name);

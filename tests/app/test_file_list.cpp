@@ -318,6 +318,8 @@ TEST_F(AppTest, RenameInTheListRenamesOnDiskOrSaysWhyNot)
 {
     StartApp();
     MakeEntries(TestDir(), {"a.bmp", "c.txt", "sub/"});
+    // As a tree chooses it: the list follows the browse folder on focus.
+    m_app->m_strBrowseDir = TestDir();
     Frame()->SetListDirectory(TestDir());
     CFileListCtrl* list = Frame()->GetListBar()->GetList();
     const struct
@@ -366,6 +368,21 @@ TEST_F(AppTest, RenameInTheListRenamesOnDiskOrSaysWhyNot)
     auto* editor = list->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), "b.bmp");
+    // A change on disk meanwhile waits for the edit to end.
+    editor->setText("typed.bmp");
+    MakeEntries(TestDir(), {"new.txt"});
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 800)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(list->findChild<QLineEdit*>(), editor);
+    EXPECT_EQ(editor->text(), "typed.bmp");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(editor, &enter);
+    clock.restart();
+    while (Names(*list).size() < 4 && clock.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(Names(*list), (QStringList{"Sub 2", "c.txt", "new.txt", "typed.bmp"}));
 }
 
 TEST_F(AppTest, StepsReplaceTheActivePictureAndStopAtTheEnds)

@@ -1,9 +1,12 @@
 #include "FileListCtrl.h"
 
+#include "DocTemplate.h"
+#include "Document.h"
 #include "FileDrag.h"
 #include "FileListModel.h"
 #include "FileName.h"
 #include "LabelEditDelegate.h"
+#include "MDIChildWnd.h"
 #include "MainFrame.h"
 #include "Menus.h"
 #include "MessageBox.h"
@@ -11,12 +14,14 @@
 #include "Resource.h"
 #include "Settings.h"
 #include "Strings.h"
+#include "View.h"
 #include "VistrelApp.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDrag>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -208,8 +213,24 @@ void CFileListCtrl::RenameEntry(const QString& oldName, const QString& newName)
         return;
     }
     // ShellRenameFiles refuses a taken name and says why it failed.
-    if (!CFileName().ShellRenameFiles(this, GetFullPath(oldName), GetFullPath(newName)))
+    const QString from = GetFullPath(oldName), to = GetFullPath(newName);
+    if (!CFileName().ShellRenameFiles(this, from, to))
         return;
+    // An open picture of the file follows it: its title, and the steps and
+    // the Delete key that work on the file last opened.
+    if (m_strPicked == from)
+        m_strPicked = to;
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (CDocTemplate* pTemplate = pApp ? pApp->GetImageTemplate() : nullptr)
+        for (CDocument* pDoc : pTemplate->GetDocuments())
+        {
+            if (pDoc->GetPathName() != QFileInfo(from).absoluteFilePath())
+                continue;
+            pDoc->SetPathName(to, false);
+            for (CView* pView : pDoc->GetViews())
+                if (CMDIChildWnd* pFrame = pView->GetParentFrame())
+                    pFrame->setWindowTitle(pDoc->GetTitle());
+        }
     Reload();
     SelectNamed(newName);
 }

@@ -6,6 +6,7 @@
 #include "FileListCtrl.h"
 #include "FileName.h"
 #include "ListBar.h"
+#include "MDIChildWnd.h"
 #include "MainFrame.h"
 #include "MessageBox.h"
 #include "NativePath.h"
@@ -356,6 +357,25 @@ TEST_F(AppTest, RenameInTheListRenamesOnDiskOrSaysWhyNot)
             EXPECT_EQ(list->GetSelectedName(), c.to);
         }
     }
+    // An open picture follows its file: the window's title, and the Delete
+    // key's file.
+    MakeBmp("open.bmp", QSize(8, 8), Qt::red);
+    list->Reload();
+    list->setCurrentIndex(list->model()->index(list->FindItemByName("open.bmp"), 0));
+    emit list->activated(list->currentIndex());
+    ProcessEvents();
+    ASSERT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 1);
+    CDocument* pDoc = m_app->GetImageTemplate()->GetDocuments().first();
+    list->model()->setData(list->currentIndex(), QStringLiteral("shown.bmp"), Qt::EditRole);
+    ProcessEvents();
+    EXPECT_EQ(pDoc->GetPathName(), TestDir() + "/shown.bmp");
+    EXPECT_EQ(pDoc->GetFirstView()->GetParentFrame()->windowTitle(), "shown.bmp");
+    EXPECT_EQ(list->GetCurrentFile(), TestDir() + "/shown.bmp");
+    pDoc->OnCloseDocument();
+    ProcessEvents();
+    ASSERT_TRUE(QFile::remove(TestDir() + "/shown.bmp"));
+    list->Reload();
+
     // The taken name kept its own file.
     QFile kept(TestDir() + "/c.txt");
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));

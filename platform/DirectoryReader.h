@@ -9,6 +9,8 @@ struct CDirEntry
     qint64 size = 0;  // bytes; 0 for folders
     qint64 mtime = 0; // last write, seconds since the epoch
     bool bFolder = false;
+
+    friend bool operator==(const CDirEntry&, const CDirEntry&) = default;
 };
 
 /// Reads folders the way the file manager shows them: folders first, then

@@ -119,15 +119,18 @@ void CFileListCtrl::SetDirectory(const QString& path)
         scrollToTop();
 }
 
-void CFileListCtrl::ReadEntries(const QString& path)
+bool CFileListCtrl::ReadEntries(const QString& path, bool bOnlyIfChanged)
 {
     QElapsedTimer clock;
     clock.start();
     std::vector<CDirEntry> entries;
     if (!path.isEmpty())
         CDirectoryReader::Read(path, CDirectoryReader::VisibleEntries, entries);
-    m_pModel->SetEntries(path, std::move(entries));
     m_nReadMs = clock.elapsed();
+    if (bOnlyIfChanged && entries == m_pModel->Entries())
+        return false;
+    m_pModel->SetEntries(path, std::move(entries));
+    return true;
 }
 
 void CFileListCtrl::OnFolderChanged()
@@ -162,7 +165,9 @@ void CFileListCtrl::Reload()
     if (m_pWatcher->directories().isEmpty())
         m_pWatcher->addPath(m_strDirectory);
 
-    ReadEntries(m_strDirectory);
+    // Changes the list does not show (a hidden file, a write) leave it be.
+    if (!ReadEntries(m_strDirectory, true))
+        return;
 
     QItemSelection selection;
     QList<int> cutRows;

@@ -100,7 +100,9 @@ private:
     void OnActivated(const QModelIndex& index);
     /// Whether the pick source's entry i is a picture, and its full path.
     bool SourceImage(int i, QString& path) const;
-    void ReadEntries(const QString& path);
+    /// Reads the folder into the model; with bOnlyIfChanged, leaves the model
+    /// alone (false) when it already holds the same entries.
+    bool ReadEntries(const QString& path, bool bOnlyIfChanged = false);
     void OnFolderChanged();
     void LoadColumnWidths();
     void SaveColumnWidths() const;

@@ -235,6 +235,15 @@ TEST(FileListTest, FollowsTheFolderOnDiskKeepingSelectionAndCutMarks)
     EXPECT_TRUE(dimmed(2));
     EXPECT_FALSE(dimmed(1));
 
+    // A change the list does not show leaves it as it is.
+    int resets = 0;
+    QObject::connect(list.model(), &QAbstractItemModel::modelReset, [&resets] { ++resets; });
+    MakeEntries(dir.path(), {".hidden"});
+    clock.restart();
+    while (clock.elapsed() < 700)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(resets, 0);
+
     // F5 reads it at once.
     MakeEntries(dir.path(), {"d.bmp"});
     QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);

@@ -34,6 +34,8 @@ public:
     /// Renames the entry on disk (F2 edits the name in place); a bad or taken
     /// name is refused with a message and nothing changes.
     void RenameEntry(const QString& oldName, const QString& newName);
+    /// Selects only the entry of that name (exactly), when there is one.
+    void SelectNamed(const QString& name);
     const QString& GetDirectory() const { return m_strDirectory; }
     QString GetFullPath(const QString& name) const;
     /// A picture by name: not a folder, and the lower-cased extension from the
@@ -95,7 +97,6 @@ private:
     QList<int> SelectedRows() const;
     QStringList SelectedPaths() const;
     QList<int> RowsNamed(const QStringList& names) const;
-    void SelectNamed(const QString& name);
     void SelectOnly(int row);
     void OnActivated(const QModelIndex& index);
     /// Whether the pick source's entry i is a picture, and its full path.

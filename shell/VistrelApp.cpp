@@ -32,6 +32,7 @@ using namespace Id;
 
 CVistrelApp::CVistrelApp()
     : CWinApp(QString::fromLatin1(Str::kAppTitle)), m_strStartDir(QDir::currentPath().left(260)),
+      m_arguments(QCoreApplication::arguments()),
       m_pSlideshow(std::make_unique<CSlideshow>(*this))
 {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
@@ -195,7 +196,7 @@ bool CVistrelApp::InitInstance()
     // An embedded or automated start shows no splash. The other arguments
     // are files to show, made absolute now: opening pictures changes the
     // current directory.
-    const QStringList args = QCoreApplication::arguments();
+    const QStringList& args = m_arguments;
     bool bShowSplash = true;
     QStringList files;
     for (const QString& arg : args.mid(1))
@@ -254,15 +255,37 @@ bool CVistrelApp::InitInstance()
     }
 
     // Files named on the command line (the file manager's "Open With"),
-    // opened as File Open opens them: a project as the project.
+    // opened as File Open opens them: a project as the project. The list
+    // shows a folder named there, or the last picture's folder with the
+    // picture selected, so the next and previous pictures are a key away.
+    QString browse, picture;
     for (const QString& file : files)
     {
+        if (QFileInfo(file).isDir())
+        {
+            browse = file;
+            picture.clear();
+            continue;
+        }
         if (file.endsWith(QLatin1String(".vrp"), Qt::CaseInsensitive))
+        {
             OpenProjectFile(file);
+        }
         else
+        {
             OpenDocumentFile(file);
+            browse = QFileInfo(file).absolutePath();
+            picture = QFileInfo(file).fileName();
+        }
         if (pMainFrame->IsClosed())
             return false;
+    }
+    if (!browse.isEmpty())
+    {
+        m_strBrowseDir = browse;
+        pMainFrame->SetListDirectory(browse);
+        if (!picture.isEmpty())
+            pMainFrame->GetListBar()->GetList()->SelectNamed(picture);
     }
 
     if (pMainFrame->IsClosed())

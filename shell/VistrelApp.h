@@ -87,6 +87,8 @@ public:
     QString m_strBrowseDir;
     QString m_strCurrentImage;
     QString m_strStartDir;
+    /// The program's arguments, the program's name first; read by InitInstance.
+    QStringList m_arguments;
     bool m_bSlideshowPaused = false;
     bool m_bRandomSlideshow = false;
 

@@ -43,9 +43,10 @@ void AppTest::TearDown()
     MessageBoxHook::Install(nullptr);
 }
 
-void AppTest::StartApp()
+void AppTest::StartApp(const QStringList& arguments)
 {
     m_app = std::make_unique<CVistrelApp>();
+    m_app->m_arguments = QStringList{QStringLiteral("vistrel"), QStringLiteral("-nologo")} + arguments;
     ASSERT_TRUE(m_app->InitInstance());
     ProcessEvents();
 }

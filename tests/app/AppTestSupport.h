@@ -28,7 +28,8 @@ protected:
     void TearDown() override;
 
     /// Runs start-up; the settings written before it are what it reads.
-    void StartApp();
+    /// Starts the program; `arguments` follow the program's name on its command line.
+    void StartApp(const QStringList& arguments = {});
     /// Closes the main window the way the user does and ends the program.
     void Quit();
     CMainFrame* Frame() const;

@@ -2,6 +2,7 @@
 #include "ChildFrame.h"
 #include "DocTemplate.h"
 #include "Document.h"
+#include "FileListCtrl.h"
 #include "ListBar.h"
 #include "MainFrame.h"
 #include "RecentFileList.h"
@@ -65,6 +66,40 @@ TEST_F(AppTest, StartsWithNoSettingsInTheDefaultPlace)
     EXPECT_EQ(frame->dockWidgetArea(frame->GetTreeBar()), Qt::LeftDockWidgetArea);
     EXPECT_EQ(frame->dockWidgetArea(frame->GetListBar()), Qt::LeftDockWidgetArea);
     EXPECT_TRUE(m_messages.isEmpty());
+}
+
+TEST_F(AppTest, TheCommandLineChoosesTheListedFolder)
+{
+    const QString folder = QDir::home().filePath(QStringLiteral("other"));
+    QDir().mkpath(folder);
+    QFile(folder + "/x.txt").open(QIODevice::WriteOnly);
+    const QString picture = MakeBmp(QStringLiteral("b.bmp"), QSize(8, 8), Qt::red);
+    MakeBmp(QStringLiteral("a.bmp"), QSize(8, 8), Qt::green);
+    const struct
+    {
+        QStringList arguments;
+        QString listed, selected;
+        int pictures;
+    } cases[] = {
+        {{folder}, folder, QString(), 0},
+        {{picture}, TestDir(), QStringLiteral("b.bmp"), 1},
+        {{picture, folder}, folder, QString(), 1}, // the last one named decides
+        {{"file://" + picture}, TestDir(), QStringLiteral("b.bmp"), 1},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        m_messages.clear();
+        StartApp(c.arguments);
+        CFileListCtrl* list = Frame()->GetListBar()->GetList();
+        EXPECT_EQ(list->GetDirectory(), c.listed);
+        EXPECT_EQ(m_app->m_strBrowseDir, c.listed);
+        EXPECT_EQ(list->GetSelectedName(), c.selected);
+        EXPECT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), c.pictures);
+        EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+        Quit();
+        m_app.reset();
+    }
 }
 
 TEST_F(AppTest, FilesOnExitReopensAtMostFourRecentFiles)

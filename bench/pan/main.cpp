@@ -17,6 +17,7 @@
 #include "MDIChildWnd.h"
 #include "MainFrame.h"
 #include "PLView.h"
+#include "ScratchHome.h"
 #include "Settings.h"
 #include "VistrelApp.h"
 
@@ -28,8 +29,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -164,22 +163,16 @@ void RunEventLoop(double ms)
 int main(int argc, char** argv)
 {
     const bool bQuick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-    QTemporaryDir home;
-    if (!home.isValid())
+    CScratchHome scratch(argc, argv);
+    if (!scratch.IsValid())
         return 2;
-    const QByteArray root = QFile::encodeName(home.path());
-    setenv("HOME", root.constData(), 1);
-    setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
-    std::vector<char*> args(argv, argv + argc);
-    char nologo[] = "-nologo";
-    args.push_back(nologo);
-    int qtArgc = int(args.size());
-    QApplication app(qtArgc, args.data());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path() + "/config");
+    QApplication app(scratch.Argc(), scratch.Argv());
+    scratch.KeepSettingsHere();
+    const QString home = scratch.Path();
     Settings::WriteProfileInt(QStringLiteral("Settings"), QStringLiteral("pandelay"), 0);
 
     QImage peerImage;
-    const QString path = WritePicture(home.path(), peerImage);
+    const QString path = WritePicture(home, peerImage);
     CVistrelApp vistrel;
     if (!vistrel.InitInstance())
         return 1;

@@ -16,6 +16,7 @@
 #include "MDIChildWnd.h"
 #include "MainFrame.h"
 #include "PLView.h"
+#include "ScratchHome.h"
 #include "Settings.h"
 #include "Slideshow.h"
 #include "VistrelApp.h"
@@ -29,8 +30,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -268,22 +267,16 @@ void Print(const char* who, const Result& r, int delay)
 int main(int argc, char** argv)
 {
     const bool bQuick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-    QTemporaryDir home;
-    if (!home.isValid())
+    CScratchHome scratch(argc, argv);
+    if (!scratch.IsValid())
         return 2;
-    const QByteArray root = QFile::encodeName(home.path());
-    setenv("HOME", root.constData(), 1);
-    setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
-    std::vector<char*> args(argv, argv + argc);
-    char nologo[] = "-nologo";
-    args.push_back(nologo);
-    int qtArgc = int(args.size());
-    QApplication app(qtArgc, args.data());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path() + "/config");
+    QApplication app(scratch.Argc(), scratch.Argv());
+    scratch.KeepSettingsHere();
+    const QString home = scratch.Path();
 
     const QSize size = bQuick ? QSize(600, 400) : QSize(6000, 4000);
     const int delay = bQuick ? 200 : 1000, nSlides = bQuick ? 2 : 8;
-    const QString dir = QDir(home.path()).filePath(QStringLiteral("slides"));
+    const QString dir = QDir(home).filePath(QStringLiteral("slides"));
     QDir().mkpath(dir);
     const QStringList paths = WritePictures(dir, 3, size);
     std::printf("%d x %d JPEGs (%.1f MB each), a text file, %d ms delay, sequential order\n",

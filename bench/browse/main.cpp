@@ -9,12 +9,11 @@
 // Usage: vistrel-bench-browse [--quick] [--keep]; runs under QT_QPA_PLATFORM=offscreen.
 #include "FileListCtrl.h"
 #include "FileName.h"
+#include "FileSystemModelPeer.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileSystemModel>
-#include <QHeaderView>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -74,26 +73,7 @@ double PeerList(const QString& folder, int expectedRows)
 {
     QTreeView view;
     view.resize(900, 700);
-    view.setUniformRowHeights(true);
-    view.show();
-    QCoreApplication::processEvents();
-    QElapsedTimer t;
-    t.start();
-    QFileSystemModel model;
-    model.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    view.setModel(&model);
-    const QModelIndex root = model.setRootPath(folder);
-    view.setRootIndex(root);
-    view.setSortingEnabled(true);
-    view.sortByColumn(0, Qt::AscendingOrder);
-    while (model.rowCount(root) < expectedRows && t.elapsed() < 60000)
-    {
-        if (model.canFetchMore(root))
-            model.fetchMore(root);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    view.viewport()->repaint();
-    return double(t.nsecsElapsed()) / 1e6;
+    return TimeFileSystemModel(view, folder, expectedRows).ms;
 }
 
 void MakeBigFiles(const QString& path, int n, int bytes)

@@ -4,12 +4,12 @@
 // loading the same folder into a QTreeView, sorted by name, until every row
 // is in and the first page is painted.
 // Usage: vistrel-bench-projects [--quick]; runs under QT_QPA_PLATFORM=offscreen.
+#include "FileSystemModelPeer.h"
 #include "ProjectTreeCtrl.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileSystemModel>
 #include <QTemporaryDir>
 #include <QTreeView>
 
@@ -69,29 +69,10 @@ double Peer(const QString& folder, int expectedRows)
 {
     QTreeView view;
     view.resize(300, 700);
-    view.setUniformRowHeights(true);
     view.setHeaderHidden(true);
-    view.show();
-    QCoreApplication::processEvents();
-    QElapsedTimer t;
-    t.start();
-    QFileSystemModel model;
-    model.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    view.setModel(&model);
-    const QModelIndex root = model.setRootPath(folder);
-    view.setRootIndex(root);
-    view.setSortingEnabled(true);
-    view.sortByColumn(0, Qt::AscendingOrder);
     // The peer lists the project file too.
-    while (model.rowCount(root) < expectedRows + 1 && t.elapsed() < 60000)
-    {
-        if (model.canFetchMore(root))
-            model.fetchMore(root);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    view.viewport()->repaint();
-    const double ms = double(t.nsecsElapsed()) / 1e6;
-    return model.rowCount(root) == expectedRows + 1 ? ms : -1;
+    const CFileSystemModelRun run = TimeFileSystemModel(view, folder, expectedRows + 1);
+    return run.rows == expectedRows + 1 ? run.ms : -1;
 }
 } // namespace
 

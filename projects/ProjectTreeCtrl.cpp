@@ -11,6 +11,7 @@
 #include "NativePath.h"
 #include "Resource.h"
 #include "TreeBar.h"
+#include "TreeItemPath.h"
 #include "VistrelApp.h"
 
 #include <QApplication>
@@ -217,14 +218,7 @@ QString CProjectTreeCtrl::GetItemPath(const QTreeWidgetItem* pItem) const
 {
     if (!pItem || !HasProject())
         return QString();
-    QString path = pItem->text(0);
-    for (const QTreeWidgetItem* p = pItem->parent(); p; p = p->parent())
-    {
-        QString text = p->text(0);
-        if (!text.endsWith(QLatin1Char('/')))
-            text += QLatin1Char('/');
-        path.prepend(text);
-    }
+    QString path = TreeItemPath(pItem);
     // Item texts start at the root, which stands for the project folder.
     if (!path.startsWith(QLatin1Char('/')))
         path.prepend(m_strProjectDir.left(m_strProjectDir.lastIndexOf(QLatin1Char('/')) + 1));

@@ -8,6 +8,7 @@
 #include "MessageBox.h"
 #include "SHFileInfo.h"
 #include "Strings.h"
+#include "TreeItemPath.h"
 #include "VistrelApp.h"
 
 #include <QApplication>
@@ -172,17 +173,7 @@ void CFolderTreeCtrl::RefreshFolder(QTreeWidgetItem* pItem)
 
 QString CFolderTreeCtrl::GetItemDisplayPath(const QTreeWidgetItem* pItem) const
 {
-    if (!pItem)
-        return QString();
-    QString path = pItem->text(0);
-    for (const QTreeWidgetItem* p = pItem->parent(); p; p = p->parent())
-    {
-        QString text = p->text(0);
-        if (!text.endsWith(QLatin1Char('/')))
-            text += QLatin1Char('/');
-        path.prepend(text);
-    }
-    return path;
+    return TreeItemPath(pItem);
 }
 
 QString CFolderTreeCtrl::DisplayPathToFilePath(const QString& displayPath) const

@@ -8,21 +8,10 @@
 set -u
 app=$1 out=$2
 here=$(cd "$(dirname "$0")" && pwd)
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "SKIP: no python3-pyatspi"; exit 77; }
 command -v xdotool >/dev/null || { echo "SKIP: no xdotool"; exit 77; }
-work=$(mktemp -d)
-export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run SHOT_DIR=$out
-mkdir -p "$XDG_CONFIG_HOME/Tarnwell" "$XDG_RUNTIME_DIR" "$out"
-chmod 700 "$XDG_RUNTIME_DIR"
-
 . "$here/session.sh"
-a11y_session "$work"
-
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$app" -nologo &
-pid=$!
-/usr/bin/python3 "$here/project_flow.py"
-flow=$?
-[ "$flow" -eq 0 ] || { kill -KILL "$pid" 2>/dev/null; exit 1; }
+a11y_home "$out"
+run_flow "$app" project_flow.py
 quit_cleanly "$pid" "after making a project" || exit 1
 
 file="$work/Pictures/Vistrel Projects/Trip/Trip.vrp"

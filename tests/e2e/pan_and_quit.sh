@@ -6,11 +6,9 @@
 set -u
 app=$1 out=$2
 here=$(cd "$(dirname "$0")" && pwd)
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "SKIP: no python3-pyatspi"; exit 77; }
-work=$(mktemp -d)
-export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_CONFIG_HOME/Tarnwell" "$XDG_RUNTIME_DIR" "$out" "$work/pictures"
-chmod 700 "$XDG_RUNTIME_DIR"
+. "$here/session.sh"
+a11y_home "$out"
+mkdir -p "$work/pictures"
 pic=$work/pictures/tall.bmp
 convert -size 3000x4000 gradient:red-blue -type TrueColor "BMP3:$pic" || exit 1
 cat > "$XDG_CONFIG_HOME/Tarnwell/Vistrel.ini" <<INI
@@ -23,9 +21,6 @@ pandelay=300
 [Recent%20File%20List]
 File1=$pic
 INI
-
-. "$here/session.sh"
-a11y_session "$work"
 
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$app" &
 pid=$!

@@ -23,3 +23,24 @@ quit_cleanly() {
     [ "$rc" -eq 0 ] || { echo "FAIL: the program exited with $rc"; return 1; }
     [ "$ms" -lt 3000 ] || { echo "FAIL: quitting $while_ took $ms ms"; return 1; }
 }
+
+# a11y_home OUT: skips (77) without python3-pyatspi; otherwise makes a fresh
+# home in $work (HOME, the config folder with its Tarnwell folder, the runtime
+# folder, SHOT_DIR=OUT for the flow's screenshots) and starts the buses for it.
+a11y_home() {
+    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "SKIP: no python3-pyatspi"; exit 77; }
+    work=$(mktemp -d)
+    export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run SHOT_DIR=$1
+    mkdir -p "$XDG_CONFIG_HOME/Tarnwell" "$XDG_RUNTIME_DIR" "$1"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    a11y_session "$work"
+}
+
+# run_flow APP FLOW: starts the program without its splash, with AT-SPI on,
+# and runs the flow script against it; when the flow fails, kills the program
+# and fails the script. The program's pid is left in $pid.
+run_flow() {
+    QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$1" -nologo &
+    pid=$!
+    /usr/bin/python3 "$here/$2" || { kill -KILL "$pid" 2>/dev/null; exit 1; }
+}

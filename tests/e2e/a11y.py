@@ -85,6 +85,14 @@ def find(root, timeout=10, **kw):
     return r[0] if r else None
 
 
+def need(root, failure, timeout=10, **kw):
+    """find(), or the flow fails with the line `failure`."""
+    found = find(root, timeout, **kw)
+    if not found:
+        done(False, failure)
+    return found
+
+
 def is_showing(acc):
     try:
         return acc.getState().contains(pyatspi.STATE_SHOWING)

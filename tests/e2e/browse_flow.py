@@ -11,23 +11,17 @@ def main():
     app = a11y.app()
     if not app:
         a11y.done(False, "FAIL: the program is not on the accessibility bus")
-    tab = a11y.find(app, roles=("page tab",), name_is="Desktop")
-    if not tab:
-        a11y.done(False, 'FAIL: no "Desktop" tab')
+    tab = a11y.need(app, 'FAIL: no "Desktop" tab', roles=("page tab",), name_is="Desktop")
     a11y.click(tab)
-    tree = a11y.find(app, name_is="Desktop folders", showing=True)
-    if not tree:
-        a11y.done(False, "FAIL: the folder tree is not showing")
-    if not a11y.find(tree, roles=a11y.ITEM, name_is="Home", showing=True):
-        a11y.done(False, "FAIL: no Home folder in the tree")
-    folder = a11y.find(tree, roles=a11y.ITEM, name_is="Pictures", showing=True)
-    if not folder:
-        a11y.done(False, "FAIL: no Pictures folder under Home")
+    tree = a11y.need(app, "FAIL: the folder tree is not showing",
+                     name_is="Desktop folders", showing=True)
+    a11y.need(tree, "FAIL: no Home folder in the tree",
+              roles=a11y.ITEM, name_is="Home", showing=True)
+    folder = a11y.need(tree, "FAIL: no Pictures folder under Home",
+                       roles=a11y.ITEM, name_is="Pictures", showing=True)
     a11y.click(folder)
 
-    files = a11y.find(app, name_is="File List", showing=True)
-    if not files:
-        a11y.done(False, "FAIL: no file list")
+    files = a11y.need(app, "FAIL: no file list", name_is="File List", showing=True)
     want = ["Trip", "img2.bmp", "img10.bmp", "notes.txt", "red-blue.bmp"]
 
     def names():

@@ -17,41 +17,34 @@ def main():
     app = a11y.app()
     if not app:
         a11y.done(False, "FAIL: the program is not on the accessibility bus")
-    tab = a11y.find(app, roles=("page tab",), name_is="Project")
-    if not tab:
-        a11y.done(False, 'FAIL: no "Project" tab')
+    tab = a11y.need(app, 'FAIL: no "Project" tab', roles=("page tab",), name_is="Project")
     a11y.click(tab)
-    if not a11y.find(app, roles=a11y.ITEM, name_is="No Open Project", showing=True):
-        a11y.done(False, 'FAIL: the Project tab does not say "No Open Project"')
+    a11y.need(app, 'FAIL: the Project tab does not say "No Open Project"',
+              roles=a11y.ITEM, name_is="No Open Project", showing=True)
 
     # New Project by its key, Ctrl+N (a press through the bus would wait for
     # the wizard to end).
     a11y.click(a11y.find(app, roles=a11y.ITEM, name_is="No Open Project", showing=True))
     a11y.key("ctrl+n")
-    wizard = a11y.find(app, roles=("dialog", "frame", "window"), name_is="Wizard", timeout=10)
-    if not wizard:
-        a11y.done(False, "FAIL: the wizard did not open")
-    name = a11y.find(wizard, roles=("text",), name_is="Name (will be projects main directory)")
-    if not name:
-        a11y.done(False, "FAIL: no name box on page 1")
+    wizard = a11y.need(app, "FAIL: the wizard did not open",
+                       roles=("dialog", "frame", "window"), name_is="Wizard", timeout=10)
+    name = a11y.need(wizard, "FAIL: no name box on page 1",
+                     roles=("text",), name_is="Name (will be projects main directory)")
     a11y.click(name)
     a11y.type_text("Trip")
     a11y.click(button(wizard, "Next"))
-    path = a11y.find(wizard, roles=("label",), name_has="Trip/Trip.vrp", showing=True)
-    if not path:
-        a11y.done(False, "FAIL: page 2 does not show the project file's path")
+    path = a11y.need(wizard, "FAIL: page 2 does not show the project file's path",
+                     roles=("label",), name_has="Trip/Trip.vrp", showing=True)
     a11y.shot(os.path.join(SHOTS, "wizard.png"))
     a11y.click(button(wizard, "Finish"))
 
-    made = a11y.find(app, name_has="Trip project directory successfully created.", timeout=10)
-    if not made:
-        a11y.done(False, "FAIL: no message that the project was made")
+    made = a11y.need(app, "FAIL: no message that the project was made",
+                     name_has="Trip project directory successfully created.", timeout=10)
     ok = a11y.wait(lambda: button(app, "OK"), timeout=5)
     a11y.click(ok)
 
-    root = a11y.find(app, roles=a11y.ITEM, name_is="Trip", showing=True, timeout=10)
-    if not root:
-        a11y.done(False, 'FAIL: no root "Trip" in the Project tab')
+    root = a11y.need(app, 'FAIL: no root "Trip" in the Project tab',
+                     roles=a11y.ITEM, name_is="Trip", showing=True, timeout=10)
     a11y.click(root)
     a11y.shot(os.path.join(SHOTS, "project.png"))
     a11y.done(True, "PASS: project Trip made; its root shows in the Project tab")

@@ -359,7 +359,9 @@ void CFileListCtrl::OnActivated(const QModelIndex& index)
 void CFileListCtrl::StepToNeighbour(const QString& name, int direction)
 {
     m_bAtFirst = m_bAtLast = false;
-    int i = -1;
+    // The exact name first: "a.jpg" and "A.jpg" can live side by side.
+    const QList<int> exact = RowsNamed({name});
+    int i = exact.isEmpty() ? -1 : exact.first();
     for (int r = 0; r < m_pModel->Count() && i < 0; ++r)
         if (m_pModel->Entry(r).name.compare(name, Qt::CaseInsensitive) == 0)
             i = r;
@@ -434,8 +436,7 @@ int CFileListCtrl::DeleteSelection(int nFlags)
     }
     else if (rows.size() > 1)
     {
-        CopySelection();
-        const QStringList paths = m_selection;
+        const QStringList paths = SelectedPaths();
         name.ShellDeleteItems(this, CFileName::JoinPathList(paths), nFlags);
         // Only the items whose files are gone leave the list.
         QStringList gone;

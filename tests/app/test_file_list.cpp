@@ -321,6 +321,7 @@ TEST_F(AppTest, CopyCutAndDeleteWorkOnTheSelection)
               QStringList{"c.txt"});
     EXPECT_EQ(Names(*list), QStringList{"c.txt"});
     EXPECT_TRUE(list->m_selection.isEmpty());
+    EXPECT_FALSE(list->m_bMultiCopy); // a later paste finds no copy
     EXPECT_EQ(m_messages.size(), 1); // the question only
 }
 

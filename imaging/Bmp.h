@@ -24,7 +24,7 @@ public:
     /// Replaces the storage with width x height pixels of bpp bits. Pixel
     /// contents start zeroed; the palette is the default gray ramp. Throws
     /// what CheckSize() throws, and CTextException 10 when the storage cannot
-    /// be allocated (the old bitmap is then kept).
+    /// be allocated (the bitmap is then a fresh 16 x 16 one of 8 bits).
     virtual void Create(int width, int height, int bpp, bool alpha);
     virtual size_t GetMemoryUse() const = 0;
     virtual int GetLineSize() const = 0;

@@ -165,7 +165,6 @@ template <typename Out>
 void DecodeIndexedRows(CDataSource& source, const RowOrder& rows, int width, int bits, Out out)
 {
     const size_t rowBytes = FileRowBytes(width, bits);
-    const int perByte = 8 / bits;
     const unsigned valueMask = (1u << bits) - 1;
     for (int i = 0; i < rows.height; i++)
     {
@@ -180,8 +179,8 @@ void DecodeIndexedRows(CDataSource& source, const RowOrder& rows, int width, int
         // Most significant bits first.
         for (int x = 0; x < width; x++)
         {
-            const int shift = 8 - bits * (x % perByte + 1);
-            out.Put(x, uint8_t((src[x / perByte] >> shift) & valueMask));
+            const size_t bit = size_t(x) * size_t(bits);
+            out.Put(x, uint8_t((src[bit >> 3] >> (8 - bits - int(bit & 7))) & valueMask));
         }
     }
 }

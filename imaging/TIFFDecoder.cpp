@@ -446,10 +446,11 @@ void DoLoColor(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                        rows.Put(int(y), int(x), int(count), src);
                        return;
                    }
-                   const int perByte = 8 / bits;
                    for (uint32_t i = 0; i < count; i++)
-                       indices[i] = uint8_t(
-                           (src[i / perByte] >> (8 - bits * (int(i) % perByte + 1))) & (n - 1));
+                   {
+                       const size_t bit = size_t(i) * bits;
+                       indices[i] = uint8_t((src[bit >> 3] >> (8 - bits - (bit & 7))) & (n - 1));
+                   }
                    rows.Put(int(y), int(x), int(count), indices.get());
                });
 }
@@ -660,9 +661,11 @@ void CTIFFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     uint16_t orientation = ORIENTATION_TOPLEFT;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
 
-    // Single gray or palette samples of up to 8 bits become 1- or 8-bit
-    // palette bitmaps; everything else 32 bits.
+    // Single gray or palette samples of 1, 2, 4 or 8 bits become 1- or 8-bit
+    // palette bitmaps (their samples never straddle bytes); everything else
+    // 32 bits.
     const bool loColor = samplePath && l.spp == 1 && l.bits <= 8 &&
+                         (l.bits & (l.bits - 1)) == 0 &&
                          l.format == CSampleConverter::kUnsigned && depth < 32;
     CheckedDimension(l.width);
     CheckedDimension(l.height);

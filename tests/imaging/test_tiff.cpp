@@ -25,9 +25,13 @@ std::vector<uint8_t> PackRows(int bits, uint32_t width, uint32_t height,
     for (uint32_t y = 0; y < height; y++)
         for (uint32_t x = 0; x < width; x++)
         {
-            const size_t bit = size_t(x) * bits;
             const unsigned v = sample(x, y) & ((1u << bits) - 1);
-            rows[y * rowBytes + bit / 8] |= uint8_t(v << (8 - bits - bit % 8));
+            for (int b = 0; b < bits; b++) // a sample may straddle two bytes
+                if (v >> (bits - 1 - b) & 1)
+                {
+                    const size_t bit = size_t(x) * bits + size_t(b);
+                    rows[y * rowBytes + bit / 8] |= uint8_t(0x80 >> (bit % 8));
+                }
         }
     return rows;
 }
@@ -141,6 +145,28 @@ TEST(TiffDecoder, GraySamplesOfTwoFourAndEightBitsBecomeRampedPalettes)
         ExpectGrayImage(bmp, kWidth, kHeight,
                         [&](uint32_t x, uint32_t y)
                         { return (Pattern(x, y) % levels) * (255 / (levels - 1)); });
+    }
+}
+
+TEST(TiffDecoder, GraySamplesOfOddSizesAreScaledToEightBits)
+{
+    // Samples of 3, 5, 6 and 7 bits straddle bytes: they take the general
+    // sample path, never the palette one, whose unpacking is for 1, 2, 4, 8.
+    for (uint16_t bits : {3, 5, 6, 7})
+    {
+        SCOPED_TRACE(bits);
+        const unsigned max = (1u << bits) - 1;
+        CDIBSection bmp;
+        Decode(Fixture(kWidth, kHeight, bits, 1, PHOTOMETRIC_MINISBLACK,
+                       PackRows(bits, kWidth, kHeight, Pattern)),
+               bmp);
+        const test::RgbaImage got = test::ToRgba(bmp);
+        ASSERT_EQ(got.width, int(kWidth));
+        ASSERT_EQ(got.height, int(kHeight));
+        for (uint32_t y = 0; y < kHeight; y++)
+            for (uint32_t x = 0; x < kWidth; x++)
+                ASSERT_NEAR(got.At(int(x), int(y))[0], (Pattern(x, y) & max) * 255.0 / max, 1.0)
+                    << x << "," << y;
     }
 }
 

@@ -14,11 +14,6 @@
 
 namespace
 {
-uint32_t LE32At(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 bool IsTargaHeader(const uint8_t* d, size_t size)
 {
     if (size < 17)
@@ -117,7 +112,7 @@ int CAnyPicDecoder::DetectFormat(const uint8_t* d, size_t size)
         return kGif;
     if ((StartsWith(d, size, {0xC5, 0xD0, 0xD3, 0xC6}) ||
          StartsWith(d, size, {0xC6, 0xD3, 0xD0, 0xC5})) &&
-        size >= 28 && LE32At(d + 20) != 0 && LE32At(d + 24) != 0)
+        size >= 28 && CDataSource::LE32At(d + 20) != 0 && CDataSource::LE32At(d + 24) != 0)
         return kEpsTiff;
     return kUnknown;
 }
@@ -158,7 +153,7 @@ void CAnyPicDecoder::DecodeSource(CDataSource& source, CBmp& bmp, int depth)
     {
         Trace(2, "TIFF preview in EPS file recognized.\n");
         // The preview's offset is counted from the start of the EPS header.
-        const uint32_t offset = LE32At(source.GetBufferPtr() + 20);
+        const uint32_t offset = CDataSource::LE32At(source.GetBufferPtr() + 20);
         const size_t target = source.GetPos() + offset;
         if (offset > source.GetRemaining())
             CDataSource::ThrowEndOfFile();

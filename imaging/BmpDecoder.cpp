@@ -37,11 +37,6 @@ bool IsKnownHeaderSize(uint32_t size)
     return size == 12 || (size >= 16 && size <= 64) || size == 108 || size == 124;
 }
 
-uint32_t LE32At(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 BmpInfoHeader ReadInfoHeader(CDataSource& source)
 {
     BmpInfoHeader h{};
@@ -61,15 +56,15 @@ BmpInfoHeader ReadInfoHeader(CDataSource& source)
         return h;
     }
     h.os2 = h.size != 40 && h.size != 52 && h.size != 56 && h.size <= 64;
-    h.width = int32_t(LE32At(f));
-    h.height = int32_t(LE32At(f + 4));
+    h.width = int32_t(CDataSource::LE32At(f));
+    h.height = int32_t(CDataSource::LE32At(f + 4));
     h.planes = uint16_t(f[8] | f[9] << 8);
     h.bitCount = uint16_t(f[10] | f[11] << 8);
-    h.compression = LE32At(f + 12);
-    h.clrUsed = LE32At(f + 28);
+    h.compression = CDataSource::LE32At(f + 12);
+    h.clrUsed = CDataSource::LE32At(f + 28);
     if (!h.os2 && h.size >= 52)
         for (int i = 0; i < 4; i++)
-            h.masks[i] = LE32At(f + 36 + 4 * i); // the alpha mask only from 56 bytes on
+            h.masks[i] = CDataSource::LE32At(f + 36 + 4 * i); // the alpha mask only from 56 bytes on
     return h;
 }
 
@@ -154,7 +149,7 @@ void DecodeMasked(CDataSource& source, const RowOrder& rows, int width, int bits
         for (int x = 0; x < width; x++)
         {
             const uint32_t v = bits == 16 ? uint32_t(src[2 * x] | src[2 * x + 1] << 8)
-                                          : LE32At(src + 4 * size_t(x));
+                                          : CDataSource::LE32At(src + 4 * size_t(x));
             dst[x] = PaletteEntry{ch[2].Get(v), ch[1].Get(v), ch[0].Get(v),
                                   ch[3].mask ? ch[3].Get(v) : uint8_t(255)};
         }
@@ -293,8 +288,8 @@ void CBmpDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, i
     const uint8_t* fileHeader = source.ReadBytes(14);
     if (fileHeader[0] != 'B' || fileHeader[1] != 'M')
         RaiseError(1, "Bitmap decoder: This isn't a bitmap.");
-    const uint32_t fileSize = LE32At(fileHeader + 2);
-    const uint32_t offBits = LE32At(fileHeader + 10);
+    const uint32_t fileSize = CDataSource::LE32At(fileHeader + 2);
+    const uint32_t offBits = CDataSource::LE32At(fileHeader + 10);
     Trace(2, "Bitmap file signature found\n");
 
     BmpInfoHeader h = ReadInfoHeader(source);

@@ -42,19 +42,22 @@ public:
         const uint8_t* p = ReadBytes(2);
         return uint16_t(p[0] | p[1] << 8);
     }
-    uint32_t ReadLE32()
-    {
-        const uint8_t* p = ReadBytes(4);
-        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    }
+    uint32_t ReadLE32() { return LE32At(ReadBytes(4)); }
     uint16_t ReadBE16()
     {
         const uint8_t* p = ReadBytes(2);
         return uint16_t(p[0] << 8 | p[1]);
     }
-    uint32_t ReadBE32()
+    uint32_t ReadBE32() { return BE32At(ReadBytes(4)); }
+
+    /// The 32-bit values at p, in either byte order (the caller has checked
+    /// that four bytes are there).
+    static uint32_t LE32At(const uint8_t* p)
     {
-        const uint8_t* p = ReadBytes(4);
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    }
+    static uint32_t BE32At(const uint8_t* p)
+    {
         return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
     }
 

@@ -58,11 +58,6 @@ struct IdatScan
     bool truncated = false; // the data ended before IEND
 };
 
-uint32_t BE32At(const uint8_t* p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
 /// Walks the chunks after the signature at data.
 IdatScan ScanIdat(const uint8_t* data, size_t size)
 {
@@ -75,7 +70,7 @@ IdatScan ScanIdat(const uint8_t* data, size_t size)
             scan.truncated = true;
             return scan;
         }
-        const uint32_t length = BE32At(data + p);
+        const uint32_t length = CDataSource::BE32At(data + p);
         const uint8_t* type = data + p + 4;
         if (std::memcmp(type, "IEND", 4) == 0)
             return scan;
@@ -277,7 +272,7 @@ void CPNGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& 
     const uint8_t* ihdr = source.GetBufferPtr();
     if (source.GetRemaining() >= 24 && std::memcmp(ihdr + 12, "IHDR", 4) == 0)
     {
-        const uint32_t w = BE32At(ihdr + 16), h = BE32At(ihdr + 20);
+        const uint32_t w = CDataSource::BE32At(ihdr + 16), h = CDataSource::BE32At(ihdr + 20);
         if (w > 0 && h > 0 && w <= PNG_UINT_31_MAX && h <= PNG_UINT_31_MAX)
             CBmp::CheckSize(int(w), int(h), 8);
     }

@@ -10,6 +10,7 @@
 #include "MessageBox.h"
 #include "NativePath.h"
 #include "Resource.h"
+#include "Strings.h"
 #include "TreeBar.h"
 #include "TreeItemPath.h"
 #include "VistrelApp.h"
@@ -18,7 +19,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,7 +29,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <string>
@@ -40,7 +39,6 @@ namespace
 {
 const char kNoOpenProject[] = "No Open Project";
 const char kNoProjectMessage[] = "No open project, command canceled!";
-const char kNewFolderName[] = "New_Folder";
 constexpr quint32 kDragDelayMs = 80;
 constexpr int kImageRole = Qt::UserRole + 1;
 
@@ -89,19 +87,6 @@ bool ReadDirectory(const QString& dir, DirEntries& out)
     }
     ::closedir(pDir);
     return true;
-}
-
-// A name an item may take on disk; the reason it may not, else empty.
-QString CheckName(const QString& name)
-{
-    if (name.isEmpty())
-        return QStringLiteral("A name cannot be empty.");
-    if (name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
-        name == QLatin1String(".."))
-        return QStringLiteral("The name \"%1\" cannot be used: a name cannot contain \"/\" or be "
-                              "\".\" or \"..\".")
-            .arg(name);
-    return QString();
 }
 
 QString ErrnoText(int error)
@@ -385,7 +370,6 @@ void CProjectTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidg
         return;
     if (pApp)
     {
-        pApp->m_strBrowseDir = path;
         if (CMainFrame* pFrame = pApp->GetMainFrame())
             pFrame->SetListDirectory(path);
     }
@@ -429,7 +413,7 @@ void CProjectTreeCtrl::OnNewFolder()
     if (!pParent->isExpanded())
         pParent->setExpanded(true);
     m_bNewFolder = true;
-    const QString newName = QString::fromLatin1(kNewFolderName);
+    const QString newName = QString::fromLatin1(Str::kNewFolderName);
     QTreeWidgetItem* pItem = NewItem(newName, kFolderImage);
     pParent->insertChild(SortedIndex(pParent, newName, true), pItem);
     m_bKeepChildren = true;
@@ -529,7 +513,8 @@ void CProjectTreeCtrl::OnEndLabelEdit(QTreeWidgetItem* pItem, const QString& tex
     // Escape keeps the old name.
     if (bCancelled || text == oldText)
         return;
-    QString error = CheckName(text);
+    const QString error = CFileName::InvalidNameReason(
+        text, QFileInfo(m_strEditPath).isDir() ? QStringLiteral("folder") : QStringLiteral("file"));
     pItem->setText(0, text);
     // A failed rename has said why; the label keeps the name on disk.
     if (error.isEmpty() && CFileName().ShellRenameFiles(this, m_strEditPath, GetItemPath(pItem)))
@@ -547,7 +532,7 @@ bool CProjectTreeCtrl::CreateFolderForItem(QTreeWidgetItem* pItem)
     if (!pItem->parent())
         return false;
     const QString path = GetItemPath(pItem);
-    QString error = CheckName(pItem->text(0));
+    QString error = CFileName::InvalidNameReason(pItem->text(0), QStringLiteral("folder"));
     if (error.isEmpty() && ::mkdir(NativePath::Encode(path).constData(), 0777) != 0)
         error = QStringLiteral("Cannot create the folder \"%1\": %2.")
                     .arg(pItem->text(0), ErrnoText(errno));

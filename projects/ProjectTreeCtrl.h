@@ -65,7 +65,6 @@ public:
     QTreeWidgetItem* GetRootItem() const { return topLevelItem(0); }
     bool HasProject() const { return !m_strProjectFile.isEmpty(); }
     const QString& GetProjectDir() const { return m_strProjectDir; }
-    const QString& GetProjectName() const { return m_strProjectName; }
     bool IsDragging() const { return m_bDragging; }
 
     QTreeWidgetItem* m_hPrevItem = nullptr;

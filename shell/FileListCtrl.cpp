@@ -106,8 +106,8 @@ void CFileListCtrl::SetDirectory(const QString& path)
     m_strDirectory = path;
     // The open dialog and relative names start here, as they always have.
     // A folder that cannot be entered still lists what can be read.
-    const bool bEntered = !path.isEmpty() && chdir(NativePath::Encode(path).constData()) == 0;
-    Q_UNUSED(bEntered);
+    if (!path.isEmpty() && chdir(NativePath::Encode(path).constData()) != 0)
+        qDebug("Cannot enter %s", qUtf8Printable(path));
     if (!m_pWatcher->directories().isEmpty())
         m_pWatcher->removePaths(m_pWatcher->directories());
     if (!path.isEmpty())
@@ -337,7 +337,6 @@ void CFileListCtrl::OnActivated(const QModelIndex& index)
         // Into the folder, as the file manager goes.
         if (pApp && pApp->GetMainFrame())
         {
-            pApp->m_strBrowseDir = path;
             pApp->GetMainFrame()->SetListDirectory(path);
         }
         else

@@ -261,7 +261,6 @@ void CFolderTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidge
         pCurrent->setExpanded(true);
     if (path.isEmpty() || !pApp)
         return;
-    pApp->m_strBrowseDir = path;
     if (CMainFrame* pFrame = pApp->GetMainFrame())
         pFrame->SetListDirectory(path);
 }

@@ -19,8 +19,12 @@ bool CListBar::Create(const QString& windowName, QWidget* pParent, int nID)
 
 void CListBar::SetDirectory(const QString& path)
 {
-    m_strDirectory = path;
     m_wndList->SetDirectory(path);
+}
+
+const QString& CListBar::GetDirectory() const
+{
+    return m_wndList->GetDirectory();
 }
 
 QString CListBar::GetCurrentFile() const
@@ -49,7 +53,7 @@ bool CListBar::eventFilter(QObject* pWatched, QEvent* pEvent)
     if (pWatched == m_wndList && pEvent->type() == QEvent::FocusIn)
     {
         CVistrelApp* pApp = CVistrelApp::Get();
-        if (pApp && pApp->m_strBrowseDir != m_strDirectory)
+        if (pApp && pApp->m_strBrowseDir != GetDirectory())
             SetDirectory(pApp->m_strBrowseDir);
     }
     return CSizeControlBar::eventFilter(pWatched, pEvent);

@@ -15,7 +15,7 @@ public:
 
     /// Shows the folder's entries.
     void SetDirectory(const QString& path);
-    const QString& GetDirectory() const { return m_strDirectory; }
+    const QString& GetDirectory() const;
     /// The file last opened, stepped to or picked from the list, or empty.
     QString GetCurrentFile() const;
     /// Full path of the first selected entry, or empty.
@@ -28,5 +28,4 @@ protected:
 
 private:
     CFileListCtrl* m_wndList = nullptr;
-    QString m_strDirectory;
 };

@@ -481,6 +481,9 @@ int CMainFrame::CountChildFrames()
 
 void CMainFrame::SetListDirectory(const QString& path)
 {
+    // The folder browsed: the list comes back to it when it gets the focus.
+    if (CVistrelApp* pApp = CVistrelApp::Get())
+        pApp->m_strBrowseDir = path;
     m_wndListBar->SetDirectory(path);
 }
 

@@ -3,9 +3,9 @@
 #include "AnyPicDecoder.h"
 #include "DIBSection.h"
 #include "DibImage.h"
+#include "NativePath.h"
 #include "TextException.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPointer>
@@ -93,7 +93,7 @@ void CPreviewPicture::Work()
         {
             CDIBSection bmp;
             // No larger than the area: JPEGs decode at a fraction of their size.
-            decoder.DecodeFileScaled(QFile::encodeName(pRequest->path).toStdString(), bmp,
+            decoder.DecodeFileScaled(NativePath::Encode(pRequest->path).toStdString(), bmp,
                                      pRequest->area.width(), pRequest->area.height());
             CDibImage wrapped;
             if (wrapped.Attach(bmp))

@@ -282,7 +282,6 @@ bool CVistrelApp::InitInstance()
     }
     if (!browse.isEmpty())
     {
-        m_strBrowseDir = browse;
         pMainFrame->SetListDirectory(browse);
         if (!picture.isEmpty())
             pMainFrame->GetListBar()->GetList()->SelectNamed(picture);

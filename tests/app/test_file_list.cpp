@@ -329,8 +329,6 @@ TEST_F(AppTest, RenameInTheListRenamesOnDiskOrSaysWhyNot)
 {
     StartApp();
     MakeEntries(TestDir(), {"a.bmp", "c.txt", "sub/"});
-    // As a tree chooses it: the list follows the browse folder on focus.
-    m_app->m_strBrowseDir = TestDir();
     Frame()->SetListDirectory(TestDir());
     CFileListCtrl* list = Frame()->GetListBar()->GetList();
     const struct

@@ -7,22 +7,20 @@
 
 #include <QFile>
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <filesystem>
-#include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <system_error>
 
 namespace
 {
-bool PathExists(const QString& path, struct stat* st = nullptr)
+bool PathExists(const QString& path)
 {
-    struct stat local;
-    return !path.isEmpty() && lstat(NativePath::Encode(path).constData(), st ? st : &local) == 0;
+    struct stat st;
+    return !path.isEmpty() && lstat(NativePath::Encode(path).constData(), &st) == 0;
 }
 
 QString BaseName(const QString& path)
@@ -137,12 +135,9 @@ int CFileName::ShellRenameFiles(QWidget* pOwner, const QString& from, const QStr
                       MB_OK | MB_ICONERROR, pOwner);
         return 0;
     }
-    const QByteArray src = NativePath::Encode(from), dst = NativePath::Encode(to);
-    if (renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+    const int err = CFileTransfer::RenameNoReplace(NativePath::Encode(from), NativePath::Encode(to));
+    if (err == 0)
         return 1;
-    const int err = errno;
-    if (err == EINVAL && rename(src.constData(), dst.constData()) == 0)
-        return 1; // a file system that cannot refuse a replacement; checked above
     if (err == EXDEV)
         return Transfer(pOwner, CFileTransfer::Move, {from}, to);
     AfxMessageBox(

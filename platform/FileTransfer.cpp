@@ -2,7 +2,6 @@
 
 #include "NativePath.h"
 
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdlib>
@@ -94,19 +93,6 @@ qint64 TreeBytes(const QByteArray& path, const std::atomic<bool>& cancel)
     return total;
 }
 
-// Renames without replacing an existing entry; falls back to a checked rename
-// where the file system cannot refuse a replacement itself.
-int RenameNoReplace(const QByteArray& from, const QByteArray& to)
-{
-    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    if (Exists(to))
-        return EEXIST;
-    return rename(from.constData(), to.constData()) == 0 ? 0 : errno;
-}
-
 // "name (copy).ext", then "name (copy 2).ext" ... : the first that is free.
 QByteArray FreeCopyName(const QByteArray& path, bool bFolder)
 {
@@ -160,6 +146,17 @@ QByteArray Canonical(const QByteArray& path)
 }
 } // namespace
 
+int CFileTransfer::RenameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (Exists(to))
+        return EEXIST;
+    return rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
 CFileTransfer::CFileTransfer(Operation op, const QStringList& sources, const QString& destination)
     : m_op(op), m_sources(sources), m_strDestination(destination)
 {
@@ -212,9 +209,11 @@ bool CFileTransfer::Prepare(std::vector<Top>& tops)
     }
 
     QString destination = m_strDestination;
-    bool bIntoFolder = StripFolderMark(destination) || bPattern || sources.size() != 1 ||
-                       QFileInfo(destination).isDir();
+    const bool bMarked = StripFolderMark(destination);
     const QByteArray dest = NativePath::Encode(destination);
+    struct stat dst;
+    const bool bIntoFolder = bMarked || bPattern || sources.size() != 1 ||
+                             (stat(dest.constData(), &dst) == 0 && S_ISDIR(dst.st_mode));
     const QByteArray destReal = bIntoFolder ? Canonical(dest) : Canonical(DirName(dest));
 
     for (const QByteArray& src : sources)

@@ -56,6 +56,11 @@ public:
 
     void SetConflictHandler(ConflictHandler handler) { m_onConflict = std::move(handler); }
 
+    /// Renames without replacing an existing entry (with a checked rename
+    /// where the file system cannot refuse a replacement itself); 0 or the
+    /// error number.
+    static int RenameNoReplace(const QByteArray& from, const QByteArray& to);
+
     /// Carries out the transfer on the calling thread; true when every entry
     /// was transferred or skipped by the user's answer.
     bool Run();

@@ -145,12 +145,7 @@ bool CTransferProgressDlg::Run()
 
     // The loop also ends when the program quits: stop the work and wait for it.
     if (!bDone)
-    {
-        m_transfer.Stop();
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bStopWaiting = true;
-        m_answered.notify_all();
-    }
+        reject();
     worker.join();
     m_transfer.SetConflictHandler(nullptr);
     hide();

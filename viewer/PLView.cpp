@@ -7,7 +7,6 @@
 #include "Resource.h"
 #include "VistrelApp.h"
 
-#include <QAction>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QPainter>
@@ -326,9 +325,8 @@ void CPLView::RunIfEnabled(int nID)
     CVistrelApp* pApp = CVistrelApp::Get();
     if (!pApp)
         return;
-    pApp->Router().UpdateAll();
-    if (QAction* action = pApp->Router().Action(nID); action && action->isEnabled())
-        action->trigger();
+    if (pApp->Router().Query(nID).m_bEnabled)
+        pApp->Router().Route(nID);
 }
 
 void CPLView::ToggleFit()

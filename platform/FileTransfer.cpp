@@ -262,8 +262,11 @@ bool CFileTransfer::Run()
     if (!Prepare(tops))
         return false;
     for (const Top& top : tops)
+    {
+        m_bCopyingMove = false;
         if (!TransferEntry(top.source, top.target))
             return false;
+    }
     return !m_bCancel;
 }
 
@@ -306,20 +309,22 @@ bool CFileTransfer::TransferEntry(const QByteArray& src, const QByteArray& dst)
     SetCurrent(src);
     bool bExists = Exists(dst, &dstSt);
 
-    if (m_op == Move && !bExists)
+    // Within one file system a move is a rename; once it has met another
+    // file system, the entries below it are copied without trying again.
+    if (m_op == Move && !bExists && !m_bCopyingMove)
     {
-        const qint64 bytes = S_ISDIR(st.st_mode) ? TreeBytes(src, m_bCancel) : qint64(st.st_size);
         const int err = RenameNoReplace(src, dst);
         if (err == 0)
         {
-            Advance(bytes);
+            Advance(S_ISDIR(st.st_mode) ? TreeBytes(dst, m_bCancel) : qint64(st.st_size));
             return true;
         }
         if (err == EEXIST || err == ENOTEMPTY)
             bExists = Exists(dst, &dstSt);
         else if (err != EXDEV)
             return Fail("Cannot move", src, err);
-        // Another file system: copy, then remove each source once its copy is complete.
+        else
+            m_bCopyingMove = true; // copy, then remove each source once its copy is complete
     }
 
     if (S_ISDIR(st.st_mode))

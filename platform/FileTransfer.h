@@ -103,6 +103,7 @@ private:
     Answer m_allAnswer = Skip;
     QString m_strError;
     std::atomic<bool> m_bCancel{false};
+    bool m_bCopyingMove = false; // this top entry's move met another file system
     std::atomic<qint64> m_nTotalBytes{0};
     std::atomic<qint64> m_nDoneBytes{0};
     mutable std::mutex m_mutex; // guards m_strCurrent

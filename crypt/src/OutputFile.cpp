@@ -69,11 +69,11 @@ bool COutputFile::Open(const char* path)
         if (faccessat(AT_FDCWD, m_strTarget.c_str(), W_OK, AT_EACCESS) != 0)
             return false;
     }
-    m_strFolder = FolderOf(m_strTarget);
     // A replacement gets the old file's mode once it is open.
     const mode_t mode = m_bReplace ? 0600 : m_newFileMode;
+    const std::string folder = FolderOf(m_strTarget);
     if (m_bTryUnnamed)
-        m_fd = ::open(m_strFolder.empty() ? "." : m_strFolder.c_str(),
+        m_fd = ::open(folder.empty() ? "." : folder.c_str(),
                       O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (m_fd < 0 && !CreateNamed(mode))
         return false;
@@ -91,15 +91,26 @@ bool COutputFile::Open(const char* path)
 
 bool COutputFile::CreateNamed(mode_t mode)
 {
-    for (int attempt = 0; attempt < kNameAttempts; attempt++)
+    return TryTempNames(
+        [&](const char* name)
+        {
+            m_fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            return m_fd >= 0;
+        });
+}
+
+bool COutputFile::TryTempNames(const std::function<bool(const char*)>& attempt)
+{
+    const std::string folder = FolderOf(m_strTarget);
+    for (int i = 0; i < kNameAttempts; i++)
     {
         // Named before it exists, so a signal cannot leave it behind.
-        SetTempName(RandomName(m_strFolder));
-        m_fd = ::open(m_strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (m_fd >= 0)
+        SetTempName(RandomName(folder));
+        if (attempt(m_strTemp.c_str()))
             return true;
         const int error = errno;
         ForgetTempName();
+        errno = error;
         if (error != EEXIST)
             return false;
     }
@@ -129,17 +140,7 @@ bool COutputFile::PutInPlace()
             return false;
         // A name can only be given to a new file: link it beside the target,
         // then rename it over the target in one step.
-        for (int attempt = 0; attempt < kNameAttempts && m_strTemp.empty(); attempt++)
-        {
-            SetTempName(RandomName(m_strFolder));
-            if (LinkUnnamed(m_strTemp.c_str()))
-                break;
-            const int error = errno;
-            ForgetTempName();
-            if (error != EEXIST)
-                return false;
-        }
-        if (m_strTemp.empty())
+        if (!TryTempNames([this](const char* name) { return LinkUnnamed(name); }))
             return false;
     }
     if (std::rename(m_strTemp.c_str(), m_strTarget.c_str()) != 0)

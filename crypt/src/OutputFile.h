@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 
@@ -41,6 +42,10 @@ public:
 
 private:
     bool CreateNamed(mode_t mode);
+    /// Gives the temporary file fresh random names beside the target until
+    /// `attempt` takes one or fails otherwise than by a taken name (errno
+    /// then says why); false when no name was taken.
+    bool TryTempNames(const std::function<bool(const char*)>& attempt);
     bool LinkUnnamed(const char* name) const;
     bool PutInPlace();
     /// Names the temporary file, also for RemovePartialOutputs().
@@ -53,7 +58,6 @@ private:
     bool m_bDirect = false;
     bool m_bReplace = false; ///< the target existed at Open()
     std::string m_strTarget;
-    std::string m_strFolder; ///< the target's folder, ending in '/'
     /// The temporary file's name; empty while it has none.
     std::string m_strTemp;
     int m_nSlot = -1; ///< the temporary name's slot for RemovePartialOutputs()

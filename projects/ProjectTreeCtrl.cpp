@@ -22,7 +22,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMimeData>
 #include <QUrl>
 
@@ -742,14 +741,7 @@ void CProjectTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
         m_hPrevItem = m_hCurItem;
         m_hCurItem = itemAt(event->pos());
     }
-    CVistrelApp* pApp = CVistrelApp::Get();
-    if (!pApp)
-        return;
-    pApp->Router().UpdateAll();
-    QMenu menu(window());
-    Menus::Populate(&menu, Menus::BarMenu(Id::IDR_PROJECTTREE_MENU),
-                    [pApp](int id) { return pApp->Router().Action(id); });
-    menu.exec(event->globalPos());
+    Menus::ExecBarMenu(Id::IDR_PROJECTTREE_MENU, window(), event->globalPos());
 }
 
 // ---- Dragging an item ---------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "Menus.h"
 
 #include "Resource.h"
+#include "WinApp.h"
 
 #include <QMenu>
 #include <QToolBar>
@@ -192,5 +193,18 @@ void PopulateToolBar(QToolBar* bar, const QList<int>& buttons,
         else if (QAction* action = actionOf(id))
             bar->addAction(action);
     }
+}
+
+void ExecBarMenu(int id, QWidget* parent, const QPoint& at, const QString& accessibleName)
+{
+    CWinApp* pApp = CWinApp::Get();
+    if (!pApp)
+        return;
+    pApp->Router().UpdateAll();
+    QMenu menu(parent);
+    if (!accessibleName.isEmpty())
+        menu.setAccessibleName(accessibleName);
+    Populate(&menu, BarMenu(id), [pApp](int nID) { return pApp->Router().Action(nID); });
+    menu.exec(at);
 }
 } // namespace Menus

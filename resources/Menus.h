@@ -1,6 +1,10 @@
 #pragma once
 #include <QList>
+#include <QString>
 #include <functional>
+
+class QPoint;
+class QWidget;
 
 class QAction;
 class QMenu;
@@ -37,4 +41,9 @@ void Populate(QMenu* menu, const QList<MenuEntry>& entries,
               const std::function<QAction*(int)>& actionOf);
 void PopulateToolBar(QToolBar* bar, const QList<int>& buttons,
                      const std::function<QAction*(int)>& actionOf);
+/// Shows bar menu `id` over `parent` at the global point, its commands'
+/// states brought up to date first; what is chosen runs as the program's
+/// command.
+void ExecBarMenu(int id, QWidget* parent, const QPoint& at,
+                 const QString& accessibleName = QString());
 } // namespace Menus

@@ -25,7 +25,6 @@
 #include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSet>
@@ -589,17 +588,9 @@ void CFileListCtrl::startDrag(Qt::DropActions)
 
 void CFileListCtrl::contextMenuEvent(QContextMenuEvent* event)
 {
-    CVistrelApp* pApp = CVistrelApp::Get();
-    if (!pApp)
-        return;
-    pApp->Router().UpdateAll();
-    QMenu menu(this);
-    menu.setAccessibleName(QStringLiteral("File List menu"));
-    Menus::Populate(&menu, Menus::BarMenu(Id::IDR_LISTBAR_MENU),
-                    [pApp](int id) { return pApp->Router().Action(id); });
     const QPoint at = event->reason() == QContextMenuEvent::Keyboard
                           ? viewport()->mapToGlobal(QPoint(5, 5))
                           : event->globalPos();
-    menu.exec(at);
+    Menus::ExecBarMenu(Id::IDR_LISTBAR_MENU, this, at, QStringLiteral("File List menu"));
     event->accept();
 }

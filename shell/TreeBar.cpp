@@ -6,11 +6,9 @@
 #include "ProjectTreeCtrl.h"
 #include "Resource.h"
 #include "Strings.h"
-#include "WinApp.h"
 
 #include <QBitmap>
 #include <QContextMenuEvent>
-#include <QMenu>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -53,12 +51,5 @@ QPixmap CTreeBar::Image(int index) const
 
 void CTreeBar::contextMenuEvent(QContextMenuEvent* event)
 {
-    CWinApp* pApp = CWinApp::Get();
-    if (!pApp)
-        return;
-    pApp->Router().UpdateAll();
-    QMenu menu(this);
-    Menus::Populate(&menu, Menus::BarMenu(Id::IDR_PROJECTBAR_MENU),
-                    [pApp](int id) { return pApp->Router().Action(id); });
-    menu.exec(event->globalPos());
+    Menus::ExecBarMenu(Id::IDR_PROJECTBAR_MENU, this, event->globalPos());
 }

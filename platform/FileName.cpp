@@ -86,6 +86,11 @@ QString CFileName::InvalidNameReason(const QString& name, const QString& kind)
     return QString();
 }
 
+QString CFileName::JoinPath(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
 QStringList CFileName::SplitPathList(const QString& paths)
 {
     return paths.split(QChar(0), Qt::SkipEmptyParts);

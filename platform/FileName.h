@@ -77,6 +77,9 @@ public:
     /// "folder".
     static QString InvalidNameReason(const QString& name, const QString& kind);
 
+    /// The name inside the folder: folder + "/" + name, one "/" between.
+    static QString JoinPath(const QString& folder, const QString& name);
+
     /// Splits a path list: one path or zero-separated paths.
     static QStringList SplitPathList(const QString& paths);
     /// Joins paths into a list of paths each ended by a zero character.

@@ -1,6 +1,7 @@
 #include "SHFileInfo.h"
 
 #include "DirectoryReader.h"
+#include "FileName.h"
 #include "NativePath.h"
 
 #include <QApplication>
@@ -78,8 +79,7 @@ CSHFileInfo::CSHFileInfo(const QString& path) : m_strPath(path)
 }
 
 CSHFileInfo::CSHFileInfo(const QString& folder, const CDirEntry& entry)
-    : m_strPath(folder.endsWith(QLatin1Char('/')) ? folder + entry.name
-                                                  : folder + QLatin1Char('/') + entry.name),
+    : m_strPath(CFileName::JoinPath(folder, entry.name)),
       m_strName(entry.name), m_nSize(entry.size), m_nTime(entry.mtime), m_bFolder(entry.bFolder)
 {
 }

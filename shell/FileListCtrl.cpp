@@ -248,8 +248,7 @@ void CFileListCtrl::SelectNamed(const QString& name)
 
 QString CFileListCtrl::GetFullPath(const QString& name) const
 {
-    return m_strDirectory.endsWith(QLatin1Char('/')) ? m_strDirectory + name
-                                                     : m_strDirectory + QLatin1Char('/') + name;
+    return CFileName::JoinPath(m_strDirectory, name);
 }
 
 bool CFileListCtrl::HasImageExtension(const QString& name)

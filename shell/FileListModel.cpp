@@ -1,5 +1,6 @@
 #include "FileListModel.h"
 
+#include "FileName.h"
 #include "Strings.h"
 
 #include <QApplication>
@@ -78,10 +79,7 @@ const CSHFileInfo::Type& CFileListModel::TypeOf(int row) const
     if (!type)
     {
         const CDirEntry& e = Entry(row);
-        const QString path = m_strFolder.endsWith(QLatin1Char('/'))
-                                 ? m_strFolder + e.name
-                                 : m_strFolder + QLatin1Char('/') + e.name;
-        type = &CSHFileInfo::TypeOf(path, e.name, e.bFolder);
+        type = &CSHFileInfo::TypeOf(CFileName::JoinPath(m_strFolder, e.name), e.name, e.bFolder);
     }
     return *type;
 }

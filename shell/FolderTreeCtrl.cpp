@@ -35,11 +35,6 @@ constexpr int kMaxLabel = 127;
 // Above this many sub-folders, their own sub-folders are not looked for ahead.
 constexpr size_t kProbeLimit = 500;
 
-QString Join(const QString& folder, const QString& name)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
 // Volumes a user mounts and opens: devices outside the system's own places.
 bool IsUserVolume(const QStorageInfo& volume)
 {
@@ -157,7 +152,7 @@ void CFolderTreeCtrl::RefreshFolder(QTreeWidgetItem* pItem)
     const bool bProbe = folders.size() <= kProbeLimit;
     for (const CDirEntry& folder : folders)
     {
-        QTreeWidgetItem* pChild = AddFolder(pItem, folder.name, Join(path, folder.name), bProbe);
+        QTreeWidgetItem* pChild = AddFolder(pItem, folder.name, CFileName::JoinPath(path, folder.name), bProbe);
         if (bWasCurrentChild && GetItemPath(pChild) == currentPath)
             setCurrentItem(pChild);
     }
@@ -196,7 +191,7 @@ QString CFolderTreeCtrl::DisplayPathToFilePath(const QString& displayPath) const
             continue;
         bestLength = text.size();
         const QString top = GetItemPath(topLevelItem(i));
-        result = rest.isEmpty() ? top : Join(top, rest);
+        result = rest.isEmpty() ? top : CFileName::JoinPath(top, rest);
     }
     return result;
 }
@@ -224,7 +219,7 @@ bool CFolderTreeCtrl::SelectPath(const QString& path)
     for (int i = 0; i < topLevelItemCount(); ++i)
     {
         const QString top = GetItemPath(topLevelItem(i));
-        if ((clean == top || clean.startsWith(Join(top, QString()))) &&
+        if ((clean == top || clean.startsWith(CFileName::JoinPath(top, QString()))) &&
             (!pBest || top.size() > GetItemPath(pBest).size()))
             pBest = topLevelItem(i);
     }
@@ -236,7 +231,7 @@ bool CFolderTreeCtrl::SelectPath(const QString& path)
         for (int i = 0; i < pItem->childCount() && !pNext; ++i)
         {
             const QString child = GetItemPath(pItem->child(i));
-            if (clean == child || clean.startsWith(Join(child, QString())))
+            if (clean == child || clean.startsWith(CFileName::JoinPath(child, QString())))
                 pNext = pItem->child(i);
         }
         pItem = pNext;
@@ -308,7 +303,7 @@ void CFolderTreeCtrl::EndLabelEdit(QTreeWidgetItem* pItem)
     if (m_bNewFolderPending)
     {
         m_bNewFolderPending = false;
-        const QString path = pParent ? Join(GetItemPath(pParent), name) : QString();
+        const QString path = pParent ? CFileName::JoinPath(GetItemPath(pParent), name) : QString();
         QString reason = CFileName::InvalidNameReason(name, QStringLiteral("folder"));
         if (reason.isEmpty() && CFileName().Exist(path))
             reason = QStringLiteral("A folder named \"%1\" already exists.").arg(name);
@@ -335,7 +330,7 @@ void CFolderTreeCtrl::EndLabelEdit(QTreeWidgetItem* pItem)
         return;
     CFileName file;
     const QString reason = CFileName::InvalidNameReason(name, QStringLiteral("folder"));
-    const QString newPath = pParent ? Join(GetItemPath(pParent), name) : QString();
+    const QString newPath = pParent ? CFileName::JoinPath(GetItemPath(pParent), name) : QString();
     const bool bRenamed = reason.isEmpty() && pParent &&
                           (file.IsFolder(m_strOldPath) || file.IsFile(m_strOldPath)) &&
                           file.ShellRenameDirectory(this, m_strOldPath, newPath);

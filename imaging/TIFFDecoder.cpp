@@ -257,19 +257,15 @@ double MaxExpansion(uint16_t compression, uint64_t rowBytes)
 /// Refuses a picture its strips or tiles can't hold, before anything is
 /// allocated for it: the bytes they have within the data (each counted once)
 /// times the most their compression expands must reach the decoded size.
-void CheckDataHoldsImage(TIFF* tif, uint64_t dataSize)
+void CheckDataHoldsImage(TIFF* tif, const Layout& l, uint64_t dataSize)
 {
-    uint16_t compression = COMPRESSION_NONE, planar = PLANARCONFIG_CONTIG, spp = 1;
-    uint32_t height = 0;
+    uint16_t compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
     const uint64_t rowBytes = TIFFScanlineSize64(tif);
     const uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
     const double decoded =
         TIFFIsTiled(tif) ? double(TIFFTileSize64(tif)) * count
-                         : double(rowBytes) * height * (planar == PLANARCONFIG_SEPARATE ? spp : 1);
+                         : double(rowBytes) * l.height * (l.separate ? l.spp : 1);
     const double ratio = MaxExpansion(compression, rowBytes);
     if (ratio == 0)
         return;
@@ -676,7 +672,7 @@ void CTIFFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         CBmp::CheckSize(COrientedRows::UprightWidth(w, h, l.orientation),
                         COrientedRows::UprightHeight(w, h, l.orientation),
                         loColor ? (l.bits == 1 ? 1 : 8) : 32);
-        CheckDataHoldsImage(tif, job.size);
+        CheckDataHoldsImage(tif, l, job.size);
     }
     if (loColor)
         DoLoColor(tif, bmp, depth, l);

@@ -45,6 +45,17 @@ void WriteOrThrow(std::FILE* file, const void* data, size_t n)
     if (n != 0 && std::fwrite(data, 1, n, file) != n)
         throw std::system_error(errno ? errno : EIO, std::generic_category(), "Writing bitmap");
 }
+
+// The pixel at x of a row of 8 bits (through the palette, or gray without
+// one) or of 32 bits.
+inline PaletteEntry PixelAt(const uint8_t* row, int x, int bpp, const PaletteEntry* pal)
+{
+    if (bpp == 8)
+        return pal ? pal[row[x]] : PaletteEntry{row[x], row[x], row[x], 255};
+    PaletteEntry c;
+    std::memcpy(&c, row + 4 * size_t(x), 4);
+    return c;
+}
 } // namespace
 
 size_t CBmp::LineSizeFor(int width, int bpp)
@@ -78,7 +89,7 @@ size_t CBmp::CheckSize(int width, int height, int bpp)
     // width * bpp cannot overflow size_t (both below 2^31 and 2^6); each row
     // costs its pixels and its line-array pointer.
     const size_t rowBytes = LineSizeFor(width, bpp) + sizeof(uint8_t*);
-    const size_t fixed = 40 + (bpp < 16 ? 4 * (size_t(1) << bpp) : 0);
+    const size_t fixed = 40 + PaletteBytesFor(bpp);
     const size_t limit = GetMaxPixelBytes();
     if (rowBytes > (limit - std::min(limit, fixed)) / size_t(height))
         CPicDecoder::RaiseError(
@@ -89,7 +100,7 @@ size_t CBmp::CheckSize(int width, int height, int bpp)
 
 size_t CBmp::GetStorageBytes() const
 {
-    return 40 + (m_bpp < 16 ? 4 * (size_t(1) << m_bpp) : 0) +
+    return 40 + PaletteBytesFor(m_bpp) +
            (LineSizeFor(m_Width, m_bpp) + sizeof(uint8_t*)) * size_t(m_Height);
 }
 
@@ -218,11 +229,7 @@ void CBmp::ConvertFrom(const CBmp& src, int bpp)
             std::memset(d, 0, lineSize);
             for (int x = 0; x < w; x++)
             {
-                PaletteEntry c;
-                if (srcBpp == 8)
-                    c = srcPal ? srcPal[s[x]] : PaletteEntry{s[x], s[x], s[x], 255};
-                else
-                    std::memcpy(&c, s + 4 * size_t(x), 4);
+                const PaletteEntry c = PixelAt(s, x, srcBpp, srcPal);
                 if (c.b < 128 && c.g < 128 && c.r < 128)
                     d[x >> 3] |= uint8_t(0x80 >> (x & 7));
             }
@@ -263,11 +270,7 @@ void CBmp::BlendFrom(const CBmp& src, int x, int y)
         auto* d = reinterpret_cast<PaletteEntry*>(m_pLineArray[size_t(sy + y)]) + x;
         for (int sx = x0; sx < x1; sx++)
         {
-            PaletteEntry c;
-            if (srcBpp == 8)
-                c = srcPal ? srcPal[s[sx]] : PaletteEntry{s[sx], s[sx], s[sx], 255};
-            else
-                std::memcpy(&c, s + 4 * size_t(sx), 4);
+            const PaletteEntry c = PixelAt(s, sx, srcBpp, srcPal);
             PaletteEntry& t = d[sx];
             if (src.HasAlpha())
             {
@@ -315,13 +318,8 @@ void CBmp::ReduceFrom(const CBmp& src, int width, int height)
             const uint8_t* s = src.GetLineArray()[sy];
             for (int x = 0; x < sw; x++)
             {
-                PaletteEntry c;
-                if (bpp == 32)
-                    std::memcpy(&c, s + 4 * size_t(x), 4);
-                else if (bpp == 8)
-                    c = pal ? pal[s[x]] : PaletteEntry{s[x], s[x], s[x], 255};
-                else
-                    c = pal[(s[x >> 3] >> (7 - (x & 7))) & 1];
+                const PaletteEntry c = bpp == 1 ? pal[(s[x >> 3] >> (7 - (x & 7))) & 1]
+                                                : PixelAt(s, x, bpp, pal);
                 const unsigned a = alpha ? c.a : 1;
                 uint64_t* t = &sum[4 * size_t(column[size_t(x)])];
                 t[0] += c.b * a;

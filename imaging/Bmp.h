@@ -69,6 +69,8 @@ public:
 
     /// Bytes per row for a width and depth, padded to 4 bytes.
     static size_t LineSizeFor(int width, int bpp);
+    /// Palette bytes for a depth: 4 * 2^bpp below 16 bits, else 0.
+    static size_t PaletteBytesFor(int bpp) { return bpp < 16 ? 4 * (size_t(1) << bpp) : 0; }
     /// Memory a bitmap of this geometry takes: header, palette, pixels and
     /// the line array. Throws CTextException 2 for a size that is not
     /// positive or an unknown depth, and 10 when it exceeds GetMaxPixelBytes().

@@ -57,8 +57,6 @@ public:
     }
     /// Bytes of the colour table that follow the header.
     size_t GetPaletteBytes() const { return PaletteBytesFor(m_bpp); }
-    /// Palette bytes for a depth: 4 * 2^bpp below 16 bits, else 0.
-    static size_t PaletteBytesFor(int bpp) { return bpp < 16 ? 4 * (size_t(1) << bpp) : 0; }
 
 protected:
     void AllocateStorage(int width, int height, int bpp, bool alpha) override;

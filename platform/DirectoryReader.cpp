@@ -63,10 +63,16 @@ bool ForEachEntry(const QString& path, CDirectoryReader::Filter filter, Fn fn)
 bool CDirectoryReader::Read(const QString& path, Filter filter, std::vector<CDirEntry>& out)
 {
     out.clear();
+    // For folders only: what the directory calls a file goes at once; a link
+    // or an entry of unknown type is told by the stat it gets anyway.
+    const bool bFoldersOnly = filter == VisibleFolders;
     const bool ok =
-        ForEachEntry(path, filter,
+        ForEachEntry(path, bFoldersOnly ? VisibleEntries : filter,
                      [&](int fd, const dirent* e)
                      {
+                         if (bFoldersOnly && e->d_type != DT_DIR && e->d_type != DT_LNK &&
+                             e->d_type != DT_UNKNOWN)
+                             return true;
                          CDirEntry entry;
                          entry.name = NativePath::Decode(e->d_name, qsizetype(strlen(e->d_name)));
                          struct stat st;
@@ -82,6 +88,8 @@ bool CDirectoryReader::Read(const QString& path, Filter filter, std::vector<CDir
                          {
                              entry.bFolder = e->d_type == DT_DIR;
                          }
+                         if (bFoldersOnly && !entry.bFolder)
+                             return true;
                          out.push_back(std::move(entry));
                          return true;
                      });

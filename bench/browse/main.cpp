@@ -10,6 +10,7 @@
 #include "FileListCtrl.h"
 #include "FileName.h"
 #include "FileSystemModelPeer.h"
+#include "Stats.h"
 
 #include <QApplication>
 #include <QDir>
@@ -48,12 +49,6 @@ void MakeFolder(const QString& path, int n)
     }
     for (int i = 0; i < 20; ++i)
         QDir(path).mkdir(QStringLiteral("folder %1").arg(i));
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 double OursList(const QString& folder)

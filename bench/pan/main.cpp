@@ -19,6 +19,7 @@
 #include "PLView.h"
 #include "ScratchHome.h"
 #include "Settings.h"
+#include "Stats.h"
 #include "VistrelApp.h"
 
 #include <QApplication>
@@ -41,20 +42,6 @@ namespace
 constexpr int kPicW = 6000;
 constexpr int kPicH = 4000;
 const QSize kView(1280, 900);
-
-/// Milliseconds since the timer started, as a double.
-double Now(const QElapsedTimer& clock)
-{
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-double Percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
 
 /// Records when a widget is painted.
 class PaintClock : public QObject

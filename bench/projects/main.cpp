@@ -6,6 +6,7 @@
 // Usage: vistrel-bench-projects [--quick]; runs under QT_QPA_PLATFORM=offscreen.
 #include "FileSystemModelPeer.h"
 #include "ProjectTreeCtrl.h"
+#include "Stats.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,12 +42,6 @@ QString MakeProject(const QString& parent, int n)
     if (file.open(QIODevice::WriteOnly))
         file.write("Trip\r\n");
     return file.fileName();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 double Ours(const QString& projectFile, int expectedRows)

@@ -19,6 +19,7 @@
 #include "ScratchHome.h"
 #include "Settings.h"
 #include "Slideshow.h"
+#include "Stats.h"
 #include "VistrelApp.h"
 
 #include <QApplication>
@@ -41,19 +42,6 @@
 
 namespace
 {
-double Now(const QElapsedTimer& clock)
-{
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-double Percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
-
 /// Pictures with detail everywhere, so that the JPEGs are of a usual size.
 QStringList WritePictures(const QString& dir, int n, QSize size)
 {

@@ -2,18 +2,17 @@
 
 #include "DirectoryReader.h"
 #include "FileDrag.h"
-#include "FileListCtrl.h"
 #include "FileName.h"
+#include "IBrowser.h"
+#include "IPendingFiles.h"
+#include "IProjectHost.h"
 #include "LabelEditDelegate.h"
-#include "MainFrame.h"
 #include "Menus.h"
 #include "MessageBox.h"
 #include "NativePath.h"
 #include "Resource.h"
 #include "Strings.h"
-#include "TreeBar.h"
 #include "TreeItemPath.h"
-#include "VistrelApp.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -95,7 +94,8 @@ QString ErrnoText(int error)
 
 } // namespace
 
-CProjectTreeCtrl::CProjectTreeCtrl(QWidget* pParent) : QTreeWidget(pParent)
+CProjectTreeCtrl::CProjectTreeCtrl(QWidget* pParent, IBrowser* pBrowser, IPendingFiles* pPending)
+    : QTreeWidget(pParent), m_pBrowser(pBrowser), m_pPending(pPending)
 {
     setObjectName(QStringLiteral("Tree%1").arg(Id::IDC_PROJECT_TREE));
     setAccessibleName(QStringLiteral("Project"));
@@ -120,9 +120,8 @@ CProjectTreeCtrl::~CProjectTreeCtrl()
 
 CProjectTreeCtrl* CProjectTreeCtrl::FromApp()
 {
-    CVistrelApp* pApp = CVistrelApp::Get();
-    CMainFrame* pFrame = pApp ? pApp->GetMainFrame() : nullptr;
-    return pFrame && pFrame->GetTreeBar() ? pFrame->GetTreeBar()->GetProjectTree() : nullptr;
+    IProjectHost* pHost = IProjectHost::Get();
+    return pHost ? pHost->GetProjectTree() : nullptr;
 }
 
 void CProjectTreeCtrl::SetImageList(const std::function<QPixmap(int)>& image)
@@ -362,16 +361,12 @@ void CProjectTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidg
     if (path.isEmpty())
         return;
     QDir::setCurrent(path);
-    CVistrelApp* pApp = CVistrelApp::Get();
-    if (pApp)
-        pApp->m_strCurrentImage = path;
+    if (m_pBrowser)
+        m_pBrowser->SetCurrentImage(path);
     if (!QFileInfo(path).isDir() || pCurrent == GetRootItem())
         return;
-    if (pApp)
-    {
-        if (CMainFrame* pFrame = pApp->GetMainFrame())
-            pFrame->SetListDirectory(path);
-    }
+    if (m_pBrowser)
+        m_pBrowser->ShowFolder(path);
 }
 
 void CProjectTreeCtrl::RefreshCurrentFolder(bool bUpdateList)
@@ -387,9 +382,8 @@ void CProjectTreeCtrl::RefreshCurrentFolder(bool bUpdateList)
         return;
     const bool bShown = currentItem() == pFolder || currentItem() == pCur;
     Reload(pFolder);
-    if (bUpdateList && bShown)
-        if (CMainFrame* pFrame = CVistrelApp::Get() ? CVistrelApp::Get()->GetMainFrame() : nullptr)
-            pFrame->SetListDirectory(GetItemPath(pFolder));
+    if (bUpdateList && bShown && m_pBrowser)
+        m_pBrowser->ShowFolder(GetItemPath(pFolder));
 }
 
 // ---- Commands ---------------------------------------------------------------
@@ -397,8 +391,8 @@ void CProjectTreeCtrl::RefreshCurrentFolder(bool bUpdateList)
 void CProjectTreeCtrl::OnShow()
 {
     const QString path = GetItemPath(m_hCurItem);
-    if (CFileListCtrl::IsImageFile(path))
-        CVistrelApp::Get()->OpenImage(path, false);
+    if (m_pBrowser && m_pBrowser->IsImageFile(path))
+        m_pBrowser->OpenImage(path, false);
 }
 
 void CProjectTreeCtrl::OnNewFolder()
@@ -597,28 +591,22 @@ bool CProjectTreeCtrl::OnPaste()
     QTreeWidgetItem* pTarget = FolderOf(m_hCurItem);
     if (!pTarget)
         return false;
-    CVistrelApp* pApp = CVistrelApp::Get();
-    CFileListCtrl* pList = pApp->GetFileList();
     CFileName name;
 
     // The file list's multi-file copy is taken over and used up at once.
-    if (pList && pList->m_bMultiCopy)
+    if (const QStringList copy = m_pPending ? m_pPending->TakeMultiCopy() : QStringList();
+        !copy.isEmpty())
     {
-        pApp->m_pCutList = std::make_unique<QStringList>(pList->m_selection);
-        pList->m_selection.clear();
-        pList->m_bMultiCopy = false;
-        const bool bDone = name.ShellCopyList(this, *pApp->m_pCutList, FolderPath(pTarget), 2) != 0;
-        pApp->m_pCutList.reset();
+        const bool bDone = name.ShellCopyList(this, copy, FolderPath(pTarget), 2) != 0;
         Reload(pTarget);
         return bDone;
     }
     // Its pending cut is moved, and used up only when the move is done.
-    if (pList && !pList->m_strDragFiles.isEmpty())
+    if (const QString cut = m_pPending ? m_pPending->GetPendingCut() : QString(); !cut.isEmpty())
     {
-        const bool bDone =
-            name.ShellMoveFiles(this, pList->m_strDragFiles, FolderPath(pTarget)) != 0;
+        const bool bDone = name.ShellMoveFiles(this, cut, FolderPath(pTarget)) != 0;
         if (bDone)
-            pList->RemoveSelectedItems();
+            m_pPending->CutMoved();
         Reload(pTarget);
         return bDone;
     }
@@ -755,7 +743,8 @@ void CProjectTreeCtrl::BeginDrag(QTreeWidgetItem* pItem, const QPoint& globalPos
     if (pItem == GetRootItem() || pItem->text(0).isEmpty() || !HasProject())
         return;
     m_hDragItem = pItem;
-    CVistrelApp::Get()->m_strCurrentImage = GetItemPath(pItem);
+    if (m_pBrowser)
+        m_pBrowser->SetCurrentImage(GetItemPath(pItem));
 
     delete m_pDragImage;
     m_pDragImage = new QLabel;
@@ -829,7 +818,8 @@ void CProjectTreeCtrl::EndDrag(const QPoint& globalPos, bool bDrop)
         else if (!path.isEmpty())
         {
             // Anywhere else, inside the program or outside, shows it.
-            CVistrelApp::Get()->OpenImage(path, false);
+            if (m_pBrowser)
+                m_pBrowser->OpenImage(path, false);
         }
     }
     m_hDragItem = nullptr;

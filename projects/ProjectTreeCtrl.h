@@ -7,12 +7,16 @@
 #include <QTreeWidget>
 #include <functional>
 
+class IBrowser;
+class IPendingFiles;
 class QLabel;
 
 /// The "Project" tab of the tree bar: the open project's folder on disk as a
 /// tree, a bold root named after the project and folders loaded when they are
 /// expanded. Every item stands for a path made from the item texts; the tree
-/// keeps no list of files of its own.
+/// keeps no list of files of its own. Pictures open in the browser it is
+/// given, and a paste takes the pending files it is given (either may be
+/// null: then nothing opens, and a paste takes only the clipboard).
 class CProjectTreeCtrl : public QTreeWidget
 {
     Q_OBJECT
@@ -26,10 +30,11 @@ public:
         kOpenFolderImage = 6
     };
 
-    explicit CProjectTreeCtrl(QWidget* pParent = nullptr);
+    explicit CProjectTreeCtrl(QWidget* pParent = nullptr, IBrowser* pBrowser = nullptr,
+                              IPendingFiles* pPending = nullptr);
     ~CProjectTreeCtrl() override;
 
-    /// The tree of the main frame's tree bar, or null.
+    /// The tree of the program's tree bar (its project host's), or null.
     static CProjectTreeCtrl* FromApp();
     /// Gives the tree the tree bar's images (16 x 16, by index).
     void SetImageList(const std::function<QPixmap(int)>& image);
@@ -121,6 +126,8 @@ private:
     QTreeWidgetItem* CopyItem(QTreeWidgetItem* pItem, QTreeWidgetItem* pParent, int index);
     QTreeWidgetItem* CopyBranch(QTreeWidgetItem* pItem, QTreeWidgetItem* pParent, int index);
 
+    IBrowser* m_pBrowser;
+    IPendingFiles* m_pPending;
     std::function<QPixmap(int)> m_image;
     quint32 m_dwButtonDownTime = 0;
     bool m_bRenaming = false;

@@ -56,6 +56,7 @@ public:
     void OnNewFolder();
     void OnRename();
     void OnDeleteItem();
+    // The clipboard (ProjectTreeClipboard.cpp).
     void OnCopy();
     /// Copies or moves files into the current folder: the file list's
     /// multi-file copy or cut, else paths on the clipboard. True when the
@@ -110,12 +111,33 @@ private:
     void OnItemExpanded(QTreeWidgetItem* pItem);
     void OnItemCollapsed(QTreeWidgetItem* pItem);
     void OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidgetItem* pPrevious);
-    void OnEndLabelEdit(QTreeWidgetItem* pItem, const QString& text, bool bCancelled);
-    bool CreateFolderForItem(QTreeWidgetItem* pItem);
 
     /// The directory of a folder item (the root's is the project folder).
     QString FolderPath(const QTreeWidgetItem* pFolder) const;
 
+    // Editing a label (ProjectTreeCtrl.cpp): what the edit is for, and from
+    // its start to its end the item, the path it stood for and the text the
+    // box committed.
+    struct LabelEdit
+    {
+        enum Purpose
+        {
+            kNone,
+            kRename,
+            kNewFolder
+        };
+        Purpose purpose = kNone;
+        QTreeWidgetItem* pItem = nullptr;
+        QString path;
+        QString text;
+        bool bCommitted = false;
+    };
+    /// Opens the edit box on the item; false when none opened (the tree is hidden).
+    bool BeginLabelEdit(QTreeWidgetItem* pItem, LabelEdit::Purpose purpose);
+    void OnEndLabelEdit(QTreeWidgetItem* pItem, const QString& text, bool bCancelled);
+    bool CreateFolderForItem(QTreeWidgetItem* pItem);
+
+    // Dragging an item (ProjectTreeDrag.cpp).
     void BeginDrag(QTreeWidgetItem* pItem, const QPoint& globalPos);
     void DragMove(const QPoint& globalPos);
     void EndDrag(const QPoint& globalPos, bool bDrop);
@@ -130,17 +152,11 @@ private:
     IPendingFiles* m_pPending;
     std::function<QPixmap(int)> m_image;
     quint32 m_dwButtonDownTime = 0;
-    bool m_bRenaming = false;
-    bool m_bNewFolder = false;
     QString m_strProjectDir;
-    QString m_strEditPath;
     QString m_strProjectFile;
     QString m_strProjectName;
 
-    // The label edit in progress.
-    QTreeWidgetItem* m_hEditItem = nullptr;
-    QString m_strEditText;
-    bool m_bEditCommitted = false;
+    LabelEdit m_edit;
     // Expansions made by the tree itself that must not reload the folder.
     bool m_bKeepChildren = false;
     // Deletions made by the tree itself; selection changes are not followed.

@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 #include <unistd.h>
 
 namespace
@@ -398,6 +399,14 @@ int CFileListCtrl::CopySelection()
     return int(paths.size());
 }
 
+QStringList CFileListCtrl::TakeMultiCopy()
+{
+    if (!m_bMultiCopy)
+        return {};
+    m_bMultiCopy = false;
+    return std::exchange(m_selection, {});
+}
+
 void CFileListCtrl::CutSelection()
 {
     const QStringList paths = SelectedPaths();
@@ -474,6 +483,17 @@ void CFileListCtrl::SelectForSlideshow()
 {
     CopySelection();
     m_bUseSelection = true;
+}
+
+void CFileListCtrl::BeginShow()
+{
+    m_nMisses = 0;
+    m_nNextIndex = 0;
+}
+
+void CFileListCtrl::EndShow()
+{
+    m_bUseSelection = false;
 }
 
 int CFileListCtrl::SourceSize() const

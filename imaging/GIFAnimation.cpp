@@ -20,7 +20,7 @@ CGIFAnimation::CGIFAnimation(CDataSource& source)
     // The first frame fixes the canvas as it does for the still picture.
     CGifReader probe(m_pData, m_Size);
     CGifReader::FrameControl control;
-    int loops = 1;
+    int loops = -1;
     if (!probe.NextImage(control, &loops))
         CPicDecoder::RaiseError(2, "Decoding gif: The file holds no image.");
     const GifFileType* gif = probe.Get();
@@ -29,7 +29,9 @@ CGIFAnimation::CGIFAnimation(CDataSource& source)
     const int height = std::max(gif->SHeight, frame.Top + frame.Height);
     const size_t storage = CBmp::CheckSize(width, height, 32);
     CPicDecoder::CheckBudget(storage, storage, "Decoding gif: Image too large to load.");
-    m_nLoopCount = loops;
+    // The NETSCAPE2.0 count says how often the animation repeats after it
+    // first played (0 for ever); without one it plays once.
+    m_nLoopCount = loops < 0 ? 1 : loops == 0 ? 0 : loops + 1;
     m_Canvas.Create(width, height, 32, true);
 }
 

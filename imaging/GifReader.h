@@ -31,7 +31,7 @@ public:
 
     /// Reads the records up to the next image and its descriptor (then in
     /// Get()->Image). False at the end of the file. loopCount, when given,
-    /// receives the NETSCAPE2.0 loop count (0 for ever) if one is met.
+    /// receives the NETSCAPE2.0 repeat count (0 for ever) if one is met.
     bool NextImage(FrameControl& control, int* loopCount = nullptr);
     /// The 256 colours of the current image (its own map, else the file's),
     /// alpha 0 for the transparent index. Colours beyond the map, and all of

@@ -44,7 +44,6 @@ void CWebPDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         if (!animation.NextFrame())
             RaiseError(2, "Decoding webp: The animation holds no frame.");
         bmp.ConvertFrom(animation.GetCanvas());
-        DropEmptyAlpha(bmp);
         return;
     }
 

@@ -1,5 +1,6 @@
 #include "AnyPicDecoder.h"
 
+#include "APNGAnimation.h"
 #include "BmpDecoder.h"
 #include "WinBmp.h"
 #include "DataSource.h"
@@ -227,6 +228,10 @@ std::unique_ptr<CAnimation> CAnyPicDecoder::OpenAnimation(CDataSource& source)
     {
     case kGif:
         animation = std::make_unique<CGIFAnimation>(source);
+        break;
+    case kPng:
+        if (CAPNGAnimation::IsAnimated(data, size))
+            animation = std::make_unique<CAPNGAnimation>(source);
         break;
     case kWebP:
     {

@@ -59,7 +59,7 @@ public:
     /// The format of the data; inspects at most the first 526 bytes.
     static int DetectFormat(const uint8_t* data, size_t size);
 
-    /// The frames of an animated GIF, WebP or JPEG XL file, or null when the
+    /// The frames of an animated GIF, PNG, WebP or JPEG XL file, or null when the
     /// file holds a still picture (or one frame). The animation keeps the
     /// file mapped. Fails as DecodeFile does.
     std::unique_ptr<CAnimation> OpenAnimation(const std::string& path);

@@ -1,6 +1,8 @@
 // Animations played frame by frame: disposal.gif (ImageMagick: frames smaller
 // than the screen, disposed to the background and to the previous state),
-// and the same animation as WebP (gif2webp) and JPEG XL (cjxl), each frame
+// and the same animation as APNG (full frames, and the GIF's rectangles with
+// its disposals and blending over), WebP (gif2webp) and JPEG XL (cjxl of the
+// full-frame APNG), each frame
 // against ImageMagick's -coalesce of the GIF.
 #include "Animation.h"
 #include "AnyPicDecoder.h"
@@ -29,6 +31,8 @@ TEST(Animation, FramesComposeLikeTheReference)
     // delays 100 ms. JPEG XL frames of no duration are layers of the next.
     const Case cases[] = {
         {"disposal.gif", {0, 1, 2, 3, 4}, {20, 20, 50, 300, 1000}, 3},
+        {"disposal.apng", {0, 1, 2, 3, 4}, {20, 20, 50, 300, 1000}, 3},
+        {"disposal-ops.apng", {0, 1, 2, 3, 4}, {20, 20, 50, 300, 1000}, 3},
         {"disposal.webp", {0, 1, 2, 3, 4}, {100, 100, 50, 300, 1000}, 3},
         {"disposal.jxl", {2, 3, 4}, {50, 300, 1000}, 0},
     };
@@ -77,7 +81,7 @@ TEST(Animation, StillsHaveNone)
 
 TEST(Animation, TruncatedAnimationsShowTheFramesBeforeTheCut)
 {
-    for (const char* file : {"disposal.gif", "disposal.webp", "disposal.jxl"})
+    for (const char* file : {"disposal.gif", "disposal-ops.apng", "disposal.webp", "disposal.jxl"})
     {
         SCOPED_TRACE(file);
         const std::vector<uint8_t> bytes = test::ReadFile(Sample(file));

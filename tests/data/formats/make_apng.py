@@ -1,9 +1,15 @@
 #!/usr/bin/env python3
-"""Writes disposal.apng: the frames disposal-frame0..4.png (read back as RGBA
-through ImageMagick) as a full-canvas APNG with the delays of disposal.gif."""
+"""Writes the animation of disposal.gif as APNG, from its reference frames
+disposal-frame0..4.png (read back as RGBA through ImageMagick), with the GIF's
+delays: disposal.apng as five full-canvas frames, disposal-ops.apng with the
+GIF's frame rectangles, disposals (background, previous) and blending over."""
 import struct
 import subprocess
 import zlib
+
+WIDTH, HEIGHT, DELAYS, PLAYS = 32, 24, [0, 0, 50, 300, 1000], 3
+NONE, BACKGROUND, PREVIOUS = 0, 1, 2
+SOURCE, OVER = 0, 1
 
 
 def chunk(kind, data):
@@ -16,21 +22,36 @@ def rgba(path):
                           check=True, capture_output=True).stdout
 
 
-width, height, delays, plays = 32, 24, [0, 0, 50, 300, 1000], 3
-out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
-out += chunk(b"acTL", struct.pack(">II", len(delays), plays))
-seq = 0
-for i, delay in enumerate(delays):
-    pixels = rgba(f"disposal-frame{i}.png")
-    raw = b"".join(b"\0" + pixels[y * width * 4:(y + 1) * width * 4] for y in range(height))
-    # Full-canvas frames: no disposal (0), source blending (0); delay in ms.
-    out += chunk(b"fcTL", struct.pack(">IIIIIHHBB", seq, width, height, 0, 0, delay, 1000, 0, 0))
-    seq += 1
-    data = zlib.compress(raw, 9)
-    if i == 0:
-        out += chunk(b"IDAT", data)
-    else:
-        out += chunk(b"fdAT", struct.pack(">I", seq) + data)
+def crop(pixels, x, y, w, h):
+    return b"".join(pixels[((y + r) * WIDTH + x) * 4:((y + r) * WIDTH + x + w) * 4]
+                    for r in range(h))
+
+
+def write(name, frames):
+    """frames: (pixels of w x h, x, y, w, h, dispose, blend) for each delay."""
+    out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 6, 0, 0, 0))
+    out += chunk(b"acTL", struct.pack(">II", len(frames), PLAYS))
+    seq = 0
+    for i, ((pixels, x, y, w, h, dispose, blend), delay) in enumerate(zip(frames, DELAYS)):
+        raw = b"".join(b"\0" + pixels[r * w * 4:(r + 1) * w * 4] for r in range(h))
+        out += chunk(b"fcTL", struct.pack(">IIIIIHHBB", seq, w, h, x, y, delay, 1000, dispose, blend))
         seq += 1
-out += chunk(b"IEND", b"")
-open("disposal.apng", "wb").write(out)
+        data = zlib.compress(raw, 9)
+        if i == 0:
+            out += chunk(b"IDAT", data)
+        else:
+            out += chunk(b"fdAT", struct.pack(">I", seq) + data)
+            seq += 1
+    out += chunk(b"IEND", b"")
+    open(name, "wb").write(out)
+
+
+refs = [rgba(f"disposal-frame{i}.png") for i in range(5)]
+write("disposal.apng", [(p, 0, 0, WIDTH, HEIGHT, NONE, SOURCE) for p in refs])
+write("disposal-ops.apng", [
+    (refs[0], 0, 0, WIDTH, HEIGHT, NONE, SOURCE),
+    (crop(refs[1], 0, 0, 16, 12), 0, 0, 16, 12, NONE, SOURCE),
+    (crop(refs[2], 16, 12, 16, 12), 16, 12, 16, 12, BACKGROUND, OVER),
+    (crop(refs[3], 8, 6, 16, 12), 8, 6, 16, 12, PREVIOUS, OVER),
+    (crop(refs[4], 31, 0, 1, 1), 31, 0, 1, 1, NONE, OVER),
+])

@@ -1,12 +1,14 @@
 #include "HEIFDecoder.h"
 
 #include "Bmp.h"
+#include "ColourManager.h"
 #include "DataSource.h"
 
 #include <libheif/heif.h>
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -115,6 +117,16 @@ void CHEIFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
             }
             dst[3] = a;
         }
+    }
+    // An embedded ICC profile; nclx colour descriptions are left as they are.
+    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle.get());
+    if (CColourManager::IsEnabled() &&
+        (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC))
+    {
+        std::vector<uint8_t> icc(heif_image_handle_get_raw_color_profile_size(handle.get()));
+        if (!icc.empty() && icc.size() <= source.GetRemaining() &&
+            heif_image_handle_get_raw_color_profile(handle.get(), icc.data()).code == heif_error_Ok)
+            CColourManager::ProfileToSrgb(bmp, icc.data(), icc.size());
     }
     Trace(3, "Decoding finished.\n");
 }

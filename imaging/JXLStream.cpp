@@ -1,6 +1,7 @@
 #include "JXLStream.h"
 
 #include "Bmp.h"
+#include "ColourManager.h"
 #include "DataSource.h"
 #include "PicDecoder.h"
 
@@ -138,7 +139,8 @@ CJXLStream::~CJXLStream()
 void CJXLStream::Start()
 {
     if (JxlDecoderSubscribeEvents(m_pDecoder,
-                                  JXL_DEC_BASIC_INFO | JXL_DEC_FRAME | JXL_DEC_FULL_IMAGE) !=
+                                  JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME |
+                                      JXL_DEC_FULL_IMAGE) !=
             JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(m_pDecoder, m_pData, m_Size) != JXL_DEC_SUCCESS)
         RaiseDecoderError();
@@ -181,7 +183,12 @@ bool CJXLStream::ReadFrame(CBmp& bmp, int& durationMs)
                 JXL_DEC_SUCCESS)
                 RaiseDecoderError();
             break;
+        case JXL_DEC_COLOR_ENCODING:
+            ReadColourProfile();
+            break;
         case JXL_DEC_FULL_IMAGE:
+            if (!m_Icc.empty())
+                CColourManager::ProfileToSrgb(bmp, m_Icc.data(), m_Icc.size());
             return true;
         case JXL_DEC_SUCCESS:
             return false;
@@ -191,4 +198,30 @@ bool CJXLStream::ReadFrame(CBmp& bmp, int& durationMs)
             RaiseDecoderError();
         }
     }
+}
+
+void CJXLStream::ReadColourProfile()
+{
+    // The profile of the pixels libjxl delivers; sRGB ones need nothing.
+    m_Icc.clear();
+    JxlColorEncoding encoding;
+    if (JxlDecoderGetColorAsEncodedProfile(m_pDecoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
+                                           &encoding) == JXL_DEC_SUCCESS &&
+        (encoding.transfer_function == JXL_TRANSFER_FUNCTION_SRGB ||
+         (encoding.transfer_function == JXL_TRANSFER_FUNCTION_GAMMA &&
+          std::fabs(encoding.gamma - 1 / 2.2) < 0.005)) &&
+        encoding.white_point == JXL_WHITE_POINT_D65 &&
+        (encoding.color_space == JXL_COLOR_SPACE_GRAY ||
+         (encoding.color_space == JXL_COLOR_SPACE_RGB && encoding.primaries == JXL_PRIMARIES_SRGB)))
+        return;
+    size_t size = 0;
+    if (!CColourManager::IsEnabled() ||
+        JxlDecoderGetICCProfileSize(m_pDecoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) !=
+            JXL_DEC_SUCCESS ||
+        size > m_Size + 4096)
+        return;
+    m_Icc.resize(size);
+    if (JxlDecoderGetColorAsICCProfile(m_pDecoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
+                                       m_Icc.data(), size) != JXL_DEC_SUCCESS)
+        m_Icc.clear();
 }

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class CBmp;
 struct JxlDecoderStruct;
@@ -48,6 +49,8 @@ public:
 private:
     [[noreturn]] void RaiseDecoderError() const;
     void Start();
+    /// Keeps the ICC profile of the decoded pixels unless they are sRGB.
+    void ReadColourProfile();
 
     const uint8_t* m_pData;
     size_t m_Size;
@@ -59,4 +62,5 @@ private:
     bool m_bAnimated = false;
     int m_nLoops = 0;
     double m_MsPerTick = 0;
+    std::vector<uint8_t> m_Icc; // converted to sRGB after each frame; empty for sRGB
 };

@@ -1,5 +1,6 @@
 #include "WebPAnimation.h"
 
+#include "ColourManager.h"
 #include "PicDecoder.h"
 #include "WebPDecoder.h"
 
@@ -37,6 +38,7 @@ CWebPAnimation::CWebPAnimation(CDataSource& source) : CAnimation(source)
         WebPAnimDecoderDelete(m_pDecoder);
         CPicDecoder::RaiseError(1, "Decoding webp: The animation is damaged.");
     }
+    m_Icc = CWebPDecoder::ColourProfile(source.GetBufferPtr(), source.GetRemaining());
     m_nLoopCount = int(info.loop_count);
     m_nFrameCount = int(info.frame_count);
     try
@@ -70,6 +72,7 @@ bool CWebPAnimation::ComposeNext(int& delayMs)
     uint8_t** lines = m_Canvas.GetLineArray();
     for (int y = 0; y < m_Canvas.GetHeight(); y++)
         std::memcpy(lines[y], pixels + size_t(y) * rowBytes, rowBytes);
+    CColourManager::ProfileToSrgb(m_Canvas, m_Icc.data(), m_Icc.size());
     return true;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include "Animation.h"
 
+#include <vector>
+
 struct WebPAnimDecoder;
 
 /// The frames of an animated WebP file, composed by libwebpdemux (which
@@ -20,4 +22,5 @@ protected:
 private:
     WebPAnimDecoder* m_pDecoder = nullptr;
     int m_nLastTimestamp = 0;
+    std::vector<uint8_t> m_Icc; // each composed frame is converted by it
 };

@@ -1,10 +1,12 @@
 #include "WebPDecoder.h"
 
 #include "Bmp.h"
+#include "ColourManager.h"
 #include "DataSource.h"
 #include "WebPAnimation.h"
 
 #include <webp/decode.h>
+#include <webp/demux.h>
 
 #include <cstring>
 
@@ -23,6 +25,24 @@ void CWebPDecoder::RaiseStatus(int status)
     default:
         RaiseError(2, Format("Decoding webp: Error %d.", status));
     }
+}
+
+std::vector<uint8_t> CWebPDecoder::ColourProfile(const uint8_t* data, size_t size)
+{
+    std::vector<uint8_t> icc;
+    const WebPData webp{data, size};
+    WebPDemuxer* demux = CColourManager::IsEnabled() ? WebPDemux(&webp) : nullptr;
+    if (!demux)
+        return icc;
+    WebPChunkIterator chunk;
+    if ((WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & ICCP_FLAG) &&
+        WebPDemuxGetChunk(demux, "ICCP", 1, &chunk))
+    {
+        icc.assign(chunk.chunk.bytes, chunk.chunk.bytes + chunk.chunk.size);
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    WebPDemuxDelete(demux);
+    return icc;
 }
 
 void CWebPDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& depth,
@@ -67,5 +87,7 @@ void CWebPDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     WebPFreeDecBuffer(&config.output);
     if (decoded != VP8_STATUS_OK)
         RaiseStatus(decoded);
+    const std::vector<uint8_t> icc = ColourProfile(data, size);
+    CColourManager::ProfileToSrgb(bmp, icc.data(), icc.size());
     Trace(3, "Decoding finished.\n");
 }

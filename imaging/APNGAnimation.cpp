@@ -93,13 +93,15 @@ CAPNGAnimation::CAPNGAnimation(CDataSource& source) : CAnimation(source)
             {
                 if (CDataSource::BE32At(body) != sequence++)
                     Damaged("Frame chunks out of sequence.");
+                if (!m_Header.data)
+                    Damaged("The header is missing.");
                 Frame f;
                 const uint32_t w = CDataSource::BE32At(body + 4), h = CDataSource::BE32At(body + 8),
                                x = CDataSource::BE32At(body + 12),
                                y = CDataSource::BE32At(body + 16);
                 const uint32_t canvasW = CDataSource::BE32At(m_Header.data),
                                canvasH = CDataSource::BE32At(m_Header.data + 4);
-                if (!m_Header.data || w == 0 || h == 0 || x > canvasW || w > canvasW - x ||
+                if (w == 0 || h == 0 || x > canvasW || w > canvasW - x ||
                     y > canvasH || h > canvasH - y)
                     Damaged("A frame lies outside the picture.");
                 f.width = int(w), f.height = int(h), f.left = int(x), f.top = int(y);

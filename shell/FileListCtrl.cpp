@@ -258,7 +258,9 @@ bool CFileListCtrl::HasImageExtension(const QString& name)
         QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".gif"),
         QStringLiteral(".bmp"), QStringLiteral(".png"),  QStringLiteral(".tif"),
         QStringLiteral(".eps"), QStringLiteral(".tga"),  QStringLiteral(".dib"),
-        QStringLiteral(".jif"), QStringLiteral(".pct")};
+        QStringLiteral(".jif"), QStringLiteral(".pct"),  QStringLiteral(".webp"),
+        QStringLiteral(".heic"), QStringLiteral(".heif"), QStringLiteral(".avif"),
+        QStringLiteral(".jxl")};
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot >= 0 && name.indexOf(QLatin1Char('/'), dot) < 0 &&
            kExtensions.contains(name.mid(dot).toLower());

@@ -266,7 +266,9 @@ TEST(FileListTest, ImageTest)
         const char* name;
         bool image;
     } cases[] = {{"pics.jpg", false}, {"a.JPG", true}, {"jpg", false},
-                 {"b.tar.gz", false}, {"c.pct", true}, {"gone.gif", true}};
+                 {"b.tar.gz", false}, {"c.pct", true}, {"gone.gif", true},
+                 {"d.webp", true},    {"e.HEIC", true}, {"f.heif", true},
+                 {"g.avif", true},    {"h.jxl", true}};
     for (const auto& c : cases)
         EXPECT_EQ(CFileListCtrl::IsImageFile(dir.path() + '/' + c.name), c.image) << c.name;
 }

@@ -141,38 +141,46 @@ bool CThumbnailCache::Contains(const QString& path) const
     return clean == m_strRoot || clean.startsWith(m_strRoot + QLatin1Char('/'));
 }
 
-bool CThumbnailCache::Matches(const QImageReader& reader, const Source& source)
+bool CThumbnailCache::Matches(const QImage& image, const Source& source)
 {
-    if (reader.text(kUriKey).toLatin1() != UriOf(source.path))
+    if (image.text(kUriKey).toLatin1() != UriOf(source.path))
         return false;
     bool ok = false;
-    if (reader.text(kMTimeKey).toLongLong(&ok) != source.mtime || !ok)
+    if (image.text(kMTimeKey).toLongLong(&ok) != source.mtime || !ok)
         return false;
-    const QString size = reader.text(kSizeKey);
+    const QString size = image.text(kSizeKey);
     return size.isEmpty() || size.toLongLong() == source.size;
 }
 
-QImage CThumbnailCache::Load(const Source& source, int size) const
+namespace
 {
-    QImageReader reader(PathFor(source.path, size), "png");
+/// A sound PNG no larger than size x size, with its stamps (Qt gives keys
+/// holding "::" only on the image read, not on the reader).
+QImage ReadSmallPng(const QString& path, int size)
+{
+    QImageReader reader(path, "png");
     reader.setAllocationLimit(kMaxReadMiB);
-    // The stamps sit before the pixels in every writer's files; a file whose
-    // header lies about its size is not read at all.
+    // A file whose header lies about its size is not read at all.
     const QSize stored = reader.size();
-    if (!stored.isValid() || stored.isEmpty() || stored.width() > size ||
-        stored.height() > size || !Matches(reader, source))
+    if (!stored.isValid() || stored.isEmpty() || stored.width() > size || stored.height() > size)
         return QImage();
     QImage image;
     if (!reader.read(&image) || image.size() != stored)
         return QImage();
     return image;
 }
+} // namespace
+
+QImage CThumbnailCache::Load(const Source& source, int size) const
+{
+    QImage image = ReadSmallPng(PathFor(source.path, size), size);
+    return !image.isNull() && Matches(image, source) ? image : QImage();
+}
 
 bool CThumbnailCache::HasFailure(const Source& source) const
 {
-    QImageReader reader(FailurePathFor(source.path), "png");
-    reader.setAllocationLimit(kMaxReadMiB);
-    return reader.canRead() && Matches(reader, source);
+    const QImage image = ReadSmallPng(FailurePathFor(source.path), kLarge);
+    return !image.isNull() && Matches(image, source);
 }
 
 bool CThumbnailCache::WriteAtomically(const QString& folder, const QString& file, QImage image,

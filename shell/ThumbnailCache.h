@@ -3,8 +3,6 @@
 #include <QImage>
 #include <QString>
 
-class QImageReader;
-
 /// The desktop's shared thumbnail cache (the freedesktop Thumbnail Managing
 /// Standard): $XDG_CACHE_HOME/thumbnails (default ~/.cache/thumbnails) with
 /// "normal" (128 pixels) and "large" (256) thumbnails, each a PNG named for
@@ -67,7 +65,7 @@ private:
                          const Source& source, int width, int height,
                          const QString& mimeType) const;
     /// The stamps of a cached PNG match the file as it is now.
-    static bool Matches(const QImageReader& reader, const Source& source);
+    static bool Matches(const QImage& image, const Source& source);
 
     QString m_strRoot;
 };

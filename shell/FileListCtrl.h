@@ -21,6 +21,7 @@ class QFileSystemWatcher;
 class CFileListCtrl : public QTreeView
 {
     Q_OBJECT
+    friend class CThumbnailView; // the thumbnail look of this same list
 public:
     explicit CFileListCtrl(QWidget* parent = nullptr);
     ~CFileListCtrl() override;

@@ -46,6 +46,18 @@ quint64 CThumbnailPool::SetWork(int rowCount, std::vector<Job> jobs, int size)
     return generation;
 }
 
+void CThumbnailPool::Add(Job job)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (job.nRow < 0 || size_t(job.nRow) >= m_jobs.size() || job.path.isEmpty())
+            return;
+        m_queue.Add(job.nRow);
+        m_jobs[size_t(job.nRow)] = std::move(job);
+    }
+    m_wake.notify_one();
+}
+
 void CThumbnailPool::Clear()
 {
     std::lock_guard lock(m_mutex);

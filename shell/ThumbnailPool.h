@@ -59,6 +59,8 @@ public:
     /// naming those that need a thumbnail) at that size, and returns the
     /// generation its results carry.
     quint64 SetWork(int rowCount, std::vector<Job> jobs, int size);
+    /// Adds one job to the present work (a thumbnail wanted again).
+    void Add(Job job);
     /// Drops all waiting work (results under way still arrive, of an old generation).
     void Clear();
     /// Rows first to last are on screen: they come next.

@@ -25,7 +25,7 @@ CThumbnailView::CThumbnailView(CFileListCtrl* pList, QWidget* pParent, int threa
       m_pThumbnails(new CFolderThumbnails(pList->m_pModel, this, threads, cacheRoot))
 {
     setObjectName(QStringLiteral("ThumbnailList"));
-    setAccessibleName(QStringLiteral("Thumbnails"));
+    setAccessibleName(QStringLiteral("File Thumbnails"));
     setModel(pList->model());
     setSelectionModel(pList->selectionModel());
     setModelColumn(CFileListModel::NameColumn);

@@ -52,9 +52,32 @@ CThumbnailView::CThumbnailView(CFileListCtrl* pList, QWidget* pParent, int threa
                 if (isVisible() && current.isValid())
                     scrollTo(current.siblingAtColumn(CFileListModel::NameColumn));
             });
-    // A new folder or a re-read is laid out after the model tells of it.
+    // A re-read of the same folder (F5, the watcher) keeps the file at the
+    // top where it was; a new folder starts at its top.
+    connect(model(), &QAbstractItemModel::modelAboutToBeReset, this,
+            [this]
+            {
+                const int top = FirstVisibleRow();
+                m_strTopFolder = m_pList->m_pModel->Folder();
+                m_strTopName = top >= 0 ? m_pList->GetItemText(top) : QString();
+            });
     connect(model(), &QAbstractItemModel::modelReset, this,
-            [this] { QTimer::singleShot(0, this, [this] { UpdateVisibleRows(); }); });
+            [this]
+            {
+                const bool bSameFolder = m_pList->m_pModel->Folder() == m_strTopFolder;
+                const QString name = m_strTopName;
+                // Laid out after the model has told every view.
+                QTimer::singleShot(0, this,
+                                   [this, bSameFolder, name]
+                                   {
+                                       const QList<int> rows = m_pList->RowsNamed({name});
+                                       if (bSameFolder && !rows.isEmpty())
+                                           ScrollToRow(rows.first());
+                                       else
+                                           scrollToTop();
+                                       UpdateVisibleRows();
+                                   });
+            });
 }
 
 CThumbnailView::~CThumbnailView() = default;

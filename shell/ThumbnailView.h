@@ -52,4 +52,6 @@ private:
 
     CFileListCtrl* m_pList;
     CFolderThumbnails* m_pThumbnails;
+    QString m_strTopFolder; // the folder and the top file before a re-read
+    QString m_strTopName;
 };

@@ -74,8 +74,21 @@ TEST_F(AppTest, BothLooksShareTheSelectionCurrentItemAndTopFile)
         const QRect top = shown->visualRect(Row(list, 30));
         EXPECT_TRUE(shown->viewport()->rect().intersects(top)) << top.y();
     }
-    // The thumbnail look stays on at the next start.
+    // A re-read (F5, the watcher) keeps the file at the top where it was,
+    // though a new file before it moves every row.
     m_app->Router().Route(Id::ID_LISTBAR_THUMBNAILS);
+    thumbs->ScrollToRow(30);
+    ProcessEvents();
+    const QString topName = list->GetItemText(thumbs->FirstVisibleRow());
+    MakeBmp("a-new.bmp", QSize(10, 10), Qt::green);
+    list->Reload();
+    ProcessEvents();
+    ASSERT_EQ(list->GetItemCount(), 61);
+    const QRect top = thumbs->visualRect(Row(list, list->FindItemByName(topName)));
+    EXPECT_GE(top.y(), 0);
+    EXPECT_LT(top.y(), thumbs->gridSize().height()) << topName.toStdString();
+
+    // The thumbnail look stays on at the next start.
     Quit();
     StartApp();
     EXPECT_TRUE(Frame()->GetListBar()->IsThumbnailMode());

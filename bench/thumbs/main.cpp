@@ -121,10 +121,15 @@ struct Receiver
 
 /// Reads the folder as the list does and hands every picture to the pool,
 /// the first screenful on screen. Returns the rows.
-int StartFolder(CThumbnailPool& pool, Receiver& receiver, const QString& folder)
+int StartFolder(CThumbnailPool& pool, Receiver& receiver, const QString& folder,
+                double* readMs = nullptr)
 {
+    QElapsedTimer clock;
+    clock.start();
     std::vector<CDirEntry> entries;
     CDirectoryReader::Read(folder, CDirectoryReader::VisibleEntries, entries);
+    if (readMs)
+        *readMs = Now(clock);
     std::vector<CThumbnailPool::Job> jobs;
     jobs.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i)
@@ -251,11 +256,13 @@ int main(int argc, char** argv)
         return 1;
     StartFolder(pool, receiver, warmDir);
     receiver.WaitAll();
-    std::vector<double> ours, peer;
+    std::vector<double> ours, peer, reading;
     for (int round = 0; round < 5; ++round)
     {
         clock.restart();
-        StartFolder(pool, receiver, warmDir);
+        double readMs = 0;
+        StartFolder(pool, receiver, warmDir, &readMs);
+        reading.push_back(readMs);
         receiver.WaitFirst(kScreenful);
         ours.push_back(Now(clock));
         pool.Clear();
@@ -275,5 +282,7 @@ int main(int argc, char** argv)
     }
     std::printf("%d pictures already thumbnailed:\n", warm);
     PrintRatio("warm: first screenful (median)", Median(ours), Median(peer), "QDir + QImage");
+    std::printf("%-34s %9.1f ms   (reading and sorting the folder, as the details look does)\n",
+                "warm: of which the folder", Median(reading));
     return 0;
 }

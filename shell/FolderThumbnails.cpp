@@ -27,8 +27,31 @@ CFolderThumbnails::CFolderThumbnails(CFileListModel* pModel, QObject* pParent, i
         },
         threads, cacheRoot);
     connect(pModel, &QAbstractItemModel::modelReset, this, &CFolderThumbnails::Restart);
-    connect(pModel, &QAbstractItemModel::rowsRemoved, this, &CFolderThumbnails::Restart);
-    connect(pModel, &QAbstractItemModel::rowsInserted, this, &CFolderThumbnails::Restart);
+    // Rows leave one at a time when many files are deleted: the rows' states
+    // follow at once, the work starts again once, after the last.
+    m_restartTimer.setSingleShot(true);
+    connect(&m_restartTimer, &QTimer::timeout, this, &CFolderThumbnails::Restart);
+    connect(pModel, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex&, int first, int last)
+            {
+                if (first >= 0 && size_t(last) < m_states.size())
+                    m_states.erase(m_states.begin() + first, m_states.begin() + last + 1);
+                Postpone();
+            });
+    connect(pModel, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last)
+            {
+                if (first >= 0 && size_t(first) <= m_states.size())
+                    m_states.insert(m_states.begin() + first, size_t(last - first + 1), kWaiting);
+                Postpone();
+            });
+}
+
+void CFolderThumbnails::Postpone()
+{
+    // Results under way name rows by their old numbers: they are dropped.
+    m_nGeneration = 0;
+    m_restartTimer.start(0);
 }
 
 // The pool joins its workers first; their last results find no receiver.
@@ -68,6 +91,7 @@ QString CFolderThumbnails::KeyOf(int row) const
 
 void CFolderThumbnails::Restart()
 {
+    m_restartTimer.stop();
     const int count = m_pModel->Count();
     m_states.assign(size_t(count), kNoThumbnail);
     m_nWaiting = 0;
@@ -127,7 +151,9 @@ void CFolderThumbnails::Take(quint64 generation, int row, int outcome, const QIm
 
 CFolderThumbnails::State CFolderThumbnails::StateOf(int row) const
 {
-    return row >= 0 && row < int(m_states.size()) ? State(m_states[size_t(row)]) : kNoThumbnail;
+    return row >= 0 && row < int(m_states.size()) && row < m_pModel->Count()
+               ? State(m_states[size_t(row)])
+               : kNoThumbnail;
 }
 
 const QImage* CFolderThumbnails::ImageOf(int row)

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -53,6 +54,8 @@ signals:
 
 private:
     void Restart();
+    /// Restarts the work once the model's changes are over.
+    void Postpone();
     void Take(quint64 generation, int row, int outcome, const QImage& image);
     QString KeyOf(int row) const;
 
@@ -60,6 +63,7 @@ private:
     std::unique_ptr<CThumbnailPool> m_pPool;
     CThumbnailMemory m_memory;
     std::vector<uint8_t> m_states; // State per row
+    QTimer m_restartTimer;
     quint64 m_nGeneration = 0;
     int m_nWaiting = 0;
     int m_nSize = 128;

@@ -123,6 +123,15 @@ TEST_F(AppTest, ThumbnailsShowPicturesIconsAndBrokenPictures)
     EXPECT_EQ(image->size(), QSize(128, 85));
     EXPECT_EQ(image->pixelColor(64, 40), QColor(Qt::blue));
 
+    // A row that leaves takes its state along: the rows below keep theirs.
+    bar->GetList()->RemoveItem(1);
+    EXPECT_EQ(thumbnails->StateOf(1), CFolderThumbnails::kBroken);
+    EXPECT_EQ(thumbnails->StateOf(2), CFolderThumbnails::kNoThumbnail);
+    ProcessEvents();
+    EXPECT_EQ(thumbnails->StateOf(1), CFolderThumbnails::kBroken);
+    bar->GetList()->Reload();
+    ASSERT_TRUE(ProcessUntil([&] { return thumbnails->StateOf(1) == CFolderThumbnails::kReady; }));
+
     // Ctrl+plus and Ctrl+minus over the list: large, then normal again, remembered.
     CThumbnailView* view = bar->GetThumbnailView();
     for (auto [key, size] : {std::pair{Qt::Key_Equal, 256}, std::pair{Qt::Key_Minus, 128}})

@@ -8,11 +8,10 @@
 #include <QDir>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QStandardPaths>
 
 #include <atomic>
-#include <string>
 #include <cerrno>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -166,6 +166,24 @@ TEST(ThumbnailCache, StoresStampedPngsPrivately)
     EXPECT_EQ(ModeOf(s.Root()), 0700u);
 }
 
+TEST(ThumbnailCache, ThumbnailsFilesWhoseNamesAreNotUtf8)
+{
+    Scratch s;
+    const QString picture = NativePath::Decode(NativePath::Encode(s.Pictures()) + "/caf\xe9 \xff.png");
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    Solid(QSize(64, 48), Qt::red).save(&buffer, "png");
+    const int fd = open(NativePath::Encode(picture).constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, png.constData(), size_t(png.size())), png.size());
+    close(fd);
+    const CThumbnailCache cache(s.Root());
+    ASSERT_EQ(Produce(cache, picture, 128).outcome, CThumbnailPool::kMade);
+    EXPECT_TRUE(CThumbnailCache::UriOf(picture).endsWith("/caf%E9%20%FF.png"));
+    EXPECT_EQ(TextOf(cache.PathFor(picture, 128), "Thumb::URI"), CThumbnailCache::UriOf(picture));
+}
+
 TEST(ThumbnailCache, RemakesStaleDamagedAndLyingThumbnails)
 {
     // What happens to the cached PNG (or the picture) before the next look.

@@ -104,6 +104,13 @@ void CAnyPicDecoder::DecodeFileScaled(const std::string& path, CBmp& bmp, int ma
     } fullSize{m_pJPEGDec.get()};
     m_pJPEGDec->SetMaxSize(maxWidth, maxHeight);
     DecodeFile(path, bmp, depth);
+    ReduceToFit(bmp, maxWidth, maxHeight);
+}
+
+void CAnyPicDecoder::ReduceToFit(CBmp& bmp, int maxWidth, int maxHeight)
+{
+    maxWidth = std::max(maxWidth, 1);
+    maxHeight = std::max(maxHeight, 1);
     const int w = bmp.GetWidth(), h = bmp.GetHeight();
     if (w <= maxWidth && h <= maxHeight)
         return;

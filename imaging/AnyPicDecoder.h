@@ -53,6 +53,9 @@ public:
     /// gives it. Upright and failing as DecodeFile does.
     void DecodeFileScaled(const std::string& path, CBmp& bmp, int maxWidth, int maxHeight,
                           int depth = 0);
+    /// A bitmap larger than maxWidth x maxHeight becomes the 32-bit one that
+    /// DecodeFileScaled makes of it; one that fits stays as it is.
+    static void ReduceToFit(CBmp& bmp, int maxWidth, int maxHeight);
     /// Also sets it for every format's decoder.
     void SetApplyOrientation(bool apply) override;
 

@@ -12,8 +12,9 @@ namespace
 {
 const QList<MenuEntry> kProjectBarSub = {
     {ID_PROJECTBAR_SHOWHIDE}, {ID_PROJECTBAR_DOCKFLOAT}, {ID_PROJECTBAR_ALLOWDOCKING}};
-const QList<MenuEntry> kListBarSub = {
-    {ID_LISTBAR_SHOWHIDE}, {ID_LISTBAR_DOCKFLOAT}, {ID_LISTBAR_ALLOWDOCKING}};
+const QList<MenuEntry> kListBarSub = {{ID_LISTBAR_SHOWHIDE}, {ID_LISTBAR_DOCKFLOAT},
+                                      {ID_LISTBAR_ALLOWDOCKING}, {},
+                                      {ID_LISTBAR_THUMBNAILS}, {ID_LISTBAR_DETAILS}};
 const QList<MenuEntry> kRecentFiles = {
     {ID_FILE_MRU_FILE1}, {ID_FILE_MRU_FILE1 + 1}, {ID_FILE_MRU_FILE1 + 2}, {ID_FILE_MRU_FILE4}};
 
@@ -118,6 +119,7 @@ const QList<int> kMainToolbar = {ID_FILE_OPEN,
                                  0,
                                  ID_TOGGLE_WORKSPACE,
                                  ID_TOGGLE_LISTBAR,
+                                 ID_LISTBAR_VIEWTOGGLE,
                                  0,
                                  ID_LISTBAR_SHOW,
                                  ID_SLIDESHOW,

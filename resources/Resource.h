@@ -66,6 +66,10 @@ inline constexpr int ID_SAVE_AS_BMP = 32957;
 inline constexpr int ID_SLIDESHOW_PAUSE = 32958;
 inline constexpr int ID_SLIDESHOW_RESUME = 32959;
 inline constexpr int ID_TOGGLE_LISTBAR = 1216;
+// The list bar's two looks (radio items) and the toolbar's switch between them.
+inline constexpr int ID_LISTBAR_THUMBNAILS = 32960;
+inline constexpr int ID_LISTBAR_DETAILS = 32961;
+inline constexpr int ID_LISTBAR_VIEWTOGGLE = 32962;
 
 // Status bar pane of the image description.
 inline constexpr int ID_INDICATOR_IMAGEINFO = 57346;

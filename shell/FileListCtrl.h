@@ -22,6 +22,7 @@ class QFileSystemWatcher;
 class CFileListCtrl : public QTreeView, public ISlideSource
 {
     Q_OBJECT
+    friend class CThumbnailView; // the thumbnail look of this same list
 public:
     explicit CFileListCtrl(QWidget* parent = nullptr);
     ~CFileListCtrl() override;

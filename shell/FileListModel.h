@@ -26,6 +26,7 @@ public:
 
     void SetEntries(const QString& folder, std::vector<CDirEntry> entries);
     int Count() const { return int(m_entries.size()); }
+    const QString& Folder() const { return m_strFolder; }
     const CDirEntry& Entry(int row) const { return m_entries[size_t(row)]; }
     const std::vector<CDirEntry>& Entries() const { return m_entries; }
     /// Removes the rows (any order).

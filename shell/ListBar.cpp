@@ -1,9 +1,22 @@
 #include "ListBar.h"
 
 #include "FileListCtrl.h"
+#include "Settings.h"
+#include "ThumbnailCache.h"
+#include "ThumbnailView.h"
 #include "VistrelApp.h"
 
 #include <QEvent>
+#include <QStackedWidget>
+
+namespace
+{
+const QString kSection = QStringLiteral("ListBar");
+const QString kViewEntry = QStringLiteral("view");
+const QString kThumbnails = QStringLiteral("thumbnails");
+const QString kDetails = QStringLiteral("details");
+const QString kSizeEntry = QStringLiteral("thumbnail size");
+} // namespace
 
 CListBar::CListBar() : CSizeControlBar(4) {}
 
@@ -11,10 +24,56 @@ bool CListBar::Create(const QString& windowName, QWidget* pParent, int nID)
 {
     CSizeControlBar::Create(windowName, pParent, nID);
     setAccessibleName(windowName);
-    m_wndList = new CFileListCtrl(this);
-    m_wndList->installEventFilter(this);
-    setWidget(m_wndList);
+    m_pLooks = new QStackedWidget(this);
+    m_wndList = new CFileListCtrl(m_pLooks);
+    m_pThumbnails = new CThumbnailView(m_wndList, m_pLooks);
+    m_pLooks->addWidget(m_wndList);
+    m_pLooks->addWidget(m_pThumbnails);
+    for (QWidget* look : {static_cast<QWidget*>(m_wndList), static_cast<QWidget*>(m_pThumbnails)})
+        look->installEventFilter(this);
+    setWidget(m_pLooks);
+    m_pThumbnails->SetThumbnailSize(Settings::GetProfileInt(kSection, kSizeEntry,
+                                                            CThumbnailCache::kNormal));
+    connect(m_pThumbnails, &CThumbnailView::SizeRequested, this, &CListBar::SetThumbnailSize);
+    SetThumbnailMode(Settings::GetProfileString(kSection, kViewEntry, kDetails) == kThumbnails);
     return true;
+}
+
+bool CListBar::IsThumbnailMode() const
+{
+    return m_pLooks->currentWidget() == m_pThumbnails;
+}
+
+void CListBar::SetThumbnailMode(bool bThumbnails)
+{
+    if (bThumbnails == IsThumbnailMode())
+        return;
+    Settings::WriteProfileString(kSection, kViewEntry, bThumbnails ? kThumbnails : kDetails);
+    // The file at the top of one look is at the top of the other.
+    const bool bHadFocus = m_pLooks->currentWidget()->hasFocus();
+    int top = -1;
+    if (bThumbnails)
+    {
+        const QModelIndex index = m_wndList->indexAt(QPoint(1, 1));
+        top = index.isValid() ? index.row() : -1;
+    }
+    else
+        top = m_pThumbnails->FirstVisibleRow();
+    QWidget* pShown = bThumbnails ? static_cast<QWidget*>(m_pThumbnails) : m_wndList;
+    m_pLooks->setCurrentWidget(pShown);
+    if (top >= 0 && bThumbnails)
+        m_pThumbnails->ScrollToRow(top);
+    else if (top >= 0)
+        m_wndList->scrollTo(m_wndList->model()->index(top, 0), QAbstractItemView::PositionAtTop);
+    if (bHadFocus)
+        pShown->setFocus();
+}
+
+void CListBar::SetThumbnailSize(int size)
+{
+    size = size > CThumbnailCache::kNormal ? CThumbnailCache::kLarge : CThumbnailCache::kNormal;
+    Settings::WriteProfileInt(kSection, kSizeEntry, size);
+    m_pThumbnails->SetThumbnailSize(size);
 }
 
 void CListBar::SetDirectory(const QString& path)
@@ -50,7 +109,7 @@ bool CListBar::RemoveItemByName(const QString& path)
 bool CListBar::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
     // Follow the folder chosen in a tree when the list gets the focus.
-    if (pWatched == m_wndList && pEvent->type() == QEvent::FocusIn)
+    if ((pWatched == m_wndList || pWatched == m_pThumbnails) && pEvent->type() == QEvent::FocusIn)
     {
         CVistrelApp* pApp = CVistrelApp::Get();
         if (pApp && pApp->m_strBrowseDir != GetDirectory())

@@ -2,6 +2,8 @@
 #include "SizeControlBar.h"
 
 class CFileListCtrl;
+class CThumbnailView;
+class QStackedWidget;
 
 /// The list bar "List Bar": the entries of the folder chosen in a tree.
 class CListBar : public CSizeControlBar
@@ -12,6 +14,14 @@ public:
 
     bool Create(const QString& windowName, QWidget* pParent, int nID);
     CFileListCtrl* GetList() const { return m_wndList; }
+    CThumbnailView* GetThumbnailView() const { return m_pThumbnails; }
+
+    /// Shows the list as thumbnails or as details: one list, one selection,
+    /// the same files at the top. Remembered in "ListBar"/"view".
+    void SetThumbnailMode(bool bThumbnails);
+    bool IsThumbnailMode() const;
+    /// 128 or 256 pixels, remembered in "ListBar"/"thumbnail size".
+    void SetThumbnailSize(int size);
 
     /// Shows the folder's entries.
     void SetDirectory(const QString& path);
@@ -28,4 +38,6 @@ protected:
 
 private:
     CFileListCtrl* m_wndList = nullptr;
+    CThumbnailView* m_pThumbnails = nullptr;
+    QStackedWidget* m_pLooks = nullptr;
 };

@@ -25,6 +25,7 @@
 #include "VistrelApp.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -101,6 +102,10 @@ void CMainFrame::createActions()
         addAction(action);
         router.AddAction(info.id, action);
     }
+    // The list bar's looks are one choice: radio items.
+    auto* looks = new QActionGroup(this);
+    looks->addAction(router.Action(ID_LISTBAR_THUMBNAILS));
+    looks->addAction(router.Action(ID_LISTBAR_DETAILS));
 }
 
 QAction* CMainFrame::ActionOf(int nID) const

@@ -136,6 +136,10 @@ CVistrelApp::CVistrelApp()
     bars(ID_LISTBAR_DOCKFLOAT, [](CMainFrame* f) { f->DockOrFloat(f->GetListBar()); });
     bars(ID_PROJECTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetTreeBar()); });
     bars(ID_LISTBAR_ALLOWDOCKING, [](CMainFrame* f) { f->ToggleAllowDocking(f->GetListBar()); });
+    bars(ID_LISTBAR_THUMBNAILS, [](CMainFrame* f) { f->GetListBar()->SetThumbnailMode(true); });
+    bars(ID_LISTBAR_DETAILS, [](CMainFrame* f) { f->GetListBar()->SetThumbnailMode(false); });
+    bars(ID_LISTBAR_VIEWTOGGLE, [](CMainFrame* f)
+         { f->GetListBar()->SetThumbnailMode(!f->GetListBar()->IsThumbnailMode()); });
 
     auto barUpdate = [this](int id, auto fn)
     {
@@ -162,6 +166,11 @@ CVistrelApp::CVistrelApp()
                   ui.SetCheck(f->GetTreeBar()->GetDockingStyle() != 0);
                   ui.Enable(f->GetTreeBar()->isFloating());
               });
+    for (int id : {ID_LISTBAR_THUMBNAILS, ID_LISTBAR_VIEWTOGGLE})
+        barUpdate(id, [](CMainFrame* f, CCmdUI& ui)
+                  { ui.SetCheck(f->GetListBar()->IsThumbnailMode()); });
+    barUpdate(ID_LISTBAR_DETAILS,
+              [](CMainFrame* f, CCmdUI& ui) { ui.SetCheck(!f->GetListBar()->IsThumbnailMode()); });
     barUpdate(ID_LISTBAR_ALLOWDOCKING,
               [](CMainFrame* f, CCmdUI& ui)
               {

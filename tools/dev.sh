@@ -16,7 +16,7 @@ PACKAGES=(
     adwaita-icon-theme fonts-dejavu-core shared-mime-info desktop-file-utils
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
     clang libclang-rt-14-dev
-    xvfb xauth imagemagick
+    xvfb xauth imagemagick libvips-tools
     dbus-x11 at-spi2-core python3-pyatspi xdotool
 )
 

@@ -45,7 +45,7 @@ public:
     /// with its contents, into the destination.
     int ShellCopyFiles(QWidget* pOwner, const QString& from, const QString& to);
     /// As ShellCopyFiles, but moves: a rename within one file system, else a
-    /// copy that removes each source file once its copy is complete.
+    /// copy of everything that then removes the sources.
     int ShellMoveFiles(QWidget* pOwner, const QString& from, const QString& to);
     /// Copies every listed path into the folder `to`; nFlags is kept for callers.
     int ShellCopyList(QWidget* pOwner, const QStringList& paths, const QString& to, int nFlags);
@@ -58,9 +58,14 @@ public:
 
     /// Moves what `paths` names (one path, or paths each ended by a zero
     /// character) to the desktop's trash after the user confirmed; what cannot
-    /// go to a trash is deleted for good only after a second question. Callers
-    /// judge success by Exist afterwards.
+    /// go to a trash is deleted for good only after a second question, and a
+    /// delete that then fails says why. Callers judge success by Exist afterwards.
     int ShellDeleteItems(QWidget* pOwner, const QString& paths, int nFlags);
+
+    /// Whether the last operation failed and has told the user why (false
+    /// after a success and after a cancel or a No), so the caller need not
+    /// say more.
+    bool ReportedFailure() const { return m_bReportedFailure; }
 
     /// Creates one folder; nonzero when it exists afterwards.
     static int CreateNewDirectory(const QString& path);
@@ -86,5 +91,8 @@ public:
     static QString JoinPathList(const QStringList& paths);
 
 private:
+    int Transfer(QWidget* pOwner, int op, const QStringList& from, const QString& to);
+
     QString m_strName;
+    bool m_bReportedFailure = false;
 };

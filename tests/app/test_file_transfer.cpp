@@ -4,9 +4,15 @@
 #include "AppTestSupport.h"
 #include "FileName.h"
 #include "FileTransfer.h"
+#include "MessageBox.h"
 #include "NativePath.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
@@ -969,6 +975,67 @@ TEST(TransferTest, ACancelWhileCountingLeavesNoFolders)
     EXPECT_FALSE(transfer.Run());
     EXPECT_TRUE(transfer.IsCancelled());
     EXPECT_EQ(Read(root), (Tree{{"s/", {}}, {"s/a", A}}));
+}
+
+TEST(TransferDialogTest, QuestionsFromTheWorkerAndCancelReachTheUser)
+{
+    const struct
+    {
+        const char* what;
+        int answer;          // to the question about the unreadable file; 0: none asked
+        bool bClickCancel;   // press the progress dialog's Cancel meanwhile
+        QStringList expectBoxes; // a piece of each box's text, in turn
+        bool bReported;
+    } cases[] = {
+        {"skip goes on and says what was not copied", IDIGNORE, false,
+         {"Cannot read", "1 of 2 items were copied"}, true},
+        {"cancel at the question says nothing more", IDABORT, false, {"Cannot read"}, false},
+        {"the progress dialog's cancel stops it", 0, true, {}, false},
+    };
+    for (const auto& c : cases)
+    {
+        QTemporaryDir dir;
+        const QString root = dir.path();
+        Make(root, {{"s/a", A}, {"s/b", B}, {"d/", {}}});
+        CFileTransfer::SetFaultHook(
+            [&](const char* step, const QByteArray& path)
+            {
+                if (strcmp(step, "open") != 0 || !path.endsWith("/b"))
+                    return 0;
+                if (!c.bClickCancel)
+                    return EACCES;
+                QThread::msleep(1500); // long enough for the dialog to show and be cancelled
+                return 0;
+            });
+        QStringList boxes;
+        MessageBoxHook::Install(
+            [&](const QString& text, int)
+            {
+                boxes.append(text);
+                return c.answer;
+            });
+        QTimer clicker;
+        QObject::connect(&clicker, &QTimer::timeout,
+                         [&]
+                         {
+                             for (QWidget* w : QApplication::topLevelWidgets())
+                                 if (w->isVisible() && w->windowTitle() == "Copying")
+                                     if (auto* b = w->findChild<QDialogButtonBox*>())
+                                         b->button(QDialogButtonBox::Cancel)->click();
+                         });
+        if (c.bClickCancel)
+            clicker.start(50);
+        CFileName name;
+        EXPECT_EQ(name.ShellCopyFiles(nullptr, root + "/s", root + "/d"), 0) << c.what;
+        clicker.stop();
+        MessageBoxHook::Install(nullptr);
+        CFileTransfer::SetFaultHook(nullptr);
+        ASSERT_EQ(boxes.size(), c.expectBoxes.size()) << c.what << ": " << qPrintable(boxes.join('|'));
+        for (qsizetype i = 0; i < boxes.size(); ++i)
+            EXPECT_TRUE(boxes[i].contains(c.expectBoxes[i])) << c.what << ": " << qPrintable(boxes[i]);
+        EXPECT_EQ(name.ReportedFailure(), c.bReported) << c.what;
+        EXPECT_EQ(Read(root + "/d"), (Tree{{"s/", {}}, {"s/a", A}})) << c.what;
+    }
 }
 
 TEST(TransferTest, NamesThatAreNotUtf8KeepTheirBytes)

@@ -34,6 +34,12 @@ QString ErrorText(int err)
     return QString::fromStdString(std::generic_category().message(err));
 }
 
+CFileName::RenameListener& Listener()
+{
+    static CFileName::RenameListener listener;
+    return listener;
+}
+
 QDateTime FromTimespec(const struct timespec& ts)
 {
     return QDateTime::fromMSecsSinceEpoch(qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000);
@@ -81,6 +87,56 @@ QString CFileName::InvalidNameReason(const QString& name, const QString& kind)
     if (name == QLatin1String(".") || name == QLatin1String(".."))
         return QStringLiteral("\"%1\" is not a %2 name.").arg(name, kind);
     return QString();
+}
+
+void CFileName::SetRenameListener(RenameListener listener)
+{
+    Listener() = std::move(listener);
+}
+
+QString CFileName::RenamedPath(const QString& path, const QString& from, const QString& to)
+{
+    if (path == from)
+        return to;
+    return path.startsWith(from + QLatin1Char('/')) ? to + path.mid(from.size()) : QString();
+}
+
+int CFileName::RenameEntry(QWidget* pOwner, const QString& path, const QString& newName)
+{
+    m_bReportedFailure = false;
+    const QString reason = InvalidNameReason(
+        newName, IsFolder(path) ? QStringLiteral("folder") : QStringLiteral("file"));
+    if (!reason.isEmpty())
+    {
+        AfxMessageBox(reason, MB_OK | MB_ICONERROR, pOwner);
+        m_bReportedFailure = true;
+        return 0;
+    }
+    const QString to = JoinPath(path.left(path.lastIndexOf(QLatin1Char('/')) + 1), newName);
+    if (!ShellRenameFiles(pOwner, path, to))
+        return 0;
+    if (Listener() && to != path)
+        Listener()(path, to);
+    return 1;
+}
+
+QString CFileName::MakeFolder(QWidget* pOwner, const QString& parent, const QString& name)
+{
+    QString reason = InvalidNameReason(name, QStringLiteral("folder"));
+    const QString path = JoinPath(parent, name);
+    if (reason.isEmpty() && parent.isEmpty())
+        reason = QStringLiteral("Cannot create the folder \"%1\": it has no parent folder.").arg(name);
+    if (reason.isEmpty() && PathExists(path))
+        reason = QStringLiteral("A folder named \"%1\" already exists.").arg(name);
+    if (reason.isEmpty() && mkdir(NativePath::Encode(path).constData(), 0777) != 0)
+        reason = QStringLiteral("Cannot create the folder \"%1\": %2").arg(name, ErrorText(errno));
+    if (!reason.isEmpty())
+    {
+        AfxMessageBox(reason, MB_OK | MB_ICONERROR, pOwner);
+        return QString();
+    }
+    WriteIndexFile(path); // a folder without it is still the folder asked for
+    return path;
 }
 
 QString CFileName::JoinPath(const QString& folder, const QString& name)

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 
 /// What GetFileStatus reports of a file or folder.
@@ -81,6 +83,21 @@ public:
     /// ".."), in words for the user; empty when it can. `kind` is "file" or
     /// "folder".
     static QString InvalidNameReason(const QString& name, const QString& kind);
+
+    /// Gives the file or folder at `path` the name `newName` in its folder,
+    /// after checking the name; says why when it cannot. Whatever shows the
+    /// old path follows through the rename listener. Nonzero when renamed.
+    int RenameEntry(QWidget* pOwner, const QString& path, const QString& newName);
+    /// Told of every RenameEntry that succeeded (open pictures, the list).
+    using RenameListener = std::function<void(const QString& from, const QString& to)>;
+    static void SetRenameListener(RenameListener listener);
+    /// Where `path` is after `from` was renamed to `to` (the entry itself or
+    /// something inside the folder); empty when the rename did not touch it.
+    static QString RenamedPath(const QString& path, const QString& from, const QString& to);
+    /// Makes the folder `name` inside `parent`, with its "Index.txt", after
+    /// checking the name; says why when it cannot. The new folder's path, or
+    /// empty.
+    static QString MakeFolder(QWidget* pOwner, const QString& parent, const QString& name);
 
     /// The name inside the folder: folder + "/" + name, one "/" between.
     static QString JoinPath(const QString& folder, const QString& name);

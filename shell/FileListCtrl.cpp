@@ -1,12 +1,10 @@
 #include "FileListCtrl.h"
 
-#include "DocTemplate.h"
 #include "Document.h"
 #include "FileDrag.h"
 #include "FileListModel.h"
 #include "FileName.h"
 #include "LabelEditDelegate.h"
-#include "MDIChildWnd.h"
 #include "MainFrame.h"
 #include "Menus.h"
 #include "MessageBox.h"
@@ -21,7 +19,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDrag>
-#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -210,33 +207,19 @@ void CFileListCtrl::RenameEntry(const QString& oldName, const QString& newName)
 {
     if (m_strDirectory.isEmpty() || RowsNamed({oldName}).isEmpty())
         return;
-    const QString reason = CFileName::InvalidNameReason(newName, QStringLiteral("file"));
-    if (!reason.isEmpty())
-    {
-        AfxMessageBox(reason, MB_OK | MB_ICONERROR, this);
+    // Open pictures of the file follow it (FollowRename and the application).
+    if (!CFileName().RenameEntry(this, GetFullPath(oldName), newName))
         return;
-    }
-    // ShellRenameFiles refuses a taken name and says why it failed.
-    const QString from = GetFullPath(oldName), to = GetFullPath(newName);
-    if (!CFileName().ShellRenameFiles(this, from, to))
-        return;
-    // An open picture of the file follows it: its title, and the steps and
-    // the Delete key that work on the file last opened.
-    if (m_strPicked == from)
-        m_strPicked = to;
-    CVistrelApp* pApp = CVistrelApp::Get();
-    if (CDocTemplate* pTemplate = pApp ? pApp->GetImageTemplate() : nullptr)
-        for (CDocument* pDoc : pTemplate->GetDocuments())
-        {
-            if (pDoc->GetPathName() != QFileInfo(from).absoluteFilePath())
-                continue;
-            pDoc->SetPathName(to, false);
-            for (CView* pView : pDoc->GetViews())
-                if (CMDIChildWnd* pFrame = pView->GetParentFrame())
-                    pFrame->setWindowTitle(pDoc->GetTitle());
-        }
     Reload();
     SelectNamed(newName);
+}
+
+void CFileListCtrl::FollowRename(const QString& from, const QString& to)
+{
+    if (const QString picked = CFileName::RenamedPath(m_strPicked, from, to); !picked.isEmpty())
+        m_strPicked = picked;
+    if (const QString folder = CFileName::RenamedPath(m_strDirectory, from, to); !folder.isEmpty())
+        SetDirectory(folder);
 }
 
 void CFileListCtrl::SelectNamed(const QString& name)

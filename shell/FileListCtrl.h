@@ -34,6 +34,9 @@ public:
     /// Renames the entry on disk (F2 edits the name in place); a bad or taken
     /// name is refused with a message and nothing changes.
     void RenameEntry(const QString& oldName, const QString& newName);
+    /// A file or folder was renamed: the list shows the folder under its new
+    /// path, and the file last picked keeps being found.
+    void FollowRename(const QString& from, const QString& to);
     /// Selects only the entry of that name (exactly), when there is one.
     void SelectNamed(const QString& name);
     const QString& GetDirectory() const { return m_strDirectory; }

@@ -39,6 +39,9 @@ public:
     /// Moves the file to the trash when it is the file of the active image
     /// window; true when it is gone afterwards.
     bool DeleteOpenImageFile(const QString& path);
+    /// A file or folder was renamed: open pictures in it, the list and the
+    /// paths kept here follow it to its new path.
+    void OnEntryRenamed(const QString& from, const QString& to);
 
     /// Switches panning on and starts it on the active image view, if any.
     void StartPanning();

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 
 #include <algorithm>
@@ -30,6 +31,7 @@
 #include <chrono>
 #include <cstring>
 #include <dirent.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -88,10 +90,6 @@ bool ReadDirectory(const QString& dir, DirEntries& out)
     return true;
 }
 
-QString ErrnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 } // namespace
 
@@ -315,6 +313,16 @@ void CProjectTreeCtrl::Reload(QTreeWidgetItem* pFolder)
     FillFolder(pFolder, GetItemPath(pFolder));
 }
 
+void CProjectTreeCtrl::RefreshFolderAt(const QString& path)
+{
+    for (QTreeWidgetItemIterator it(this); *it; ++it)
+        if (ImageOf(*it) != kFileImage && !(*it)->text(0).isEmpty() && FolderPath(*it) == path)
+        {
+            Reload(*it);
+            return;
+        }
+}
+
 QTreeWidgetItem* CProjectTreeCtrl::FolderOf(QTreeWidgetItem* pItem) const
 {
     if (!pItem)
@@ -365,7 +373,7 @@ void CProjectTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidg
     CVistrelApp* pApp = CVistrelApp::Get();
     if (pApp)
         pApp->m_strCurrentImage = path;
-    if (!QFileInfo(path).isDir() || pCurrent == GetRootItem())
+    if (!CFileName().IsFolder(path) || pCurrent == GetRootItem())
         return;
     if (pApp)
     {
@@ -380,7 +388,7 @@ void CProjectTreeCtrl::RefreshCurrentFolder(bool bUpdateList)
         return;
     QTreeWidgetItem* pCur = m_hCurItem;
     QTreeWidgetItem* pFolder =
-        pCur && QFileInfo(GetItemPath(pCur)).isDir() ? pCur : (pCur ? pCur->parent() : nullptr);
+        pCur && CFileName().IsFolder(GetItemPath(pCur)) ? pCur : (pCur ? pCur->parent() : nullptr);
     if (!pFolder)
         pFolder = GetRootItem();
     if (!pFolder)
@@ -512,41 +520,23 @@ void CProjectTreeCtrl::OnEndLabelEdit(QTreeWidgetItem* pItem, const QString& tex
     // Escape keeps the old name.
     if (bCancelled || text == oldText)
         return;
-    const QString error = CFileName::InvalidNameReason(
-        text, QFileInfo(m_strEditPath).isDir() ? QStringLiteral("folder") : QStringLiteral("file"));
-    pItem->setText(0, text);
     // A failed rename has said why; the label keeps the name on disk.
-    if (error.isEmpty() && CFileName().ShellRenameFiles(this, m_strEditPath, GetItemPath(pItem)))
+    if (CFileName().RenameEntry(this, m_strEditPath, text))
     {
+        pItem->setText(0, text);
         m_hCurItem = pItem;
-        return;
     }
-    pItem->setText(0, oldText);
-    if (!error.isEmpty())
-        AfxMessageBox(error, MB_OK | MB_ICONWARNING);
 }
 
 bool CProjectTreeCtrl::CreateFolderForItem(QTreeWidgetItem* pItem)
 {
     if (!pItem->parent())
         return false;
-    const QString path = GetItemPath(pItem);
-    QString error = CFileName::InvalidNameReason(pItem->text(0), QStringLiteral("folder"));
-    if (error.isEmpty() && ::mkdir(NativePath::Encode(path).constData(), 0777) != 0)
-        error = QStringLiteral("Cannot create the folder \"%1\": %2.")
-                    .arg(pItem->text(0), ErrnoText(errno));
-    if (!error.isEmpty())
+    const QString path = CFileName::MakeFolder(this, FolderPath(pItem->parent()), pItem->text(0));
+    if (path.isEmpty())
     {
         // The item goes: the tree shows only what is on disk.
         DeleteItem(pItem);
-        AfxMessageBox(error, MB_OK | MB_ICONWARNING);
-        return false;
-    }
-    if (!CFileName::WriteIndexFile(path))
-    {
-        AfxMessageBox(QStringLiteral("Cannot write %1.")
-                          .arg(QDir(path).filePath(QStringLiteral("Index.txt"))),
-                      MB_OK | MB_ICONERROR);
         return false;
     }
     AddPlaceholderIfNotEmpty(pItem, path);
@@ -615,10 +605,15 @@ bool CProjectTreeCtrl::OnPaste()
     // Its pending cut is moved, and used up only when the move is done.
     if (pList && !pList->m_strDragFiles.isEmpty())
     {
+        const QStringList cut = CFileName::SplitPathList(pList->m_strDragFiles);
         const bool bDone =
             name.ShellMoveFiles(this, pList->m_strDragFiles, FolderPath(pTarget)) != 0;
-        if (bDone)
-            pList->RemoveSelectedItems();
+        // Exactly the files that moved leave the list; the cut keeps the rest.
+        QStringList moved, kept;
+        for (const QString& path : cut)
+            (name.Exist(path) ? kept : moved).append(path);
+        pList->RemoveNamedItems(moved);
+        pList->m_strDragFiles = CFileName::JoinPathList(kept);
         Reload(pTarget);
         return bDone;
     }
@@ -771,7 +766,9 @@ void CProjectTreeCtrl::BeginDrag(QTreeWidgetItem* pItem, const QPoint& globalPos
     m_hDropItem = nullptr;
     m_bDragging = true;
     m_pDropWnd = this;
-    grabMouse(Qt::ClosedHandCursor);
+    // The viewport gets the tree's mouse events; a grab on the tree itself
+    // would leave the release unseen.
+    viewport()->grabMouse(Qt::ClosedHandCursor);
 }
 
 QWidget* CProjectTreeCtrl::WindowUnder(const QPoint& globalPos) const
@@ -813,7 +810,7 @@ void CProjectTreeCtrl::EndDrag(const QPoint& globalPos, bool bDrop)
 {
     delete m_pDragImage;
     m_pDragImage = nullptr;
-    releaseMouse();
+    viewport()->releaseMouse();
     m_bDragging = false;
     QTreeWidgetItem* pDropItem = m_hDropItem;
     SetDropHighlight(nullptr);
@@ -860,26 +857,35 @@ void CProjectTreeCtrl::DropOnTree(QTreeWidgetItem* pDropItem)
     const QString from = GetItemPath(pDragged);
     const QString to = FolderPath(pTarget);
     const QString name = pDragged->text(0);
-    const bool bFolder = ImageOf(pDragged) == kFolderImage;
-    if (!CFileName().MoveDirectory(this, from, to))
+    QTreeWidgetItem* pSource = pDragged->parent();
+    const bool bMoved = CFileName().MoveDirectory(this, from, to) != 0;
+    // Both folders are read again whatever happened: a skipped file or a
+    // merged folder leaves the disk otherwise than the items would guess.
+    auto inside = [](const QTreeWidgetItem* p, const QTreeWidgetItem* pAncestor)
+    {
+        for (; p; p = p->parent())
+            if (p == pAncestor)
+                return true;
+        return false;
+    };
+    if (inside(pTarget, pSource))
+    {
+        // Reading the source again would take the target with it.
+        if (!CFileName().Exist(from))
+            DeleteItem(pDragged);
+    }
+    else if (pSource && !inside(pSource, pTarget))
+    {
+        Reload(pSource);
+    }
+    Reload(pTarget);
+    if (!bMoved)
         return;
-
-    // An expanded folder takes the moved branch as it stands; a collapsed
-    // one is read from disk as it opens.
+    pTarget->setExpanded(true);
     QTreeWidgetItem* pMoved = nullptr;
-    if (pTarget->isExpanded())
-    {
-        pMoved = CopyBranch(pDragged, pTarget, SortedIndex(pTarget, name, bFolder));
-        DeleteItem(pDragged);
-    }
-    else
-    {
-        DeleteItem(pDragged);
-        pTarget->setExpanded(true);
-        for (int i = 0; i < pTarget->childCount() && !pMoved; ++i)
-            if (pTarget->child(i)->text(0) == name)
-                pMoved = pTarget->child(i);
-    }
+    for (int i = 0; i < pTarget->childCount() && !pMoved; ++i)
+        if (pTarget->child(i)->text(0) == name)
+            pMoved = pTarget->child(i);
     if (pMoved)
     {
         setCurrentItem(pMoved);
@@ -936,6 +942,19 @@ void CProjectTreeCtrl::dropEvent(QDropEvent* event)
     if (!HasProject() || !pFolder)
         return;
     event->acceptProposedAction();
-    if (CFileDrag::DropOnItem(this, event->mimeData(), FolderPath(pFolder)))
-        Reload(pFolder);
+    // The drag ends before the copy runs, so the program the files came from
+    // is not held; the data and the folder's path are taken now.
+    auto* pCopy = new QMimeData;
+    for (const QString& format : event->mimeData()->formats())
+        pCopy->setData(format, event->mimeData()->data(format));
+    const QString folder = FolderPath(pFolder);
+    QMetaObject::invokeMethod(
+        this,
+        [this, pCopy, folder]
+        {
+            std::unique_ptr<QMimeData> dropped(pCopy);
+            if (CFileDrag::DropOnItem(this, dropped.get(), folder))
+                RefreshFolderAt(folder);
+        },
+        Qt::QueuedConnection);
 }

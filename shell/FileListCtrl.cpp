@@ -368,9 +368,9 @@ int CFileListCtrl::CopySelection()
 {
     const QStringList paths = SelectedPaths();
     m_selection.clear();
+    m_bMultiCopy = false;
     if (paths.size() == 1)
     {
-        m_bMultiCopy = false;
         QApplication::clipboard()->setMimeData(CFileDrag::Create(paths, false));
     }
     else if (paths.size() > 1)
@@ -406,7 +406,8 @@ int CFileListCtrl::DeleteSelection(int nFlags)
         name.ShellDeleteItems(this, path, 0);
         if (name.Exist(path))
         {
-            AfxMessageBox(QString::fromLatin1(Str::kDeleteFileCanceled), MB_OK, this);
+            if (!name.ReportedFailure())
+                AfxMessageBox(QString::fromLatin1(Str::kDeleteFileCanceled), MB_OK, this);
         }
         else
         {
@@ -425,7 +426,7 @@ int CFileListCtrl::DeleteSelection(int nFlags)
                 gone.append(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
         m_pModel->RemoveRows(RowsNamed(gone));
         deleted = int(gone.size());
-        if (gone.size() < paths.size())
+        if (gone.size() < paths.size() && !name.ReportedFailure())
             AfxMessageBox(QString::fromLatin1(Str::kDeleteFilesCanceled), MB_OK, this);
     }
     m_selection.clear();
@@ -446,6 +447,14 @@ void CFileListCtrl::RemoveSelectedItems()
 {
     m_pModel->RemoveRows(SelectedRows());
     m_strDragFiles.clear();
+}
+
+void CFileListCtrl::RemoveNamedItems(const QStringList& paths)
+{
+    QStringList names;
+    for (const QString& path : paths)
+        names.append(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+    m_pModel->RemoveRows(RowsNamed(names));
 }
 
 void CFileListCtrl::RemoveItem(int index)

@@ -68,6 +68,8 @@ public:
     /// Moves the selected items to the trash after asking; nonzero when deleted.
     int DeleteSelection(int nFlags);
     void RemoveSelectedItems();
+    /// Removes the items of these full paths (files moved away).
+    void RemoveNamedItems(const QStringList& paths);
     void RemoveItem(int index);
     void SelectForSlideshow();
 

@@ -90,7 +90,6 @@ bool ReadDirectory(const QString& dir, DirEntries& out)
     return true;
 }
 
-
 } // namespace
 
 CProjectTreeCtrl::CProjectTreeCtrl(QWidget* pParent) : QTreeWidget(pParent)

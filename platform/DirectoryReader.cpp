@@ -97,6 +97,17 @@ bool CDirectoryReader::Read(const QString& path, Filter filter, std::vector<CDir
     return ok;
 }
 
+bool CDirectoryReader::ReadNames(const QByteArray& path, std::vector<QByteArray>& names)
+{
+    DirHandle dir(opendir(path.constData()));
+    if (!dir)
+        return false;
+    while (const dirent* e = readdir(dir.get()))
+        if (!IsDotOrDotDot(e->d_name))
+            names.emplace_back(e->d_name);
+    return true;
+}
+
 bool CDirectoryReader::HasEntries(const QString& path, Filter filter)
 {
     bool found = false;

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <vector>
 
@@ -31,6 +32,10 @@ public:
     static bool Read(const QString& path, Filter filter, std::vector<CDirEntry>& out);
     /// Sorts entries into the order above.
     static void Sort(std::vector<CDirEntry>& entries);
+    /// The names of every entry but "." and ".." as the file system stores
+    /// them (bytes), unsorted and not stat-ed: for code that carries files
+    /// rather than shows them. False when the folder cannot be read.
+    static bool ReadNames(const QByteArray& path, std::vector<QByteArray>& names);
     /// True when the folder holds at least one entry that passes the filter
     /// (reads no further than the first one).
     static bool HasEntries(const QString& path, Filter filter);

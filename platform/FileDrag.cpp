@@ -82,7 +82,8 @@ int CFileDrag::DropOnItem(QWidget* pOwner, const QMimeData* pData, const QString
         destination.isEmpty() || paths.isEmpty()
             ? 0
             : name.ShellCopyFiles(pOwner, CFileName::JoinPathList(paths), destination);
-    if (!result)
+    // A failure has already said what happened and what was copied.
+    if (!result && !name.ReportedFailure())
         AfxMessageBox(QStringLiteral("Action canceled!"), MB_OK, pOwner);
     return result;
 }

@@ -27,7 +27,7 @@ public:
     /// Drops the data's files on a tree item whose path is itemPath: they are
     /// copied into it when it is a folder, beside it when it is a file. An
     /// item outside the file system (empty path), one that no longer exists,
-    /// and a failed or cancelled copy give "Action canceled!". Nonzero when
-    /// copied.
+    /// and a cancelled copy give "Action canceled!" (a failed copy has said
+    /// why and what was copied). Nonzero when copied.
     static int DropOnItem(QWidget* pOwner, const QMimeData* pData, const QString& itemPath);
 };

@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "NativePath.h"
 #include "TransferProgressDlg.h"
+#include "Trash.h"
 
 #include <QFile>
 #include <QDir>
@@ -28,13 +29,15 @@ QString BaseName(const QString& path)
     return path.section(QLatin1Char('/'), -1);
 }
 
-int Transfer(QWidget* pOwner, CFileTransfer::Operation op, const QStringList& from,
-             const QString& to)
+QString ErrorText(int err)
 {
-    if (from.isEmpty() || to.isEmpty())
-        return 0;
-    CFileTransfer transfer(op, from, to);
-    return CTransferProgressDlg::Execute(pOwner, transfer) ? 1 : 0;
+    return QString::fromStdString(std::generic_category().message(err));
+}
+
+CFileName::RenameListener& Listener()
+{
+    static CFileName::RenameListener listener;
+    return listener;
 }
 
 QDateTime FromTimespec(const struct timespec& ts)
@@ -86,6 +89,56 @@ QString CFileName::InvalidNameReason(const QString& name, const QString& kind)
     return QString();
 }
 
+void CFileName::SetRenameListener(RenameListener listener)
+{
+    Listener() = std::move(listener);
+}
+
+QString CFileName::RenamedPath(const QString& path, const QString& from, const QString& to)
+{
+    if (path == from)
+        return to;
+    return path.startsWith(from + QLatin1Char('/')) ? to + path.mid(from.size()) : QString();
+}
+
+int CFileName::RenameEntry(QWidget* pOwner, const QString& path, const QString& newName)
+{
+    m_bReportedFailure = false;
+    const QString reason = InvalidNameReason(
+        newName, IsFolder(path) ? QStringLiteral("folder") : QStringLiteral("file"));
+    if (!reason.isEmpty())
+    {
+        AfxMessageBox(reason, MB_OK | MB_ICONERROR, pOwner);
+        m_bReportedFailure = true;
+        return 0;
+    }
+    const QString to = JoinPath(path.left(path.lastIndexOf(QLatin1Char('/')) + 1), newName);
+    if (!ShellRenameFiles(pOwner, path, to))
+        return 0;
+    if (Listener() && to != path)
+        Listener()(path, to);
+    return 1;
+}
+
+QString CFileName::MakeFolder(QWidget* pOwner, const QString& parent, const QString& name)
+{
+    QString reason = InvalidNameReason(name, QStringLiteral("folder"));
+    const QString path = JoinPath(parent, name);
+    if (reason.isEmpty() && parent.isEmpty())
+        reason = QStringLiteral("Cannot create the folder \"%1\": it has no parent folder.").arg(name);
+    if (reason.isEmpty() && PathExists(path))
+        reason = QStringLiteral("A folder named \"%1\" already exists.").arg(name);
+    if (reason.isEmpty() && mkdir(NativePath::Encode(path).constData(), 0777) != 0)
+        reason = QStringLiteral("Cannot create the folder \"%1\": %2").arg(name, ErrorText(errno));
+    if (!reason.isEmpty())
+    {
+        AfxMessageBox(reason, MB_OK | MB_ICONERROR, pOwner);
+        return QString();
+    }
+    WriteIndexFile(path); // a folder without it is still the folder asked for
+    return path;
+}
+
 QString CFileName::JoinPath(const QString& folder, const QString& name)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
@@ -102,6 +155,17 @@ QString CFileName::JoinPathList(const QStringList& paths)
     for (const QString& path : paths)
         out += path + QChar(0);
     return out;
+}
+
+int CFileName::Transfer(QWidget* pOwner, int op, const QStringList& from, const QString& to)
+{
+    m_bReportedFailure = false;
+    if (from.isEmpty() || to.isEmpty())
+        return 0;
+    CFileTransfer transfer(CFileTransfer::Operation(op), from, to);
+    const bool ok = CTransferProgressDlg::Execute(pOwner, transfer);
+    m_bReportedFailure = !ok && !transfer.IsCancelled() && !transfer.ErrorText().isEmpty();
+    return ok ? 1 : 0;
 }
 
 int CFileName::ShellCopyFiles(QWidget* pOwner, const QString& from, const QString& to)
@@ -129,6 +193,7 @@ int CFileName::MoveDirectory(QWidget* pOwner, const QString& from, const QString
 
 int CFileName::ShellRenameFiles(QWidget* pOwner, const QString& from, const QString& to)
 {
+    m_bReportedFailure = false;
     if (from.isEmpty() || to.isEmpty() || !PathExists(from))
         return 0;
     if (from == to)
@@ -138,6 +203,7 @@ int CFileName::ShellRenameFiles(QWidget* pOwner, const QString& from, const QStr
         AfxMessageBox(QStringLiteral("Cannot rename \"%1\": \"%2\" already exists.")
                           .arg(BaseName(from), BaseName(to)),
                       MB_OK | MB_ICONERROR, pOwner);
+        m_bReportedFailure = true;
         return 0;
     }
     const int err = CFileTransfer::RenameNoReplace(NativePath::Encode(from), NativePath::Encode(to));
@@ -145,10 +211,9 @@ int CFileName::ShellRenameFiles(QWidget* pOwner, const QString& from, const QStr
         return 1;
     if (err == EXDEV)
         return Transfer(pOwner, CFileTransfer::Move, {from}, to);
-    AfxMessageBox(
-        QStringLiteral("Cannot rename \"%1\": %2")
-            .arg(BaseName(from), QString::fromStdString(std::generic_category().message(err))),
-        MB_OK | MB_ICONERROR, pOwner);
+    AfxMessageBox(QStringLiteral("Cannot rename \"%1\": %2").arg(BaseName(from), ErrorText(err)),
+                  MB_OK | MB_ICONERROR, pOwner);
+    m_bReportedFailure = true;
     return 0;
 }
 
@@ -205,6 +270,7 @@ bool CFileName::GetFileStatus(const QString& path, CFileStatus& status)
 
 int CFileName::ShellDeleteItems(QWidget* pOwner, const QString& paths, int)
 {
+    m_bReportedFailure = false;
     const QStringList items = SplitPathList(paths);
     if (items.isEmpty())
         return 0;
@@ -217,17 +283,12 @@ int CFileName::ShellDeleteItems(QWidget* pOwner, const QString& paths, int)
     if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION, pOwner) != IDYES)
         return 0;
 
-    // The home trash lives in the data folder; without that folder Qt would
-    // make a trash inside the folder of the file instead.
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-    // Qt's trash reaches only names it can spell; the others, and items on a
-    // file system without a trash folder, are deleted for good if the user agrees.
+    // Items on a file system where no trash can be made are deleted for
+    // good only if the user agrees.
     QStringList stuck;
     for (const QString& item : items)
-    {
-        if (PathExists(item) && (NativePath::HasEscapes(item) || !QFile::moveToTrash(item)))
+        if (PathExists(item) && CTrash::MoveToTrash(item) != 0)
             stuck.append(item);
-    }
     if (!stuck.isEmpty())
     {
         const QString ask =
@@ -240,10 +301,20 @@ int CFileName::ShellDeleteItems(QWidget* pOwner, const QString& paths, int)
                       .arg(stuck.size());
         if (AfxMessageBox(ask, MB_YESNO | MB_ICONWARNING, pOwner) == IDYES)
         {
+            QStringList failed;
             for (const QString& item : stuck)
             {
                 std::error_code ec;
                 std::filesystem::remove_all(NativePath::Encode(item).toStdString(), ec);
+                if (ec || PathExists(item))
+                    failed.append(QStringLiteral("'%1': %2").arg(
+                        BaseName(item), ec ? QString::fromStdString(ec.message()) : QString()));
+            }
+            if (!failed.isEmpty())
+            {
+                AfxMessageBox(QStringLiteral("Could not delete:\n") + failed.join('\n'),
+                              MB_OK | MB_ICONERROR, pOwner);
+                m_bReportedFailure = true;
             }
         }
     }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 
 /// What GetFileStatus reports of a file or folder.
@@ -45,7 +47,7 @@ public:
     /// with its contents, into the destination.
     int ShellCopyFiles(QWidget* pOwner, const QString& from, const QString& to);
     /// As ShellCopyFiles, but moves: a rename within one file system, else a
-    /// copy that removes each source file once its copy is complete.
+    /// copy of everything that then removes the sources.
     int ShellMoveFiles(QWidget* pOwner, const QString& from, const QString& to);
     /// Copies every listed path into the folder `to`; nFlags is kept for callers.
     int ShellCopyList(QWidget* pOwner, const QStringList& paths, const QString& to, int nFlags);
@@ -58,9 +60,14 @@ public:
 
     /// Moves what `paths` names (one path, or paths each ended by a zero
     /// character) to the desktop's trash after the user confirmed; what cannot
-    /// go to a trash is deleted for good only after a second question. Callers
-    /// judge success by Exist afterwards.
+    /// go to a trash is deleted for good only after a second question, and a
+    /// delete that then fails says why. Callers judge success by Exist afterwards.
     int ShellDeleteItems(QWidget* pOwner, const QString& paths, int nFlags);
+
+    /// Whether the last operation failed and has told the user why (false
+    /// after a success and after a cancel or a No), so the caller need not
+    /// say more.
+    bool ReportedFailure() const { return m_bReportedFailure; }
 
     /// Creates one folder; nonzero when it exists afterwards.
     static int CreateNewDirectory(const QString& path);
@@ -77,6 +84,21 @@ public:
     /// "folder".
     static QString InvalidNameReason(const QString& name, const QString& kind);
 
+    /// Gives the file or folder at `path` the name `newName` in its folder,
+    /// after checking the name; says why when it cannot. Whatever shows the
+    /// old path follows through the rename listener. Nonzero when renamed.
+    int RenameEntry(QWidget* pOwner, const QString& path, const QString& newName);
+    /// Told of every RenameEntry that succeeded (open pictures, the list).
+    using RenameListener = std::function<void(const QString& from, const QString& to)>;
+    static void SetRenameListener(RenameListener listener);
+    /// Where `path` is after `from` was renamed to `to` (the entry itself or
+    /// something inside the folder); empty when the rename did not touch it.
+    static QString RenamedPath(const QString& path, const QString& from, const QString& to);
+    /// Makes the folder `name` inside `parent`, with its "Index.txt", after
+    /// checking the name; says why when it cannot. The new folder's path, or
+    /// empty.
+    static QString MakeFolder(QWidget* pOwner, const QString& parent, const QString& name);
+
     /// The name inside the folder: folder + "/" + name, one "/" between.
     static QString JoinPath(const QString& folder, const QString& name);
 
@@ -86,5 +108,8 @@ public:
     static QString JoinPathList(const QStringList& paths);
 
 private:
+    int Transfer(QWidget* pOwner, int op, const QStringList& from, const QString& to);
+
     QString m_strName;
+    bool m_bReportedFailure = false;
 };

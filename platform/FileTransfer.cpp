@@ -1,14 +1,18 @@
 #include "FileTransfer.h"
 
+#include "DirectoryReader.h"
 #include "NativePath.h"
 
+#include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <signal.h>
 #include <memory>
 #include <sys/stat.h>
 #include <system_error>
@@ -18,6 +22,18 @@
 namespace
 {
 constexpr qint64 kChunk = 8 << 20; // bytes per step between cancel checks
+constexpr int kMaxNamed = 10;       // entries named in a summary
+// A temporary name without a living owner's process id is stale this long
+// after its last write (names of older versions carry no process id).
+constexpr time_t kStaleSeconds = 600;
+const char kTempTag[] = ".vistrel-";
+
+CFileTransfer::FaultHook g_faultHook;
+
+int Injected(const char* call, const QByteArray& path)
+{
+    return g_faultHook ? g_faultHook(call, path) : 0;
+}
 
 struct Fd
 {
@@ -59,38 +75,100 @@ bool Exists(const QByteArray& path, struct stat* st = nullptr)
     return lstat(path.constData(), st ? st : &local) == 0;
 }
 
-// The entries of a folder, read in full before any is moved out of it.
+// The entries of a folder, read in full before any is moved out of it, in
+// byte order so that a transfer goes the same way each time.
 bool ListFolder(const QByteArray& path, std::vector<QByteArray>& names)
 {
-    std::unique_ptr<DIR, DirCloser> dir(opendir(path.constData()));
-    if (!dir)
+    if (!CDirectoryReader::ReadNames(path, names))
         return false;
-    while (const dirent* e = readdir(dir.get()))
-        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-            names.emplace_back(e->d_name);
+    std::sort(names.begin(), names.end());
     return true;
 }
 
-// Bytes of the regular files below (and including) path.
-qint64 TreeBytes(const QByteArray& path, const std::atomic<bool>& cancel)
+// Bytes of the regular files below (and including) path, and the number of
+// entries that are not folders.
+struct Tally
+{
+    qint64 bytes = 0;
+    int items = 0;
+};
+
+void Count(const QByteArray& path, const std::atomic<bool>& cancel, Tally& tally)
 {
     struct stat st;
     if (lstat(path.constData(), &st) != 0)
-        return 0;
-    if (S_ISREG(st.st_mode))
-        return qint64(st.st_size);
+    {
+        ++tally.items; // a missing source is an item that will fail
+        return;
+    }
     if (!S_ISDIR(st.st_mode))
-        return 0;
+    {
+        ++tally.items;
+        tally.bytes += S_ISREG(st.st_mode) ? qint64(st.st_size) : 0;
+        return;
+    }
     std::vector<QByteArray> names;
     ListFolder(path, names);
-    qint64 total = 0;
     for (const QByteArray& name : names)
     {
         if (cancel)
-            break;
-        total += TreeBytes(Join(path, name), cancel);
+            return;
+        Count(Join(path, name), cancel, tally);
     }
-    return total;
+}
+
+Tally CountTree(const QByteArray& path, const std::atomic<bool>& cancel)
+{
+    Tally tally;
+    Count(path, cancel, tally);
+    return tally;
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// A hidden name beside dst for a file or link being made: ".NAME.vistrel-PID-XXXXXX".
+// The name part stays short enough for the 255 bytes a name may have.
+QByteArray TempTemplate(const QByteArray& dst)
+{
+    return Join(DirName(dst), "." + BaseName(dst).left(200) + kTempTag +
+                                  QByteArray::number(qint64(getpid())) + "-XXXXXX");
+}
+
+QByteArray RandomTempName(const QByteArray& dst)
+{
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray name = TempTemplate(dst);
+    for (qsizetype i = name.size() - 6; i < name.size(); ++i)
+        name[i] = kChars[QRandomGenerator::global()->bounded(int(sizeof kChars) - 1)];
+    return name;
+}
+
+// Whether a name is one of our temporary names whose writer is gone: its
+// process no longer runs, or (without a process id) it has not been written
+// for a while.
+bool IsStaleTemporary(int dirFd, const char* name)
+{
+    const char* tag = name[0] == '.' ? strstr(name, kTempTag) : nullptr;
+    if (!tag)
+        return false;
+    const char* rest = tag + strlen(kTempTag);
+    while (const char* next = strstr(rest, kTempTag)) // the last tag is ours
+        rest = next + strlen(kTempTag);
+    const size_t length = strlen(rest);
+    const char* dash = strchr(rest, '-');
+    struct stat st;
+    if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        return false;
+    if (dash && size_t(dash - rest) + 7 == length)
+    {
+        const long pid = strtol(rest, nullptr, 10);
+        return pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+    }
+    return length == 6 && time(nullptr) - st.st_mtim.tv_sec > kStaleSeconds;
 }
 
 // "name (copy).ext", then "name (copy 2).ext" ... : the first that is free.
@@ -146,6 +224,11 @@ QByteArray Canonical(const QByteArray& path)
 }
 } // namespace
 
+void CFileTransfer::SetFaultHook(FaultHook hook)
+{
+    g_faultHook = std::move(hook);
+}
+
 int CFileTransfer::RenameNoReplace(const QByteArray& from, const QByteArray& to)
 {
     if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
@@ -180,6 +263,13 @@ bool CFileTransfer::Fail(const char* what, const QByteArray& path, int err)
                      .arg(QLatin1String(what), NativePath::Decode(path),
                           QString::fromStdString(std::generic_category().message(err)));
     return false;
+}
+
+bool CFileTransfer::Halted()
+{
+    if (m_bCancel && !m_bHalted)
+        m_bHalted = m_bCancelled = true;
+    return m_bHalted;
 }
 
 bool CFileTransfer::Prepare(std::vector<Top>& tops)
@@ -218,10 +308,14 @@ bool CFileTransfer::Prepare(std::vector<Top>& tops)
 
     for (const QByteArray& src : sources)
     {
+        Top top{src, bIntoFolder ? Join(dest, BaseName(src)) : dest};
+        // A source that is gone fails as an entry, so the others are still carried.
         struct stat st;
         if (lstat(src.constData(), &st) != 0)
-            return Fail("Cannot find", src, errno);
-        Top top{src, bIntoFolder ? Join(dest, BaseName(src)) : dest};
+        {
+            tops.push_back(std::move(top));
+            continue;
+        }
         if (S_ISDIR(st.st_mode))
         {
             const QByteArray srcReal = Canonical(src);
@@ -240,34 +334,181 @@ bool CFileTransfer::Prepare(std::vector<Top>& tops)
         }
         tops.push_back(std::move(top));
     }
+
+    // Counted before anything is made, so a cancel here leaves nothing behind.
+    Tally total;
+    for (const Top& top : tops)
+    {
+        const Tally one = CountTree(top.source, m_bCancel);
+        total.bytes += one.bytes;
+        total.items += one.items;
+    }
+    m_nTotalBytes = total.bytes;
+    m_nItems = total.items;
+    if (Halted())
+        return false;
+
     if (bIntoFolder && !Exists(dest))
     {
         // Every missing level, as a file manager's paste does.
         for (qsizetype i = 1; i <= dest.size(); ++i)
-            if ((i == dest.size() || dest[i] == '/') &&
-                mkdir(dest.left(i).constData(), 0777) != 0 && errno != EEXIST)
+        {
+            if (i != dest.size() && dest[i] != '/')
+                continue;
+            const QByteArray level = dest.left(i);
+            if (mkdir(level.constData(), 0777) == 0)
+                Created(level);
+            else if (errno != EEXIST)
                 return Fail("Cannot create the folder", dest, errno);
+        }
     }
-
-    qint64 total = 0;
-    for (const Top& top : tops)
-        total += TreeBytes(top.source, m_bCancel);
-    m_nTotalBytes = total;
-    return !m_bCancel;
+    return true;
 }
 
 bool CFileTransfer::Run()
 {
     std::vector<Top> tops;
-    if (!Prepare(tops))
-        return false;
+    bool ok = Prepare(tops);
     for (const Top& top : tops)
     {
+        if (!ok)
+            break;
         m_bCopyingMove = false;
-        if (!TransferEntry(top.source, top.target))
-            return false;
+        ok = TransferEntry(top.source, top.target);
     }
-    return !m_bCancel;
+    // Once the work is done a late Cancel has nothing left to stop.
+    if (ok)
+        Commit();
+    else
+        RollBack();
+    Summarize(ok);
+    return ok && m_problems.isEmpty();
+}
+
+void CFileTransfer::Created(const QByteArray& dst)
+{
+    m_created.push_back(dst);
+    m_touchedDirs.insert(DirName(dst));
+}
+
+void CFileTransfer::Carried(const QByteArray& src, const QByteArray& dst, bool bFolder,
+                            const Identity& id)
+{
+    m_touchedDirs.insert(DirName(dst));
+    if (m_op == Move)
+        m_removals.push_back({src, bFolder, id});
+    else if (!bFolder)
+        ++m_nDone;
+}
+
+void CFileTransfer::Commit()
+{
+    if (m_removals.empty())
+        return;
+    // The copies' names must be on disk before their sources go.
+    for (const QByteArray& dir : m_touchedDirs)
+    {
+        Fd fd;
+        fd.fd = open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd.fd >= 0 && fsync(fd.fd) != 0 && errno != EINVAL)
+        {
+            Fail("Cannot write", dir, errno);
+            m_problems.append(m_strError + QStringLiteral("; the sources are kept"));
+            m_strError.clear();
+            return;
+        }
+    }
+    for (const Removal& r : m_removals)
+    {
+        if (r.bFolder)
+        {
+            // What was kept keeps its folder.
+            rmdir(r.path.constData());
+            continue;
+        }
+        const int injected = Injected("unlink", r.path);
+        struct stat st;
+        if (lstat(r.path.constData(), &st) != 0 || st.st_dev != r.id.dev ||
+            st.st_ino != r.id.ino || st.st_size != r.id.size ||
+            !SameTime(st.st_mtim, r.id.mtim) || !SameTime(st.st_ctim, r.id.ctim))
+        {
+            m_problems.append(QStringLiteral("\"%1\" changed while it was moved: the original "
+                                             "and the copy are both kept")
+                                  .arg(NativePath::Decode(r.path)));
+            continue;
+        }
+        if (injected != 0 || unlink(r.path.constData()) != 0)
+        {
+            Fail("Copied, but cannot remove", r.path, injected != 0 ? injected : errno);
+            m_problems.append(m_strError);
+            m_strError.clear();
+            continue;
+        }
+        ++m_nDone;
+    }
+}
+
+void CFileTransfer::RollBack()
+{
+    // A move that stops keeps its sources whole, so its copies go; a copy
+    // keeps the files it completed. Folders made and left empty go in both.
+    for (const QByteArray& path : m_created)
+    {
+        struct stat st;
+        if (lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);
+    }
+    for (auto it = m_created.rbegin(); it != m_created.rend(); ++it)
+    {
+        struct stat st;
+        if (lstat(it->constData(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode))
+            rmdir(it->constData());
+        else if (m_op == Move)
+            unlink(it->constData());
+    }
+    m_removals.clear();
+}
+
+void CFileTransfer::Summarize(bool bFinished)
+{
+    if (m_nLinksLeftOut > 0)
+        m_problems.append(
+            m_nLinksLeftOut == 1
+                ? QStringLiteral("1 symbolic link: the destination cannot hold links")
+                : QStringLiteral("%1 symbolic links: the destination cannot hold links")
+                      .arg(m_nLinksLeftOut));
+    if (m_bCancelled)
+    {
+        m_strError.clear();
+        return;
+    }
+    if (bFinished && m_problems.isEmpty())
+        return;
+    const QString verb = m_op == Copy ? QStringLiteral("copied") : QStringLiteral("moved");
+    QString text = m_strError; // the failure that stopped it, if any
+    if (m_nItems > 1 || !m_problems.isEmpty() || m_nDone > 0)
+    {
+        if (!text.isEmpty())
+            text += QStringLiteral("\n\n");
+        text += m_nDone == 0 ? QStringLiteral("Nothing was %1.").arg(verb)
+                             : QStringLiteral("%1 of %2 items were %3.")
+                                   .arg(m_nDone)
+                                   .arg(m_nItems)
+                                   .arg(verb);
+        if (!bFinished && m_op == Move)
+            text += QStringLiteral(" The sources that were not moved are as they were.");
+    }
+    if (!m_problems.isEmpty())
+    {
+        text += QStringLiteral("\nNot %1:").arg(verb);
+        for (qsizetype i = 0; i < m_problems.size() && i < kMaxNamed; ++i)
+            text += QStringLiteral("\n") + m_problems[i];
+        if (m_problems.size() > kMaxNamed)
+            text += QStringLiteral("\n... and %1 more").arg(m_problems.size() - kMaxNamed);
+    }
+    m_strError = text;
 }
 
 bool CFileTransfer::Resolve(const QByteArray& src, const QByteArray& dst, bool bTargetIsFolder,
@@ -281,6 +522,7 @@ bool CFileTransfer::Resolve(const QByteArray& src, const QByteArray& dst, bool b
     {
         // Nobody to ask: never overwrite.
         answer = Cancel;
+        m_bHalted = true;
         return Fail("Not replaced, it exists:", dst, EEXIST);
     }
     else
@@ -299,10 +541,63 @@ bool CFileTransfer::Resolve(const QByteArray& src, const QByteArray& dst, bool b
     return answer != Cancel;
 }
 
+CFileTransfer::ErrorAnswer CFileTransfer::AskAboutError(const QByteArray& src)
+{
+    ErrorAnswer answer = SkipEntry;
+    if (!m_bSkipAllErrors)
+    {
+        if (!m_onError)
+        {
+            m_bHalted = true; // nobody to ask: the failure ends the transfer
+            return CancelTransfer;
+        }
+        answer = m_onError({NativePath::Decode(src), m_strError});
+    }
+    switch (answer)
+    {
+    case RetryEntry:
+        break;
+    case SkipAllEntries:
+        m_bSkipAllErrors = true;
+        [[fallthrough]];
+    case SkipEntry:
+        m_problems.append(m_strError);
+        m_strError.clear();
+        break;
+    case CancelTransfer:
+        m_bCancel = true;
+        m_strError.clear();
+        break;
+    }
+    return answer;
+}
+
 bool CFileTransfer::TransferEntry(const QByteArray& src, const QByteArray& dst)
 {
-    if (m_bCancel)
-        return false;
+    for (;;)
+    {
+        if (Halted())
+            return false;
+        m_strError.clear();
+        if (CarryEntry(src, dst))
+            return true;
+        if (Halted() || m_strError.isEmpty())
+            return false;
+        switch (AskAboutError(src))
+        {
+        case RetryEntry:
+            continue;
+        case SkipEntry:
+        case SkipAllEntries:
+            return true; // the batch goes on without it
+        case CancelTransfer:
+            return false;
+        }
+    }
+}
+
+bool CFileTransfer::CarryEntry(const QByteArray& src, const QByteArray& dst)
+{
     struct stat st, dstSt;
     if (lstat(src.constData(), &st) != 0)
         return Fail("Cannot find", src, errno);
@@ -313,10 +608,15 @@ bool CFileTransfer::TransferEntry(const QByteArray& src, const QByteArray& dst)
     // file system, the entries below it are copied without trying again.
     if (m_op == Move && !bExists && !m_bCopyingMove)
     {
-        const int err = RenameNoReplace(src, dst);
+        int err = Injected("rename", src);
+        if (err == 0)
+            err = RenameNoReplace(src, dst);
         if (err == 0)
         {
-            Advance(S_ISDIR(st.st_mode) ? TreeBytes(dst, m_bCancel) : qint64(st.st_size));
+            const Tally moved = S_ISDIR(st.st_mode) ? CountTree(dst, m_bCancel) : Tally{qint64(st.st_size), 1};
+            Advance(moved.bytes);
+            m_nDone += moved.items;
+            m_touchedDirs.insert(DirName(dst));
             return true;
         }
         if (err == EEXIST || err == ENOTEMPTY)
@@ -324,7 +624,7 @@ bool CFileTransfer::TransferEntry(const QByteArray& src, const QByteArray& dst)
         else if (err != EXDEV)
             return Fail("Cannot move", src, err);
         else
-            m_bCopyingMove = true; // copy, then remove each source once its copy is complete
+            m_bCopyingMove = true; // copy all, then remove the sources
     }
 
     if (S_ISDIR(st.st_mode))
@@ -342,38 +642,34 @@ bool CFileTransfer::TransferEntry(const QByteArray& src, const QByteArray& dst)
     if (answer == Skip)
     {
         Advance(S_ISREG(st.st_mode) ? qint64(st.st_size) : 0);
+        --m_nItems; // kept by the user's answer, not a failure
         return true;
     }
-    if (m_op == Move && bExists)
+    if (m_op == Move && bExists && !m_bCopyingMove)
     {
         // Replacing within one file system is one atomic rename.
-        if (rename(src.constData(), dst.constData()) == 0)
+        int err = Injected("rename", src);
+        if (err == 0 && rename(src.constData(), dst.constData()) != 0)
+            err = errno;
+        if (err == 0)
         {
             Advance(qint64(st.st_size));
+            ++m_nDone;
             return true;
         }
-        if (errno != EXDEV)
-            return Fail("Cannot move", src, errno);
+        if (err != EXDEV)
+            return Fail("Cannot move", src, err);
+        m_bCopyingMove = true;
     }
 
     if (S_ISLNK(st.st_mode))
-    {
-        std::vector<char> target(size_t(st.st_size) + 1);
-        const ssize_t n = readlink(src.constData(), target.data(), target.size());
-        if (n < 0)
-            return Fail("Cannot read the link", src, errno);
-        target[size_t(n)] = 0;
-        if (bExists && unlink(dst.constData()) != 0)
-            return Fail("Cannot replace", dst, errno);
-        if (symlink(target.data(), dst.constData()) != 0)
-            return Fail("Cannot create the link", dst, errno);
-        if (m_op == Move && unlink(src.constData()) != 0)
-            return Fail("Cannot remove", src, errno);
-        return true;
-    }
+        return CopyLink(src, dst, bExists, st);
     if (!S_ISREG(st.st_mode))
+    {
+        --m_nItems;
         return true; // devices, pipes and sockets are not files to carry
-    return CopyFile(src, dst, bExists, m_op == Move);
+    }
+    return CopyFile(src, dst, bExists, st);
 }
 
 bool CFileTransfer::TransferFolder(const QByteArray& src, const QByteArray& dst, bool bMerge)
@@ -384,73 +680,223 @@ bool CFileTransfer::TransferFolder(const QByteArray& src, const QByteArray& dst,
     std::vector<QByteArray> names;
     if (!ListFolder(src, names))
         return Fail("Cannot read", src, errno);
-    // Owner-only until filled, then the source's permissions.
-    if (!bMerge && mkdir(dst.constData(), 0700) != 0)
-        return Fail("Cannot create the folder", dst, errno);
+    // Made with the source's permissions at once, so a stop halfway leaves
+    // a folder as the user knows it; the owner may write into it while it
+    // fills, and a folder without that right gets its own mode at the end.
+    const mode_t mode = st.st_mode & 07777;
+    if (!bMerge)
+    {
+        if (mkdir(dst.constData(), mode | S_IRWXU) != 0)
+            return Fail("Cannot create the folder", dst, errno);
+        Created(dst);
+        chmod(dst.constData(), mode | S_IRWXU); // the umask took its share
+    }
+    struct FinalMode
+    {
+        const QByteArray& path;
+        mode_t mode;
+        bool bRestore;
+        ~FinalMode()
+        {
+            if (bRestore)
+                chmod(path.constData(), mode);
+        }
+    } finalMode{dst, mode, !bMerge && (mode & S_IRWXU) != S_IRWXU};
+
     for (const QByteArray& name : names)
         if (!TransferEntry(Join(src, name), Join(dst, name)))
             return false;
-    if (!bMerge)
-        chmod(dst.constData(), st.st_mode & 07777);
     // What the user skipped stays, and so does its folder.
-    if (m_op == Move)
+    if (m_op == Move && m_bCopyingMove)
+        Carried(src, dst, true, Identity{});
+    else if (m_op == Move)
         rmdir(src.constData());
     return true;
 }
 
+bool CFileTransfer::CopyLink(const QByteArray& src, const QByteArray& dst, bool bReplace,
+                             const struct stat& entry)
+{
+    std::vector<char> target(size_t(entry.st_size) + 1);
+    const ssize_t n = readlink(src.constData(), target.data(), target.size());
+    if (n < 0)
+        return Fail("Cannot read the link", src, errno);
+    target[size_t(n)] = 0;
+    RemoveStaleTemporaries(DirName(dst));
+
+    // Made under a temporary name and renamed into place: a failure keeps
+    // what it was to replace.
+    QByteArray tmp;
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt)
+    {
+        tmp = RandomTempName(dst);
+        err = Injected("symlink", dst);
+        if (err == 0 && symlink(target.data(), tmp.constData()) != 0)
+            err = errno;
+    }
+    if (err == EPERM || err == EOPNOTSUPP)
+    {
+        // The file system holds no links (FAT, exFAT): carry the file it
+        // points at, else leave the link out and say so once at the end.
+        struct stat pointed;
+        if (stat(src.constData(), &pointed) == 0 && S_ISREG(pointed.st_mode))
+        {
+            m_nTotalBytes += qint64(pointed.st_size);
+            return CopyFile(src, dst, bReplace, entry);
+        }
+        ++m_nLinksLeftOut;
+        return true;
+    }
+    if (err != 0)
+        return Fail("Cannot create the link", dst, err);
+    err = bReplace ? (rename(tmp.constData(), dst.constData()) == 0 ? 0 : errno)
+                   : RenameNoReplace(tmp, dst);
+    if (err != 0)
+    {
+        unlink(tmp.constData());
+        return Fail("Cannot create the link", dst, err);
+    }
+    if (!bReplace)
+        Created(dst);
+    Identity id{entry.st_dev, entry.st_ino, entry.st_size, entry.st_mtim, entry.st_ctim};
+    Carried(src, dst, false, id);
+    return true;
+}
+
+void CFileTransfer::RemoveStaleTemporaries(const QByteArray& folder)
+{
+    if (!m_cleanDirs.insert(folder).second)
+        return;
+    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.constData()));
+    if (!dir)
+        return;
+    const int fd = dirfd(dir.get());
+    while (const dirent* e = readdir(dir.get()))
+        if (IsStaleTemporary(fd, e->d_name))
+            unlinkat(fd, e->d_name, 0);
+}
+
+int CFileTransfer::NameFile(int fd, const QByteArray& tmp, const QByteArray& dst, bool bReplace)
+{
+    if (!tmp.isEmpty())
+        return bReplace ? (rename(tmp.constData(), dst.constData()) == 0 ? 0 : errno)
+                        : RenameNoReplace(tmp, dst);
+    // An unnamed file gets its name by a link, which never replaces; a
+    // replacement is linked under a temporary name and renamed over the old.
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    if (!bReplace)
+        return linkat(AT_FDCWD, self.constData(), AT_FDCWD, dst.constData(), AT_SYMLINK_FOLLOW) == 0
+                   ? 0
+                   : errno;
+    for (int attempt = 0; attempt < 100; ++attempt)
+    {
+        const QByteArray named = RandomTempName(dst);
+        if (linkat(AT_FDCWD, self.constData(), AT_FDCWD, named.constData(), AT_SYMLINK_FOLLOW) !=
+            0)
+        {
+            if (errno == EEXIST)
+                continue;
+            return errno;
+        }
+        if (rename(named.constData(), dst.constData()) == 0)
+            return 0;
+        const int err = errno;
+        unlink(named.constData());
+        return err;
+    }
+    return EEXIST;
+}
+
 bool CFileTransfer::CopyFile(const QByteArray& src, const QByteArray& dst, bool bReplace,
-                             bool bRemoveSource)
+                             const struct stat& entry)
 {
     Fd in;
+    if (const int injected = Injected("open", src))
+        return Fail("Cannot read", src, injected);
     in.fd = open(src.constData(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (in.fd < 0 || fstat(in.fd, &st) != 0)
         return Fail("Cannot read", src, errno);
+    const QByteArray folder = DirName(dst);
+    RemoveStaleTemporaries(folder);
 
-    // The temporary name stays within the 255 bytes a name may have.
-    QByteArray tmpl = Join(DirName(dst), "." + BaseName(dst).left(200) + ".vistrel-XXXXXX");
+    // Unnamed until complete where the file system allows it, so not even
+    // a kill leaves a partial file; else a hidden temporary name.
+    static const bool bHaveProc = access("/proc/self/fd", X_OK) == 0;
+    QByteArray tmpl;
     Fd out;
-    out.fd = mkostemp(tmpl.data(), O_CLOEXEC);
+    out.fd = bHaveProc ? open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600) : -1;
     if (out.fd < 0)
-        return Fail("Cannot write into", DirName(dst), errno);
+    {
+        tmpl = TempTemplate(dst);
+        out.fd = mkostemp(tmpl.data(), O_CLOEXEC);
+    }
+    if (out.fd < 0)
+    {
+        // FAT refuses names with characters such as ":" or "?".
+        if (errno == EINVAL || errno == ENAMETOOLONG)
+            return Fail("The file system there cannot hold the name", dst, errno);
+        return Fail("Cannot write into", folder, errno);
+    }
 
-    const int copyErr = CopyData(in.fd, out.fd, qint64(st.st_size));
+    qint64 copied = 0;
+    int copyErr = CopyData(in.fd, out.fd, qint64(st.st_size), copied);
+    if (copyErr == 0)
+        copyErr = Injected("copied", src);
     bool ok = copyErr == 0 || (copyErr > 0 && Fail("Cannot copy", src, copyErr));
+    // A source written or cut while it was read gives a torn copy.
+    struct stat after;
+    if (ok && (fstat(in.fd, &after) != 0 || after.st_size != st.st_size || copied != st.st_size ||
+               !SameTime(after.st_mtim, st.st_mtim) || !SameTime(after.st_ctim, st.st_ctim)))
+    {
+        m_strError = QStringLiteral("\"%1\" changed while it was copied; the copy is not kept")
+                         .arg(NativePath::Decode(src));
+        ok = false;
+    }
     if (ok)
     {
         fchmod(out.fd, st.st_mode & 07777);
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
         futimens(out.fd, times);
-        // A move removes the source next: its copy must be on disk first.
-        if (bRemoveSource && fsync(out.fd) != 0)
-            ok = Fail("Cannot write", dst, errno);
-        // A failing close (a full disk over NFS) is a failed copy.
-        const int fd = out.fd;
-        out.fd = -1;
-        if (close(fd) != 0)
+        // A move removes the source later: its copy must be on disk first.
+        if (m_op == Move && fsync(out.fd) != 0)
             ok = Fail("Cannot write", dst, errno);
     }
     if (ok)
     {
-        const int err = bReplace ? (rename(tmpl.constData(), dst.constData()) == 0 ? 0 : errno)
-                                 : RenameNoReplace(tmpl, dst);
-        if (err != 0)
+        const int err = NameFile(out.fd, tmpl, dst, bReplace);
+        if (err == EINVAL || err == ENAMETOOLONG)
+            ok = Fail("The file system there cannot hold the name", dst, err);
+        else if (err != 0)
             ok = Fail("Cannot write", dst, err);
+    }
+    // A failing close (a full disk over NFS) is a failed copy.
+    const int fd = out.fd;
+    out.fd = -1;
+    if (close(fd) != 0 && ok)
+    {
+        ok = Fail("Cannot write", dst, errno);
+        if (!bReplace)
+            unlink(dst.constData());
     }
     if (!ok)
     {
-        unlink(tmpl.constData());
+        if (!tmpl.isEmpty())
+            unlink(tmpl.constData());
         return false;
     }
-    if (bRemoveSource && unlink(src.constData()) != 0)
-        return Fail("Copied, but cannot remove", src, errno);
+    if (!bReplace)
+        Created(dst);
+    // A link carried as the file it points at is removed as the link.
+    const struct stat& id = S_ISLNK(entry.st_mode) ? entry : st;
+    Carried(src, dst, false, Identity{id.st_dev, id.st_ino, id.st_size, id.st_mtim, id.st_ctim});
     return true;
 }
 
-int CFileTransfer::CopyData(int in, int out, qint64 size)
+int CFileTransfer::CopyData(int in, int out, qint64 size, qint64& copied)
 {
     posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-    qint64 copied = 0;
     // The kernel copies without the data passing through this process (and
     // shares the blocks where the file system can).
     for (;;)
@@ -495,6 +941,7 @@ int CFileTransfer::CopyData(int in, int out, qint64 size)
                 return errno;
             done += w;
         }
+        copied += n;
         Advance(n);
     }
 }

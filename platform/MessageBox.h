@@ -7,6 +7,7 @@ class QWidget;
 // Button sets and answers of a message box.
 inline constexpr int MB_OK = 0x0;
 inline constexpr int MB_OKCANCEL = 0x1;
+inline constexpr int MB_ABORTRETRYIGNORE = 0x2;
 inline constexpr int MB_YESNOCANCEL = 0x3;
 inline constexpr int MB_YESNO = 0x4;
 inline constexpr int MB_ICONERROR = 0x10;
@@ -15,6 +16,9 @@ inline constexpr int MB_ICONWARNING = 0x30;
 inline constexpr int MB_ICONINFORMATION = 0x40;
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int IDABORT = 3;
+inline constexpr int IDRETRY = 4;
+inline constexpr int IDIGNORE = 5;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 

@@ -2,6 +2,7 @@
 
 #include "MessageBox.h"
 #include "ReplacePrompt.h"
+#include "TransferErrorPrompt.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -60,32 +61,31 @@ bool CTransferProgressDlg::Execute(QWidget* pOwner, CFileTransfer& transfer)
     return ok;
 }
 
-CFileTransfer::Reply CTransferProgressDlg::AskFromWorker(const CFileTransfer::Conflict& conflict)
+bool CTransferProgressDlg::AskFromWorker(std::function<void()> question)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_question = conflict;
-    m_reply.reset();
-    m_answered.wait(lock, [this] { return m_reply.has_value() || m_bStopWaiting; });
-    m_question.reset();
-    return m_reply.value_or(CFileTransfer::Reply{CFileTransfer::Cancel, false});
+    m_question = std::move(question);
+    m_bAnswered = false;
+    m_answered.wait(lock, [this] { return m_bAnswered || m_bStopWaiting; });
+    m_question = nullptr;
+    return m_bAnswered;
 }
 
 void CTransferProgressDlg::Poll()
 {
-    std::optional<CFileTransfer::Conflict> question;
+    std::function<void()> question;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_bAsking && m_question && !m_reply)
+        if (!m_bAsking && m_question && !m_bAnswered)
             question = m_question;
     }
     if (question)
     {
         m_bAsking = true; // the prompt runs its own loop; polls meanwhile must not ask again
-        const CFileTransfer::Reply reply =
-            CReplacePrompt::Ask(isVisible() ? this : m_pOwner, *question);
+        question();
         m_bAsking = false;
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_reply = reply;
+        m_bAnswered = true;
         m_answered.notify_all();
     }
 
@@ -102,8 +102,33 @@ void CTransferProgressDlg::Poll()
 
 bool CTransferProgressDlg::Run()
 {
-    m_transfer.SetConflictHandler([this](const CFileTransfer::Conflict& c)
-                                  { return AskFromWorker(c); });
+    m_transfer.SetConflictHandler(
+        [this](const CFileTransfer::Conflict& conflict)
+        {
+            const bool bAnswered = AskFromWorker(
+                [this, conflict]
+                {
+                    const CFileTransfer::Reply reply = CReplacePrompt::Ask(PromptOwner(), conflict);
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_conflictReply = reply;
+                });
+            std::lock_guard<std::mutex> lock(m_mutex);
+            return bAnswered ? m_conflictReply : CFileTransfer::Reply{CFileTransfer::Cancel, false};
+        });
+    m_transfer.SetErrorHandler(
+        [this](const CFileTransfer::Error& error)
+        {
+            const bool bAnswered = AskFromWorker(
+                [this, error]
+                {
+                    const CFileTransfer::ErrorAnswer answer =
+                        CTransferErrorPrompt::Ask(PromptOwner(), error);
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_errorAnswer = answer;
+                });
+            std::lock_guard<std::mutex> lock(m_mutex);
+            return bAnswered ? m_errorAnswer : CFileTransfer::CancelTransfer;
+        });
     std::atomic<bool> bDone{false};
     bool ok = false;
     QEventLoop loop;
@@ -128,7 +153,7 @@ bool CTransferProgressDlg::Run()
                     return;
                 }
                 std::unique_lock<std::mutex> lock(m_mutex);
-                const bool bQuestion = m_question.has_value();
+                const bool bQuestion = bool(m_question);
                 lock.unlock();
                 // The dialog appears once the work is long, or at once for a question.
                 if (!isVisible() && (bQuestion || clock.elapsed() >= kShowAfterMs))
@@ -148,6 +173,7 @@ bool CTransferProgressDlg::Run()
         reject();
     worker.join();
     m_transfer.SetConflictHandler(nullptr);
+    m_transfer.SetErrorHandler(nullptr);
     hide();
     return ok;
 }

@@ -4,15 +4,16 @@
 #include <QDialog>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
-#include <optional>
 
 class QLabel;
 class QProgressBar;
 
 /// Runs a file transfer on a worker thread while the window stays live: after
 /// half a second a progress dialog appears that can cancel it; replace
-/// questions are asked here, on the user-interface thread. Before the dialog
+/// questions and questions about entries that fail are asked here, on the
+/// user-interface thread. Before the dialog
 /// shows, user input waits in the queue, so no second operation starts on the
 /// same files meanwhile.
 class CTransferProgressDlg : public QDialog
@@ -31,8 +32,11 @@ private:
     CTransferProgressDlg(QWidget* pOwner, CFileTransfer& transfer);
     bool Run();
     void Poll();
-    // Called on the worker thread: hands the question over and waits.
-    CFileTransfer::Reply AskFromWorker(const CFileTransfer::Conflict& conflict);
+    // Called on the worker thread: hands the question over to the
+    // user-interface thread and waits; false when the transfer was stopped
+    // before it was answered. The question stores its answer in a member.
+    bool AskFromWorker(std::function<void()> question);
+    QWidget* PromptOwner() { return isVisible() ? this : m_pOwner; }
 
     CFileTransfer& m_transfer;
     QLabel* m_pLabel;
@@ -40,8 +44,10 @@ private:
     QWidget* m_pOwner;
     std::mutex m_mutex;
     std::condition_variable m_answered;
-    std::optional<CFileTransfer::Conflict> m_question; // waiting for an answer
-    std::optional<CFileTransfer::Reply> m_reply;
+    std::function<void()> m_question; // waiting to be asked
+    bool m_bAnswered = false;
+    CFileTransfer::Reply m_conflictReply;
+    CFileTransfer::ErrorAnswer m_errorAnswer = CFileTransfer::CancelTransfer;
     bool m_bAsking = false;
     bool m_bStopWaiting = false;
 };

@@ -15,6 +15,7 @@ public:
     /// The files cut for moving: full paths, each ended by a zero character;
     /// empty when there are none.
     virtual QString GetPendingCut() const = 0;
-    /// The cut files have moved: they leave the list and the cut is used up.
-    virtual void CutMoved() = 0;
+    /// These cut files have moved: they leave the list and the cut, which
+    /// keeps the files that did not move.
+    virtual void CutMoved(const QStringList& moved) = 0;
 };

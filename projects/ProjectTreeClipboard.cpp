@@ -45,8 +45,12 @@ bool CProjectTreeCtrl::OnPaste()
     if (const QString cut = m_pPending ? m_pPending->GetPendingCut() : QString(); !cut.isEmpty())
     {
         const bool bDone = name.ShellMoveFiles(this, cut, FolderPath(pTarget)) != 0;
-        if (bDone)
-            m_pPending->CutMoved();
+        // Exactly the files that moved leave the list; the cut keeps the rest.
+        QStringList moved;
+        for (const QString& path : CFileName::SplitPathList(cut))
+            if (!name.Exist(path))
+                moved.append(path);
+        m_pPending->CutMoved(moved);
         Reload(pTarget);
         return bDone;
     }

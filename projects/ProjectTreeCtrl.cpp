@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
 #include <cerrno>
@@ -71,11 +72,6 @@ bool ReadDirectory(const QString& dir, DirEntries& out)
     }
     ::closedir(pDir);
     return true;
-}
-
-QString ErrnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
@@ -300,6 +296,16 @@ void CProjectTreeCtrl::Reload(QTreeWidgetItem* pFolder)
     FillFolder(pFolder, GetItemPath(pFolder));
 }
 
+void CProjectTreeCtrl::RefreshFolderAt(const QString& path)
+{
+    for (QTreeWidgetItemIterator it(this); *it; ++it)
+        if (ImageOf(*it) != kFileImage && !(*it)->text(0).isEmpty() && FolderPath(*it) == path)
+        {
+            Reload(*it);
+            return;
+        }
+}
+
 QTreeWidgetItem* CProjectTreeCtrl::FolderOf(QTreeWidgetItem* pItem) const
 {
     if (!pItem)
@@ -349,7 +355,7 @@ void CProjectTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidg
     QDir::setCurrent(path);
     if (m_pBrowser)
         m_pBrowser->SetCurrentImage(path);
-    if (!QFileInfo(path).isDir() || pCurrent == GetRootItem())
+    if (!CFileName().IsFolder(path) || pCurrent == GetRootItem())
         return;
     if (m_pBrowser)
         m_pBrowser->ShowFolder(path);
@@ -361,7 +367,7 @@ void CProjectTreeCtrl::RefreshCurrentFolder(bool bUpdateList)
         return;
     QTreeWidgetItem* pCur = m_hCurItem;
     QTreeWidgetItem* pFolder =
-        pCur && QFileInfo(GetItemPath(pCur)).isDir() ? pCur : (pCur ? pCur->parent() : nullptr);
+        pCur && CFileName().IsFolder(GetItemPath(pCur)) ? pCur : (pCur ? pCur->parent() : nullptr);
     if (!pFolder)
         pFolder = GetRootItem();
     if (!pFolder)
@@ -490,41 +496,23 @@ void CProjectTreeCtrl::OnEndLabelEdit(QTreeWidgetItem* pItem, const QString& tex
     // Escape keeps the old name.
     if (bCancelled || text == oldText)
         return;
-    const QString error = CFileName::InvalidNameReason(
-        text, QFileInfo(m_edit.path).isDir() ? QStringLiteral("folder") : QStringLiteral("file"));
-    pItem->setText(0, text);
     // A failed rename has said why; the label keeps the name on disk.
-    if (error.isEmpty() && CFileName().ShellRenameFiles(this, m_edit.path, GetItemPath(pItem)))
+    if (CFileName().RenameEntry(this, m_edit.path, text))
     {
+        pItem->setText(0, text);
         m_hCurItem = pItem;
-        return;
     }
-    pItem->setText(0, oldText);
-    if (!error.isEmpty())
-        AfxMessageBox(error, MB_OK | MB_ICONWARNING);
 }
 
 bool CProjectTreeCtrl::CreateFolderForItem(QTreeWidgetItem* pItem)
 {
     if (!pItem->parent())
         return false;
-    const QString path = GetItemPath(pItem);
-    QString error = CFileName::InvalidNameReason(pItem->text(0), QStringLiteral("folder"));
-    if (error.isEmpty() && ::mkdir(NativePath::Encode(path).constData(), 0777) != 0)
-        error = QStringLiteral("Cannot create the folder \"%1\": %2.")
-                    .arg(pItem->text(0), ErrnoText(errno));
-    if (!error.isEmpty())
+    const QString path = CFileName::MakeFolder(this, FolderPath(pItem->parent()), pItem->text(0));
+    if (path.isEmpty())
     {
         // The item goes: the tree shows only what is on disk.
         DeleteItem(pItem);
-        AfxMessageBox(error, MB_OK | MB_ICONWARNING);
-        return false;
-    }
-    if (!CFileName::WriteIndexFile(path))
-    {
-        AfxMessageBox(QStringLiteral("Cannot write %1.")
-                          .arg(QDir(path).filePath(QStringLiteral("Index.txt"))),
-                      MB_OK | MB_ICONERROR);
         return false;
     }
     AddPlaceholderIfNotEmpty(pItem, path);

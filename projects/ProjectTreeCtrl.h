@@ -104,6 +104,8 @@ private:
     /// Points every remembered item inside pItem's branch at pReplacement.
     void ForgetItemsIn(QTreeWidgetItem* pItem, QTreeWidgetItem* pReplacement, bool bWithSelf);
     void Reload(QTreeWidgetItem* pFolder);
+    /// Reloads the loaded folder item of that path, if there is one.
+    void RefreshFolderAt(const QString& path);
     /// The folder a command on pItem acts in: the item, or a file's parent.
     QTreeWidgetItem* FolderOf(QTreeWidgetItem* pItem) const;
     bool CheckProjectOpen() const;

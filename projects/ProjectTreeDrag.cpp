@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 
 #include <chrono>
+#include <memory>
 
 // Dragging an item with the mouse: within the tree it moves its file or
 // folder into the folder it is dropped on; dropped anywhere else it shows.
@@ -119,7 +120,9 @@ void CProjectTreeCtrl::BeginDrag(QTreeWidgetItem* pItem, const QPoint& globalPos
     m_hDropItem = nullptr;
     m_bDragging = true;
     m_pDropWnd = this;
-    grabMouse(Qt::ClosedHandCursor);
+    // The viewport gets the tree's mouse events; a grab on the tree itself
+    // would leave the release unseen.
+    viewport()->grabMouse(Qt::ClosedHandCursor);
 }
 
 QWidget* CProjectTreeCtrl::WindowUnder(const QPoint& globalPos) const
@@ -161,7 +164,7 @@ void CProjectTreeCtrl::EndDrag(const QPoint& globalPos, bool bDrop)
 {
     delete m_pDragImage;
     m_pDragImage = nullptr;
-    releaseMouse();
+    viewport()->releaseMouse();
     m_bDragging = false;
     QTreeWidgetItem* pDropItem = m_hDropItem;
     SetDropHighlight(nullptr);
@@ -209,26 +212,35 @@ void CProjectTreeCtrl::DropOnTree(QTreeWidgetItem* pDropItem)
     const QString from = GetItemPath(pDragged);
     const QString to = FolderPath(pTarget);
     const QString name = pDragged->text(0);
-    const bool bFolder = ImageOf(pDragged) == kFolderImage;
-    if (!CFileName().MoveDirectory(this, from, to))
+    QTreeWidgetItem* pSource = pDragged->parent();
+    const bool bMoved = CFileName().MoveDirectory(this, from, to) != 0;
+    // Both folders are read again whatever happened: a skipped file or a
+    // merged folder leaves the disk otherwise than the items would guess.
+    auto inside = [](const QTreeWidgetItem* p, const QTreeWidgetItem* pAncestor)
+    {
+        for (; p; p = p->parent())
+            if (p == pAncestor)
+                return true;
+        return false;
+    };
+    if (inside(pTarget, pSource))
+    {
+        // Reading the source again would take the target with it.
+        if (!CFileName().Exist(from))
+            DeleteItem(pDragged);
+    }
+    else if (pSource && !inside(pSource, pTarget))
+    {
+        Reload(pSource);
+    }
+    Reload(pTarget);
+    if (!bMoved)
         return;
-
-    // An expanded folder takes the moved branch as it stands; a collapsed
-    // one is read from disk as it opens.
+    pTarget->setExpanded(true);
     QTreeWidgetItem* pMoved = nullptr;
-    if (pTarget->isExpanded())
-    {
-        pMoved = CopyBranch(pDragged, pTarget, SortedIndex(pTarget, name, bFolder));
-        DeleteItem(pDragged);
-    }
-    else
-    {
-        DeleteItem(pDragged);
-        pTarget->setExpanded(true);
-        for (int i = 0; i < pTarget->childCount() && !pMoved; ++i)
-            if (pTarget->child(i)->text(0) == name)
-                pMoved = pTarget->child(i);
-    }
+    for (int i = 0; i < pTarget->childCount() && !pMoved; ++i)
+        if (pTarget->child(i)->text(0) == name)
+            pMoved = pTarget->child(i);
     if (pMoved)
     {
         setCurrentItem(pMoved);
@@ -285,6 +297,19 @@ void CProjectTreeCtrl::dropEvent(QDropEvent* event)
     if (!HasProject() || !pFolder)
         return;
     event->acceptProposedAction();
-    if (CFileDrag::DropOnItem(this, event->mimeData(), FolderPath(pFolder)))
-        Reload(pFolder);
+    // The drag ends before the copy runs, so the program the files came from
+    // is not held; the data and the folder's path are taken now.
+    auto* pCopy = new QMimeData;
+    for (const QString& format : event->mimeData()->formats())
+        pCopy->setData(format, event->mimeData()->data(format));
+    const QString folder = FolderPath(pFolder);
+    QMetaObject::invokeMethod(
+        this,
+        [this, pCopy, folder]
+        {
+            std::unique_ptr<QMimeData> dropped(pCopy);
+            if (CFileDrag::DropOnItem(this, dropped.get(), folder))
+                RefreshFolderAt(folder);
+        },
+        Qt::QueuedConnection);
 }

@@ -1,12 +1,10 @@
 #include "FileListCtrl.h"
 
-#include "DocTemplate.h"
 #include "Document.h"
 #include "FileDrag.h"
 #include "FileListModel.h"
 #include "FileName.h"
 #include "LabelEditDelegate.h"
-#include "MDIChildWnd.h"
 #include "MainFrame.h"
 #include "Menus.h"
 #include "MessageBox.h"
@@ -21,7 +19,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDrag>
-#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -211,33 +208,19 @@ void CFileListCtrl::RenameEntry(const QString& oldName, const QString& newName)
 {
     if (m_strDirectory.isEmpty() || RowsNamed({oldName}).isEmpty())
         return;
-    const QString reason = CFileName::InvalidNameReason(newName, QStringLiteral("file"));
-    if (!reason.isEmpty())
-    {
-        AfxMessageBox(reason, MB_OK | MB_ICONERROR, this);
+    // Open pictures of the file follow it (FollowRename and the application).
+    if (!CFileName().RenameEntry(this, GetFullPath(oldName), newName))
         return;
-    }
-    // ShellRenameFiles refuses a taken name and says why it failed.
-    const QString from = GetFullPath(oldName), to = GetFullPath(newName);
-    if (!CFileName().ShellRenameFiles(this, from, to))
-        return;
-    // An open picture of the file follows it: its title, and the steps and
-    // the Delete key that work on the file last opened.
-    if (m_strPicked == from)
-        m_strPicked = to;
-    CVistrelApp* pApp = CVistrelApp::Get();
-    if (CDocTemplate* pTemplate = pApp ? pApp->GetImageTemplate() : nullptr)
-        for (CDocument* pDoc : pTemplate->GetDocuments())
-        {
-            if (pDoc->GetPathName() != QFileInfo(from).absoluteFilePath())
-                continue;
-            pDoc->SetPathName(to, false);
-            for (CView* pView : pDoc->GetViews())
-                if (CMDIChildWnd* pFrame = pView->GetParentFrame())
-                    pFrame->setWindowTitle(pDoc->GetTitle());
-        }
     Reload();
     SelectNamed(newName);
+}
+
+void CFileListCtrl::FollowRename(const QString& from, const QString& to)
+{
+    if (const QString picked = CFileName::RenamedPath(m_strPicked, from, to); !picked.isEmpty())
+        m_strPicked = picked;
+    if (const QString folder = CFileName::RenamedPath(m_strDirectory, from, to); !folder.isEmpty())
+        SetDirectory(folder);
 }
 
 void CFileListCtrl::SelectNamed(const QString& name)
@@ -388,9 +371,9 @@ int CFileListCtrl::CopySelection()
 {
     const QStringList paths = SelectedPaths();
     m_selection.clear();
+    m_bMultiCopy = false;
     if (paths.size() == 1)
     {
-        m_bMultiCopy = false;
         QApplication::clipboard()->setMimeData(CFileDrag::Create(paths, false));
     }
     else if (paths.size() > 1)
@@ -434,7 +417,8 @@ int CFileListCtrl::DeleteSelection(int nFlags)
         name.ShellDeleteItems(this, path, 0);
         if (name.Exist(path))
         {
-            AfxMessageBox(QString::fromLatin1(Str::kDeleteFileCanceled), MB_OK, this);
+            if (!name.ReportedFailure())
+                AfxMessageBox(QString::fromLatin1(Str::kDeleteFileCanceled), MB_OK, this);
         }
         else
         {
@@ -453,7 +437,7 @@ int CFileListCtrl::DeleteSelection(int nFlags)
                 gone.append(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
         m_pModel->RemoveRows(RowsNamed(gone));
         deleted = int(gone.size());
-        if (gone.size() < paths.size())
+        if (gone.size() < paths.size() && !name.ReportedFailure())
             AfxMessageBox(QString::fromLatin1(Str::kDeleteFilesCanceled), MB_OK, this);
     }
     m_selection.clear();
@@ -474,6 +458,22 @@ void CFileListCtrl::RemoveSelectedItems()
 {
     m_pModel->RemoveRows(SelectedRows());
     m_strDragFiles.clear();
+}
+
+void CFileListCtrl::RemoveNamedItems(const QStringList& paths)
+{
+    QStringList names;
+    for (const QString& path : paths)
+        names.append(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+    m_pModel->RemoveRows(RowsNamed(names));
+}
+
+void CFileListCtrl::ForgetMovedFiles(const QStringList& moved)
+{
+    RemoveNamedItems(moved);
+    QStringList kept = CFileName::SplitPathList(m_strDragFiles);
+    kept.removeIf([&moved](const QString& path) { return moved.contains(path); });
+    m_strDragFiles = CFileName::JoinPathList(kept);
 }
 
 void CFileListCtrl::RemoveItem(int index)

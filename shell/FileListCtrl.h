@@ -36,6 +36,9 @@ public:
     /// Renames the entry on disk (F2 edits the name in place); a bad or taken
     /// name is refused with a message and nothing changes.
     void RenameEntry(const QString& oldName, const QString& newName);
+    /// A file or folder was renamed: the list shows the folder under its new
+    /// path, and the file last picked keeps being found.
+    void FollowRename(const QString& from, const QString& to);
     /// Selects only the entry of that name (exactly), when there is one.
     void SelectNamed(const QString& name);
     const QString& GetDirectory() const { return m_strDirectory; }
@@ -75,6 +78,11 @@ public:
     /// Moves the selected items to the trash after asking; nonzero when deleted.
     int DeleteSelection(int nFlags);
     void RemoveSelectedItems();
+    /// Removes the items of these full paths (files moved away).
+    void RemoveNamedItems(const QStringList& paths);
+    /// These files of the pending cut have moved: their rows go and the cut
+    /// keeps only the others.
+    void ForgetMovedFiles(const QStringList& moved);
     void RemoveItem(int index);
     void SelectForSlideshow();
     /// The slideshow selection: full paths in list order.

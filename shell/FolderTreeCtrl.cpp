@@ -263,7 +263,8 @@ void CFolderTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidge
 void CFolderTreeCtrl::NewFolder()
 {
     QTreeWidgetItem* pParent = m_hCurItem ? m_hCurItem : currentItem();
-    if (!pParent || GetItemPath(pParent).isEmpty())
+    // One new folder at a time: a label being edited keeps its item.
+    if (!pParent || GetItemPath(pParent).isEmpty() || m_pEditItem)
         return;
     m_bNewFolderPending = true;
     pParent->setExpanded(true); // reads its folders first, so the new item stays
@@ -303,23 +304,15 @@ void CFolderTreeCtrl::EndLabelEdit(QTreeWidgetItem* pItem)
     if (m_bNewFolderPending)
     {
         m_bNewFolderPending = false;
-        const QString path = pParent ? CFileName::JoinPath(GetItemPath(pParent), name) : QString();
-        QString reason = CFileName::InvalidNameReason(name, QStringLiteral("folder"));
-        if (reason.isEmpty() && CFileName().Exist(path))
-            reason = QStringLiteral("A folder named \"%1\" already exists.").arg(name);
-        if (reason.isEmpty() && !CFileName::CreateNewDirectory(path))
-            reason = QStringLiteral("Cannot create the folder \"%1\": %2")
-                         .arg(name, QString::fromLocal8Bit(strerror(errno)));
-        if (!reason.isEmpty() || !pParent)
+        const QString path =
+            pParent ? CFileName::MakeFolder(this, GetItemPath(pParent), name) : QString();
+        if (path.isEmpty())
         {
             // The item would stand for a folder that is not there.
             setCurrentItem(pParent);
             delete pItem;
-            if (!reason.isEmpty())
-                AfxMessageBox(reason, MB_OK | MB_ICONERROR, this);
             return;
         }
-        CFileName::WriteIndexFile(path); // a failure leaves the folder without it
         pItem->setData(0, kPathRole, path);
         pItem->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
         OnCurrentItemChanged(pItem, m_hPrevItem);
@@ -329,17 +322,14 @@ void CFolderTreeCtrl::EndLabelEdit(QTreeWidgetItem* pItem)
     if (name == m_strOldName || m_strOldPath.isEmpty())
         return;
     CFileName file;
-    const QString reason = CFileName::InvalidNameReason(name, QStringLiteral("folder"));
     const QString newPath = pParent ? CFileName::JoinPath(GetItemPath(pParent), name) : QString();
-    const bool bRenamed = reason.isEmpty() && pParent &&
-                          (file.IsFolder(m_strOldPath) || file.IsFile(m_strOldPath)) &&
-                          file.ShellRenameDirectory(this, m_strOldPath, newPath);
+    // Open pictures and the list follow the folder (the rename listener).
+    const bool bRenamed = pParent && (file.IsFolder(m_strOldPath) || file.IsFile(m_strOldPath)) &&
+                          file.RenameEntry(this, m_strOldPath, name);
     if (!bRenamed)
     {
         // The label tells what is on disk.
         pItem->setText(0, m_strOldName);
-        if (!reason.isEmpty())
-            AfxMessageBox(reason, MB_OK | MB_ICONERROR, this);
         return;
     }
     SetItemPath(pItem, newPath);

@@ -6,9 +6,10 @@
 #include "NativePath.h"
 #include "TextException.h"
 
-#include <QFileInfo>
 #include <QPainter>
 #include <QPointer>
+
+#include <sys/stat.h>
 
 CPreviewPicture::CPreviewPicture(QWidget* pParent) : QWidget(pParent)
 {
@@ -30,7 +31,10 @@ CPreviewPicture::~CPreviewPicture()
 void CPreviewPicture::LoadPreview(const QString& path)
 {
     const quint64 generation = ++m_nGeneration;
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    // The name's own bytes: Qt's file classes miss names that are not UTF-8.
+    struct stat st;
+    if (path.isEmpty() || stat(NativePath::Encode(path).constData(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
     {
         Deliver(generation, QImage(), QSize());
         return;

@@ -181,6 +181,7 @@ CVistrelApp::CVistrelApp()
 
 CVistrelApp::~CVistrelApp()
 {
+    CFileName::SetRenameListener(nullptr);
     CSplashWindow::HideSplashScreen();
     // Frames and views go with the main window, then the documents with
     // their templates.
@@ -270,10 +271,10 @@ QString CVistrelApp::GetPendingCut() const
     return pList ? pList->GetPendingCut() : QString();
 }
 
-void CVistrelApp::CutMoved()
+void CVistrelApp::CutMoved(const QStringList& moved)
 {
     if (CFileListCtrl* pList = GetFileList())
-        pList->RemoveSelectedItems();
+        pList->ForgetMovedFiles(moved);
 }
 
 CProjectTreeCtrl* CVistrelApp::GetProjectTree() const
@@ -308,6 +309,8 @@ bool CVistrelApp::InitInstance()
     CSplashWindow::EnableSplashScreen(bShowSplash);
 
     RegisterEmbeddedResources();
+    CFileName::SetRenameListener([this](const QString& from, const QString& to)
+                                 { OnEntryRenamed(from, to); });
 
     SetDocManager(new CDocManagerEx);
     m_pImageTemplate = new CDocTemplate(
@@ -484,6 +487,32 @@ void CVistrelApp::OpenProjectFile(const QString& path)
         return;
     if (m_pProjectTemplate->OpenDocumentFile(path, true))
         m_strProjectPath = QFileInfo(path).absoluteFilePath();
+}
+
+void CVistrelApp::OnEntryRenamed(const QString& from, const QString& to)
+{
+    auto follow = [&](QString& path)
+    {
+        const QString now = CFileName::RenamedPath(path, from, to);
+        if (!now.isEmpty())
+            path = now;
+        return !now.isEmpty();
+    };
+    if (m_pImageTemplate)
+        for (CDocument* pDoc : m_pImageTemplate->GetDocuments())
+        {
+            QString path = pDoc->GetPathName();
+            if (!follow(path))
+                continue;
+            pDoc->SetPathName(path, false);
+            for (CView* pView : pDoc->GetViews())
+                if (CMDIChildWnd* pFrame = pView->GetParentFrame())
+                    pFrame->setWindowTitle(pDoc->GetTitle());
+        }
+    follow(m_strCurrentImage);
+    follow(m_strBrowseDir);
+    if (CFileListCtrl* pList = GetFileList())
+        pList->FollowRename(from, to);
 }
 
 bool CVistrelApp::DeleteOpenImageFile(const QString& path)

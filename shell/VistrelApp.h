@@ -53,6 +53,9 @@ public:
     /// Moves the file to the trash when it is the file of the active image
     /// window; true when it is gone afterwards.
     bool DeleteOpenImageFile(const QString& path);
+    /// A file or folder was renamed: open pictures in it, the list and the
+    /// paths kept here follow it to its new path.
+    void OnEntryRenamed(const QString& from, const QString& to);
 
     /// Switches panning on and starts it on the active image view, if any.
     void StartPanning();
@@ -102,7 +105,7 @@ public:
     void ShowFolder(const QString& path) override;
     QStringList TakeMultiCopy() override;
     QString GetPendingCut() const override;
-    void CutMoved() override;
+    void CutMoved(const QStringList& moved) override;
     QString GetProjectPath() const override { return m_strProjectPath; }
     void SetProjectPath(const QString& path) override { m_strProjectPath = path; }
     CProjectTreeCtrl* GetProjectTree() const override;

@@ -4,22 +4,46 @@
 #include "AppTestSupport.h"
 #include "FileName.h"
 #include "FileTransfer.h"
+#include "MessageBox.h"
 #include "NativePath.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
+#include <limits>
+#include <linux/magic.h>
 #include <map>
+#include <optional>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
+
+// Readable failures: names and contents as text.
+void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+void PrintTo(const QByteArray& bytes, std::ostream* os)
+{
+    *os << '"' << bytes.left(40).toStdString() << (bytes.size() > 40 ? "...\"" : "\"");
+}
 
 namespace
 {
-// A tree of files: relative path -> content; a path ending in "/" is a folder.
+// A tree of files: relative path -> content; a path ending in "/" is a
+// folder, a content starting with "->" a symbolic link to the rest.
 using Tree = std::map<QString, QByteArray>;
 
 void Make(const QString& root, const Tree& tree)
@@ -33,6 +57,11 @@ void Make(const QString& root, const Tree& tree)
             continue;
         }
         QDir().mkpath(QFileInfo(path).path());
+        if (content.startsWith("->"))
+        {
+            ASSERT_EQ(symlink(content.mid(2).constData(), QFile::encodeName(path).constData()), 0);
+            continue;
+        }
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << qPrintable(path);
         file.write(content);
@@ -43,12 +72,19 @@ void Make(const QString& root, const Tree& tree)
 Tree Read(const QString& root)
 {
     Tree tree;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext())
     {
         const QString path = it.next();
         const QString rel = QDir(root).relativeFilePath(path);
+        if (it.fileInfo().isSymLink())
+        {
+            char target[4096];
+            const ssize_t n = readlink(QFile::encodeName(path).constData(), target, sizeof target);
+            tree[rel] = "->" + QByteArray(target, n < 0 ? 0 : int(n));
+            continue;
+        }
         if (it.fileInfo().isDir())
         {
             tree[rel + QLatin1Char('/')] = {};
@@ -293,6 +329,350 @@ TEST_P(Transfer, LeavesExactlyTheExpectedFiles)
 INSTANTIATE_TEST_SUITE_P(Cases, Transfer, ::testing::ValuesIn(kCases),
                          [](const auto& param) { return CaseName(param.param.name); });
 
+namespace
+{
+// Faults put into a transfer through its test seam: each step named here
+// fails with the error number for sources whose name starts with the prefix
+// ("" for all); -1 makes the step press Cancel instead, -2 writes to the
+// source, and a fault with `once` hits only its first time.
+struct Fault
+{
+    const char* step;
+    const char* prefix;
+    int err;
+    bool once = false;
+};
+
+struct FaultCase
+{
+    const char* name;
+    CFileTransfer::Operation op;
+    Tree before;
+    QStringList sources;
+    QString destination;
+    QList<Fault> faults;
+    QList<CFileTransfer::ErrorAnswer> answers; // given to the failures in turn
+    QList<CFileTransfer::Reply> replies;       // given to the conflicts in turn
+    bool expectOk;
+    Tree after;
+    const char* expectInError; // a piece of the error text, or nullptr for none
+};
+
+// A move between folders of one file system, made to act as across two.
+const Fault kOtherFileSystem{"rename", "", EXDEV};
+
+const FaultCase kFaultCases[] = {
+    {"a move across file systems copies all, then removes the sources",
+     CFileTransfer::Move,
+     {{"s/a", A}, {"s/sub/b", B}, {"d/", {}}},
+     {"s"},
+     "d",
+     {kOtherFileSystem},
+     {},
+     {},
+     true,
+     {{"d/", {}}, {"d/s/", {}}, {"d/s/a", A}, {"d/s/sub/", {}}, {"d/s/sub/b", B}},
+     nullptr},
+    {"a cancel during a move across file systems keeps every source",
+     CFileTransfer::Move,
+     {{"s/a", A}, {"s/sub/b", B}, {"d/", {}}},
+     {"s"},
+     "d",
+     {kOtherFileSystem, {"open", "b", -1}},
+     {},
+     {},
+     false,
+     {{"s/", {}}, {"s/a", A}, {"s/sub/", {}}, {"s/sub/b", B}, {"d/", {}}},
+     nullptr},
+    {"a failure during a move across file systems keeps every source",
+     CFileTransfer::Move,
+     {{"s/a", A}, {"s/sub/b", B}, {"d/", {}}},
+     {"s"},
+     "d",
+     {kOtherFileSystem, {"open", "b", EIO}},
+     {},
+     {},
+     false,
+     {{"s/", {}}, {"s/a", A}, {"s/sub/", {}}, {"s/sub/b", B}, {"d/", {}}},
+     "Nothing was moved"},
+    {"a cancel at an error question during a move keeps every source",
+     CFileTransfer::Move,
+     {{"s/a", A}, {"s/b", B}, {"d/", {}}},
+     {"s"},
+     "d",
+     {kOtherFileSystem, {"open", "b", EACCES}},
+     {CFileTransfer::CancelTransfer},
+     {},
+     false,
+     {{"s/", {}}, {"s/a", A}, {"s/b", B}, {"d/", {}}},
+     nullptr},
+    {"a skipped failure moves the rest and keeps the failed file",
+     CFileTransfer::Move,
+     {{"s/a", A}, {"s/b", B}, {"s/c", C}, {"d/", {}}},
+     {"s"},
+     "d",
+     {kOtherFileSystem, {"open", "b", EACCES}},
+     {CFileTransfer::SkipEntry},
+     {},
+     false,
+     {{"s/", {}}, {"s/b", B}, {"d/", {}}, {"d/s/", {}}, {"d/s/a", A}, {"d/s/c", C}},
+     "2 of 3 items were moved"},
+    {"a skipped vanished source leaves the others copied",
+     CFileTransfer::Copy,
+     {{"a", A}, {"c", C}, {"d/", {}}},
+     {"a", "gone", "c"},
+     "d",
+     {},
+     {CFileTransfer::SkipEntry},
+     {},
+     false,
+     {{"a", A}, {"c", C}, {"d/", {}}, {"d/a", A}, {"d/c", C}},
+     "Cannot find"},
+    {"skip all goes past every later failure without asking",
+     CFileTransfer::Copy,
+     {{"s/x1", A}, {"s/x2", A}, {"s/y", B}, {"d/", {}}},
+     {"s/*"},
+     "d",
+     {{"open", "x", EACCES}},
+     {CFileTransfer::SkipAllEntries},
+     {},
+     false,
+     {{"s/", {}}, {"s/x1", A}, {"s/x2", A}, {"s/y", B}, {"d/", {}}, {"d/y", B}},
+     "1 of 3 items were copied"},
+    {"retry carries the file once it can be read",
+     CFileTransfer::Copy,
+     {{"a", A}, {"d/", {}}},
+     {"a"},
+     "d",
+     {{"open", "a", EACCES, true}},
+     {CFileTransfer::RetryEntry},
+     {},
+     true,
+     {{"a", A}, {"d/", {}}, {"d/a", A}},
+     nullptr},
+    {"a file that changes while it is copied is not kept",
+     CFileTransfer::Copy,
+     {{"a", A}, {"d/", {}}},
+     {"a"},
+     "d",
+     {{"copied", "a", -2}},
+     {},
+     {},
+     false,
+     {{"a", A + A}, {"d/", {}}},
+     "changed while it was copied"},
+    {"a source that changes after its copy keeps both",
+     CFileTransfer::Move,
+     {{"s/a", A}, {"s/b", B}, {"d/", {}}},
+     {"s"},
+     "d",
+     {kOtherFileSystem, {"unlink", "a", -2}},
+     {},
+     {},
+     false,
+     {{"s/", {}}, {"s/a", A + A}, {"d/", {}}, {"d/s/", {}}, {"d/s/a", A}, {"d/s/b", B}},
+     "both kept"},
+    {"a source that cannot be removed keeps its copy",
+     CFileTransfer::Move,
+     {{"s/a", A}, {"d/", {}}},
+     {"s/a"},
+     "d",
+     {kOtherFileSystem, {"unlink", "a", EACCES}},
+     {},
+     {},
+     false,
+     {{"s/", {}}, {"s/a", A}, {"d/", {}}, {"d/a", A}},
+     "cannot remove"},
+    {"links are carried as links",
+     CFileTransfer::Copy,
+     {{"s/t", A}, {"s/l", "->t"}, {"s/ld", "->sub"}, {"s/sub/", {}}, {"s/dangling", "->gone"}, {"d/", {}}},
+     {"s"},
+     "d",
+     {},
+     {},
+     {},
+     true,
+     {{"s/", {}},
+      {"s/t", A},
+      {"s/l", "->t"},
+      {"s/ld", "->sub"},
+      {"s/sub/", {}},
+      {"s/dangling", "->gone"},
+      {"d/", {}},
+      {"d/s/", {}},
+      {"d/s/t", A},
+      {"d/s/l", "->t"},
+      {"d/s/ld", "->sub"},
+      {"d/s/sub/", {}},
+      {"d/s/dangling", "->gone"}},
+     nullptr},
+    {"a destination without links takes a linked file and leaves the other links out",
+     CFileTransfer::Copy,
+     {{"s/t", A}, {"s/l", "->t"}, {"s/ld", "->sub"}, {"s/sub/", {}}, {"s/dangling", "->gone"}, {"d/", {}}},
+     {"s"},
+     "d",
+     {{"symlink", "", EPERM}},
+     {},
+     {},
+     false,
+     {{"s/", {}},
+      {"s/t", A},
+      {"s/l", "->t"},
+      {"s/ld", "->sub"},
+      {"s/sub/", {}},
+      {"s/dangling", "->gone"},
+      {"d/", {}},
+      {"d/s/", {}},
+      {"d/s/t", A},
+      {"d/s/l", A},
+      {"d/s/sub/", {}}},
+     "2 symbolic links"},
+    {"a link replaces a file in one step",
+     CFileTransfer::Copy,
+     {{"l", "->t2"}, {"d/l", B}},
+     {"l"},
+     "d",
+     {},
+     {},
+     {{CFileTransfer::Replace, false}},
+     true,
+     {{"l", "->t2"}, {"d/", {}}, {"d/l", "->t2"}},
+     nullptr},
+    {"a link that cannot be made keeps the file it was to replace",
+     CFileTransfer::Copy,
+     {{"l", "->t2"}, {"d/l", B}},
+     {"l"},
+     "d",
+     {{"symlink", "", ENOSPC}},
+     {},
+     {{CFileTransfer::Replace, false}},
+     false,
+     {{"l", "->t2"}, {"d/", {}}, {"d/l", B}},
+     "Cannot create the link"},
+    {"a file replaces a link, not the file it points at",
+     CFileTransfer::Copy,
+     {{"s/f", A}, {"d/s/f", "->../t"}, {"d/t", B}},
+     {"s"},
+     "d",
+     {},
+     {},
+     {{CFileTransfer::Replace, false}},
+     true,
+     {{"s/", {}}, {"s/f", A}, {"d/", {}}, {"d/s/", {}}, {"d/s/f", A}, {"d/t", B}},
+     nullptr},
+    {"a destination reached through a link into the source is refused",
+     CFileTransfer::Copy,
+     {{"s/a", A}, {"ln", "->s"}},
+     {"s"},
+     "ln/inner",
+     {},
+     {},
+     {},
+     false,
+     {{"s/", {}}, {"s/a", A}, {"ln", "->s"}},
+     "into itself"},
+    {"a cancel halfway through a folder copy keeps the completed files",
+     CFileTransfer::Copy,
+     {{"s/a", A}, {"s/b", B}, {"d/", {}}},
+     {"s"},
+     "d",
+     {{"open", "b", -1}},
+     {},
+     {},
+     false,
+     {{"s/", {}}, {"s/a", A}, {"s/b", B}, {"d/", {}}, {"d/s/", {}}, {"d/s/a", A}},
+     nullptr},
+    {"a cancel after the last file changes nothing",
+     CFileTransfer::Move,
+     {{"s/a", A}, {"d/", {}}},
+     {"s"},
+     "d",
+     {kOtherFileSystem, {"unlink", "a", -1}},
+     {},
+     {},
+     true,
+     {{"d/", {}}, {"d/s/", {}}, {"d/s/a", A}},
+     nullptr},
+};
+
+class FaultTransfer : public ::testing::TestWithParam<FaultCase>
+{
+protected:
+    void TearDown() override { CFileTransfer::SetFaultHook(nullptr); }
+};
+} // namespace
+
+TEST_P(FaultTransfer, KeepsEverySourceByteAndLeavesNothingHalfWritten)
+{
+    const FaultCase& c = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString root = dir.path();
+    Make(root, c.before);
+    QStringList sources;
+    for (const QString& s : c.sources)
+        sources.append(root + QLatin1Char('/') + s);
+    CFileTransfer transfer(c.op, sources, root + QLatin1Char('/') + c.destination);
+    QList<Fault> faults = c.faults;
+    CFileTransfer::SetFaultHook(
+        [&](const char* step, const QByteArray& path)
+        {
+            const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+            for (qsizetype i = 0; i < faults.size(); ++i)
+            {
+                const Fault f = faults[i];
+                if (strcmp(f.step, step) != 0 || !name.startsWith(f.prefix))
+                    continue;
+                if (f.once)
+                    faults.removeAt(i);
+                if (f.err == -1)
+                    transfer.Stop();
+                else if (f.err == -2) // the file is written to meanwhile
+                {
+                    QFile file(QString::fromLocal8Bit(path));
+                    if (file.open(QIODevice::Append))
+                        file.write(A);
+                }
+                else
+                    return f.err;
+                return 0;
+            }
+            return 0;
+        });
+    QList<CFileTransfer::ErrorAnswer> answers = c.answers;
+    QList<CFileTransfer::Reply> replies = c.replies;
+    int questions = 0;
+    transfer.SetErrorHandler(
+        [&](const CFileTransfer::Error& error)
+        {
+            EXPECT_FALSE(error.text.isEmpty());
+            ++questions;
+            return answers.isEmpty() ? CFileTransfer::CancelTransfer : answers.takeFirst();
+        });
+    if (!c.answers.isEmpty() || !c.replies.isEmpty())
+        transfer.SetConflictHandler(
+            [&](const CFileTransfer::Conflict&)
+            {
+                ++questions;
+                return replies.isEmpty() ? CFileTransfer::Reply{CFileTransfer::Cancel, false}
+                                         : replies.takeFirst();
+            });
+    if (c.answers.isEmpty())
+        transfer.SetErrorHandler(nullptr); // nobody to ask: the first failure stops it
+    const bool ok = transfer.Run();
+    EXPECT_EQ(ok, c.expectOk) << qPrintable(transfer.ErrorText());
+    EXPECT_EQ(Read(root), c.after);
+    EXPECT_EQ(questions, int(c.answers.size() + c.replies.size()));
+    if (c.expectInError)
+        EXPECT_TRUE(transfer.ErrorText().contains(QLatin1String(c.expectInError)))
+            << qPrintable(transfer.ErrorText());
+    else
+        EXPECT_TRUE(transfer.ErrorText().isEmpty()) << qPrintable(transfer.ErrorText());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FaultTransfer, ::testing::ValuesIn(kFaultCases),
+                         [](const auto& param) { return CaseName(param.param.name); });
+
 TEST(TransferTest, CancelDuringAReplaceLeavesTheOldFileAndNoTemporaryFile)
 {
     QTemporaryDir dir;
@@ -340,6 +720,322 @@ TEST(TransferTest, MoveAcrossFileSystemsRemovesTheSourceAfterTheCopy)
     ASSERT_TRUE(transfer.Run()) << qPrintable(transfer.ErrorText());
     EXPECT_EQ(Read(here.path()), Tree{});
     EXPECT_EQ(Read(there.path()), (Tree{{"s/", {}}, {"s/a", A}, {"s/sub/", {}}, {"s/sub/b", B}}));
+}
+
+namespace
+{
+// A small tmpfs of its own where the test may mount one (as root), else nothing.
+class ScopedTmpfs
+{
+public:
+    explicit ScopedTmpfs(const QString& where, const char* size)
+        : m_path(QFile::encodeName(where))
+    {
+        const QByteArray options = QByteArray("size=") + size;
+        m_bMounted = geteuid() == 0 &&
+                     mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~ScopedTmpfs()
+    {
+        if (m_bMounted)
+            umount2(m_path.constData(), MNT_DETACH);
+    }
+    bool Mounted() const { return m_bMounted; }
+
+private:
+    QByteArray m_path;
+    bool m_bMounted = false;
+};
+
+// Files the process writes may not grow past `bytes` (writes past it fail with EFBIG).
+class ScopedFileSizeLimit
+{
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes)
+    {
+        signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        struct rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~ScopedFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    struct rlimit m_old;
+};
+
+// Runs as an unprivileged user for the scope when the test runs as root, so
+// permissions hold; the folder is opened to that user.
+class ScopedUnprivileged
+{
+public:
+    explicit ScopedUnprivileged(const QString& root)
+    {
+        chmod(QFile::encodeName(root).constData(), 0777);
+        m_bSwitched = geteuid() == 0 && setegid(65534) == 0 && seteuid(65534) == 0;
+    }
+    ~ScopedUnprivileged()
+    {
+        if (m_bSwitched)
+        {
+            seteuid(0);
+            setegid(0);
+        }
+    }
+
+private:
+    bool m_bSwitched = false;
+};
+
+// Whether anything below root is one of the transfer's temporary names.
+bool HasTemporaries(const QString& root)
+{
+    for (const auto& [rel, content] : Read(root))
+        if (rel.contains(QLatin1String(".vistrel-")))
+            return true;
+    return false;
+}
+
+mode_t ModeOf(const QString& path)
+{
+    struct stat st;
+    return stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+} // namespace
+
+TEST(TransferTest, AFullDiskFailsTheFileAndKeepsTheOthers)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    Make(root, {{"s/a", A}, {"s/big", QByteArray(256 << 10, 'x')}, {"s/c", C}, {"d/", {}}});
+    ScopedTmpfs disk(root + "/d", "128k");
+    // Without a tmpfs the size limit of the process gives the same failure.
+    std::optional<ScopedFileSizeLimit> limit;
+    if (!disk.Mounted())
+        limit.emplace(128 << 10);
+    CFileTransfer transfer(CFileTransfer::Copy, {root + "/s"}, root + "/d");
+    QStringList errors;
+    transfer.SetErrorHandler(
+        [&](const CFileTransfer::Error& error)
+        {
+            errors.append(error.text);
+            return CFileTransfer::SkipEntry;
+        });
+    EXPECT_FALSE(transfer.Run());
+    limit.reset();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QLatin1String("big"))) << qPrintable(errors[0]);
+    EXPECT_TRUE(transfer.ErrorText().contains(QLatin1String("2 of 3 items were copied")))
+        << qPrintable(transfer.ErrorText());
+    EXPECT_EQ(Read(root + "/d"), (Tree{{"s/", {}}, {"s/a", A}, {"s/c", C}}));
+}
+
+TEST(TransferTest, AMoveOntoAFullFileSystemKeepsEverySource)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    const Tree source{{"s/", {}}, {"s/a", QByteArray(60 << 10, 'a')},
+                      {"s/b", QByteArray(200 << 10, 'b')}};
+    Make(root, source);
+    QDir().mkpath(root + "/d");
+    ScopedTmpfs disk(root + "/d", "128k");
+    if (!disk.Mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    CFileTransfer transfer(CFileTransfer::Move, {root + "/s"}, root + "/d");
+    EXPECT_FALSE(transfer.Run());
+    EXPECT_TRUE(transfer.ErrorText().contains(QLatin1String("Nothing was moved")))
+        << qPrintable(transfer.ErrorText());
+    Tree left = Read(root);
+    EXPECT_EQ(left, (Tree{{"s/", {}}, {"s/a", source.at("s/a")}, {"s/b", source.at("s/b")},
+                          {"d/", {}}}));
+}
+
+TEST(TransferTest, PermissionsDeniedAreReportedAndChangeNothing)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    Make(root, {{"secret", A}, {"open", B}, {"ro/", {}}, {"rw/", {}}});
+    chmod(QFile::encodeName(root + "/secret").constData(), 0);
+    chmod(QFile::encodeName(root + "/ro").constData(), 0555);
+    chmod(QFile::encodeName(root + "/rw").constData(), 0777);
+    ScopedUnprivileged user(root);
+    if (access(QFile::encodeName(root + "/secret").constData(), R_OK) == 0)
+        GTEST_SKIP() << "permissions do not apply to this user";
+    struct
+    {
+        const char* source;
+        const char* destination;
+        const char* error;
+    } const cases[] = {{"secret", "rw", "Cannot read"}, {"open", "ro", "Cannot write into"}};
+    for (const auto& c : cases)
+    {
+        CFileTransfer transfer(CFileTransfer::Copy, {root + '/' + c.source},
+                               root + '/' + c.destination);
+        EXPECT_FALSE(transfer.Run()) << c.source;
+        EXPECT_TRUE(transfer.ErrorText().startsWith(QLatin1String(c.error)))
+            << qPrintable(transfer.ErrorText());
+    }
+    EXPECT_EQ(Read(root + "/ro"), Tree{});
+    EXPECT_EQ(Read(root + "/rw"), Tree{});
+}
+
+TEST(TransferTest, AMoveBetweenRealFileSystemsCancelledHalfwayKeepsTheSource)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    Make(root, {{"s/a", A}, {"s/b", B}, {"d/", {}}});
+    ScopedTmpfs disk(root + "/d", "1m");
+    if (!disk.Mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    CFileTransfer transfer(CFileTransfer::Move, {root + "/s"}, root + "/d");
+    CFileTransfer::SetFaultHook(
+        [&](const char* step, const QByteArray& path)
+        {
+            if (strcmp(step, "open") == 0 && path.endsWith("/b"))
+                transfer.Stop();
+            return 0;
+        });
+    EXPECT_FALSE(transfer.Run());
+    CFileTransfer::SetFaultHook(nullptr);
+    EXPECT_TRUE(transfer.IsCancelled());
+    EXPECT_EQ(Read(root), (Tree{{"s/", {}}, {"s/a", A}, {"s/b", B}, {"d/", {}}}));
+}
+
+TEST(TransferTest, AFileBeingWrittenHasNoNameAndStaleTemporariesGo)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    // Left by runs that were killed: one whose process is gone, one of an
+    // older version not written for long; a live process's name stays.
+    const QString gone = ".x.jpg.vistrel-" + QString::number(std::numeric_limits<int>::max()) +
+                         "-Ab12Cd";
+    const QString live = ".y.jpg.vistrel-" + QString::number(getpid()) + "-Ab12Cd";
+    Make(root, {{"a.jpg", A}, {"d/" + gone, B}, {"d/.z.jpg.vistrel-Ab12Cd", B}, {"d/" + live, B}});
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    utimensat(AT_FDCWD, QFile::encodeName(root + "/d/.z.jpg.vistrel-Ab12Cd").constData(), old, 0);
+    bool bUnnamed = true;
+    CFileTransfer::SetFaultHook(
+        [&](const char* step, const QByteArray&)
+        {
+            if (strcmp(step, "copied") == 0)
+                bUnnamed = Read(root + "/d") == Tree{{live, B}};
+            return 0;
+        });
+    CFileTransfer transfer(CFileTransfer::Copy, {root + "/a.jpg"}, root + "/d");
+    EXPECT_TRUE(transfer.Run()) << qPrintable(transfer.ErrorText());
+    CFileTransfer::SetFaultHook(nullptr);
+    EXPECT_EQ(Read(root + "/d"), (Tree{{"a.jpg", A}, {live, B}}));
+    // tmpfs and the usual disk file systems write without a name.
+    struct statfs fs;
+    if (statfs(QFile::encodeName(root).constData(), &fs) == 0 &&
+        (fs.f_type == TMPFS_MAGIC || fs.f_type == EXT4_SUPER_MAGIC || fs.f_type == XFS_SUPER_MAGIC ||
+         fs.f_type == BTRFS_SUPER_MAGIC))
+    {
+        EXPECT_TRUE(bUnnamed);
+    }
+}
+
+TEST(TransferTest, FoldersHaveTheirModeEvenWhenTheCopyStopsHalfway)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    Make(root, {{"s/open/a", A}, {"s/open/b", B}, {"s/ro/c", C}});
+    chmod(QFile::encodeName(root + "/s/open").constData(), 0750);
+    chmod(QFile::encodeName(root + "/s/ro").constData(), 0555);
+    CFileTransfer whole(CFileTransfer::Copy, {root + "/s"}, root + "/whole/");
+    ASSERT_TRUE(whole.Run()) << qPrintable(whole.ErrorText());
+    EXPECT_EQ(ModeOf(root + "/whole/s/ro"), 0555u);
+    EXPECT_EQ(Read(root + "/whole/s/ro"), (Tree{{"c", C}}));
+
+    CFileTransfer stopped(CFileTransfer::Copy, {root + "/s/open"}, root + "/half/");
+    CFileTransfer::SetFaultHook(
+        [&](const char* step, const QByteArray& path)
+        {
+            if (strcmp(step, "open") == 0 && path.endsWith("/b"))
+                stopped.Stop();
+            return 0;
+        });
+    EXPECT_FALSE(stopped.Run());
+    CFileTransfer::SetFaultHook(nullptr);
+    EXPECT_EQ(Read(root + "/half"), (Tree{{"open/", {}}, {"open/a", A}}));
+    EXPECT_EQ(ModeOf(root + "/half/open"), 0750u);
+    EXPECT_FALSE(HasTemporaries(root));
+    for (const char* folder : {"/s/ro", "/whole/s/ro"})
+        chmod(QFile::encodeName(root + folder).constData(), 0755); // so the folder can go
+}
+
+TEST(TransferTest, ACancelWhileCountingLeavesNoFolders)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    Make(root, {{"s/a", A}});
+    CFileTransfer transfer(CFileTransfer::Copy, {root + "/s"}, root + "/new/deep/");
+    transfer.Stop();
+    EXPECT_FALSE(transfer.Run());
+    EXPECT_TRUE(transfer.IsCancelled());
+    EXPECT_EQ(Read(root), (Tree{{"s/", {}}, {"s/a", A}}));
+}
+
+TEST(TransferDialogTest, QuestionsFromTheWorkerAndCancelReachTheUser)
+{
+    const struct
+    {
+        const char* what;
+        int answer;          // to the question about the unreadable file; 0: none asked
+        bool bClickCancel;   // press the progress dialog's Cancel meanwhile
+        QStringList expectBoxes; // a piece of each box's text, in turn
+        bool bReported;
+    } cases[] = {
+        {"skip goes on and says what was not copied", IDIGNORE, false,
+         {"Cannot read", "1 of 2 items were copied"}, true},
+        {"cancel at the question says nothing more", IDABORT, false, {"Cannot read"}, false},
+        {"the progress dialog's cancel stops it", 0, true, {}, false},
+    };
+    for (const auto& c : cases)
+    {
+        QTemporaryDir dir;
+        const QString root = dir.path();
+        Make(root, {{"s/a", A}, {"s/b", B}, {"d/", {}}});
+        CFileTransfer::SetFaultHook(
+            [&](const char* step, const QByteArray& path)
+            {
+                if (strcmp(step, "open") != 0 || !path.endsWith("/b"))
+                    return 0;
+                if (!c.bClickCancel)
+                    return EACCES;
+                QThread::msleep(1500); // long enough for the dialog to show and be cancelled
+                return 0;
+            });
+        QStringList boxes;
+        MessageBoxHook::Install(
+            [&](const QString& text, int)
+            {
+                boxes.append(text);
+                return c.answer;
+            });
+        QTimer clicker;
+        QObject::connect(&clicker, &QTimer::timeout,
+                         [&]
+                         {
+                             for (QWidget* w : QApplication::topLevelWidgets())
+                                 if (w->isVisible() && w->windowTitle() == "Copying")
+                                     if (auto* b = w->findChild<QDialogButtonBox*>())
+                                         b->button(QDialogButtonBox::Cancel)->click();
+                         });
+        if (c.bClickCancel)
+            clicker.start(50);
+        CFileName name;
+        EXPECT_EQ(name.ShellCopyFiles(nullptr, root + "/s", root + "/d"), 0) << c.what;
+        clicker.stop();
+        MessageBoxHook::Install(nullptr);
+        CFileTransfer::SetFaultHook(nullptr);
+        ASSERT_EQ(boxes.size(), c.expectBoxes.size()) << c.what << ": " << qPrintable(boxes.join('|'));
+        for (qsizetype i = 0; i < boxes.size(); ++i)
+            EXPECT_TRUE(boxes[i].contains(c.expectBoxes[i])) << c.what << ": " << qPrintable(boxes[i]);
+        EXPECT_EQ(name.ReportedFailure(), c.bReported) << c.what;
+        EXPECT_EQ(Read(root + "/d"), (Tree{{"s/", {}}, {"s/a", A}})) << c.what;
+    }
 }
 
 TEST(TransferTest, NamesThatAreNotUtf8KeepTheirBytes)

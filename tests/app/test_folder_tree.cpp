@@ -2,6 +2,7 @@
 // expansion, filling the list, New Folder, renaming and drops.
 #include "AppTestSupport.h"
 #include "FileDrag.h"
+#include "FileTransfer.h"
 #include "FileListCtrl.h"
 #include "FolderTreeCtrl.h"
 #include "ListBar.h"
@@ -200,4 +201,16 @@ TEST_F(FolderTreeTest, DropsCopyIntoTheFolderAndRefuseWhatIsNotThere)
         EXPECT_EQ(CFileDrag::DropOnItem(m_tree, data.get(), target), 0);
         EXPECT_EQ(m_messages, QStringList{"Action canceled!"});
     }
+
+    // A copy that fails says why and what was copied, not that it was cancelled.
+    CFileTransfer::SetFaultHook([](const char* step, const QByteArray&)
+                                { return strcmp(step, "open") == 0 ? ENOSPC : 0; });
+    m_messages.clear();
+    m_answers = {IDIGNORE};
+    QDir(TestDir()).mkpath("full");
+    EXPECT_EQ(CFileDrag::DropOnItem(m_tree, data.get(), TestDir() + "/full"), 0);
+    CFileTransfer::SetFaultHook(nullptr);
+    ASSERT_EQ(m_messages.size(), 2) << qPrintable(m_messages.join('|'));
+    EXPECT_TRUE(m_messages[0].contains("No space left on device"));
+    EXPECT_TRUE(m_messages[1].contains("Nothing was copied"));
 }

@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 #include "DocManagerEx.h"
 #include "MainFrame.h"
+#include "NativePath.h"
 #include "PreviewFileDlg.h"
 #include "PreviewPicture.h"
 
@@ -10,6 +11,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+
+#include <cstdio>
 
 namespace
 {
@@ -74,6 +77,13 @@ TEST_F(AppTest, PreviewShowsADecodedPictureAndNothingForOtherFiles)
     preview.ClearPreview();
     WaitForPreview(preview, false);
     EXPECT_FALSE(preview.HasImage());
+
+    // A name that is not UTF-8 is shown as well.
+    const QByteArray raw = QFile::encodeName(TestDir()) + "/caf\xe9.bmp";
+    ASSERT_EQ(rename(QFile::encodeName(good).constData(), raw.constData()), 0);
+    preview.LoadPreview(NativePath::Decode(raw));
+    WaitForPreview(preview, true);
+    EXPECT_TRUE(preview.HasImage());
 }
 
 TEST_F(AppTest, OpenDialogHasThePreviewPanelTheFilterNamesAndTheCurrentFolder)

@@ -17,9 +17,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTabWidget>
 #include <QThread>
 
@@ -45,7 +47,7 @@ struct StandIn : IBrowser, IPendingFiles
     void SetCurrentImage(const QString& path) override { current = path; }
     QStringList TakeMultiCopy() override { return std::exchange(copy, {}); }
     QString GetPendingCut() const override { return cut; }
-    void CutMoved() override { cut.clear(); }
+    void CutMoved(const QStringList&) override { cut.clear(); }
 
     QStringList opened, folders, copy;
     QString current, cut;
@@ -579,4 +581,51 @@ TEST_F(ProjectTest, TreeWithoutTheProgramUsesItsBrowserAndPendingFiles)
     EXPECT_EQ(ChildTexts(day1), (QStringList{"a.jpg", "b.jpg", "x.jpg"}));
     EXPECT_TRUE(QFileInfo::exists(a));
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join("|").toStdString();
+}
+
+TEST_F(ProjectTest, AfterADragMoveOrAPasteTheTreeAndTheListShowWhatIsOnDisk)
+{
+    StartApp();
+    OpenProject(MakeProject(QStringLiteral("Trip"), "Trip\r\n",
+                            {QStringLiteral("Day1/x.jpg"), QStringLiteral("Day2/x.jpg")}));
+    QTreeWidgetItem* root = Tree()->GetRootItem();
+    root->setExpanded(true);
+    QTreeWidgetItem* day1 = ChildNamed(root, "Day1");
+    QTreeWidgetItem* day2 = ChildNamed(root, "Day2");
+    day1->setExpanded(true);
+    day2->setExpanded(true);
+    ProcessEvents();
+
+    // Skip at the replace question: nothing moved, and the tree says so.
+    m_answers = {IDNO};
+    DragItem(Tree(), ChildNamed(day1, "x.jpg"), 100,
+             Tree()->viewport()->mapToGlobal(Tree()->visualItemRect(day2).center()));
+    ProcessEvents();
+    EXPECT_TRUE(QFileInfo::exists(ProjectDir("Trip") + "/Day1/x.jpg"));
+    EXPECT_EQ(ChildTexts(ChildNamed(root, "Day1")), QStringList{"x.jpg"});
+    EXPECT_EQ(ChildTexts(ChildNamed(root, "Day2")), QStringList{"x.jpg"});
+
+    // A cut pasted while another row is selected: the cut row leaves the list.
+    QTemporaryDir outside;
+    for (const char* name : {"a.txt", "b.txt"})
+    {
+        QFile file(outside.path() + '/' + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    Frame()->SetListDirectory(outside.path());
+    CFileListCtrl* list = Frame()->GetListBar()->GetList();
+    list->SelectNamed("a.txt");
+    list->CutSelection();
+    m_app->m_bCutPending = true;
+    list->SelectNamed("b.txt");
+    Tree()->setCurrentItem(root);
+    Tree()->m_hCurItem = root;
+    m_app->Router().Route(Id::ID_PROJECTTREE_PASTE);
+    ProcessEvents();
+    EXPECT_TRUE(QFileInfo::exists(ProjectDir("Trip") + "/a.txt"));
+    EXPECT_EQ(list->FindItemByName("b.txt") >= 0 ? list->GetItemText(list->FindItemByName("b.txt"))
+                                                  : QString(),
+              "b.txt");
+    EXPECT_EQ(list->model()->rowCount(), 1);
+    EXPECT_TRUE(list->GetPendingCut().isEmpty());
 }

@@ -86,6 +86,10 @@ int CAnyPicDecoder::DetectFormat(const uint8_t* d, size_t size)
 {
     if (StartsWith(d, size, {'B', 'M'}))
         return kBmp;
+    // A packed DIB's header size puts image type 0 where Targa keeps it, so
+    // no valid Targa file is taken for one.
+    if (CBmpDecoder::IsPackedDib(d, size))
+        return kBmp;
     if (IsTargaHeader(d, size))
         return kTga;
     // Classic TIFF and BigTIFF, in either byte order.

@@ -2,6 +2,7 @@
 
 #include "Bmp.h"
 #include "DataSource.h"
+#include "LabConverter.h"
 #include "OrientedRows.h"
 #include "SampleConverter.h"
 
@@ -149,14 +150,17 @@ struct Layout
     uint16_t photometric = 0;
     CSampleConverter::Format format = CSampleConverter::kUnsigned;
     bool separate = false; // one plane per sample
-    int colours = 1;       // 1 gray or palette, 3 RGB
+    int colours = 1;       // 1 gray or palette, 3 RGB or Lab, 4 CMYK
+    bool cmyk = false;
+    uint16_t lab = 0; // PHOTOMETRIC_CIELAB or PHOTOMETRIC_ICCLAB
     int alpha = -1;        // index of the alpha sample
     bool associated = false;
     int orientation = 1; // as stored; 1 when it is not applied
 };
 
 /// Reads the layout; false when the sample path can't read the picture and
-/// the RGBA interface must (YCbCr, CMYK, Lab, LogLuv, no photometric).
+/// the RGBA interface must (YCbCr, LogLuv, planar CMYK and Lab, other inks,
+/// no photometric).
 bool ReadLayout(TIFF* tif, Layout& l)
 {
     uint16_t format = SAMPLEFORMAT_UINT, planar = PLANARCONFIG_CONTIG;
@@ -187,6 +191,24 @@ bool ReadLayout(TIFF* tif, Layout& l)
         break;
     case PHOTOMETRIC_RGB:
         l.colours = 3;
+        break;
+    case PHOTOMETRIC_SEPARATED:
+    {
+        uint16_t inkSet = INKSET_CMYK;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkSet);
+        if (inkSet != INKSET_CMYK || (l.bits != 8 && l.bits != 16) ||
+            l.format != CSampleConverter::kUnsigned || l.separate)
+            return false;
+        l.colours = 4;
+        l.cmyk = true;
+        break;
+    }
+    case PHOTOMETRIC_CIELAB:
+    case PHOTOMETRIC_ICCLAB:
+        if ((l.bits != 8 && l.bits != 16) || l.format != CSampleConverter::kUnsigned || l.separate)
+            return false;
+        l.colours = 3;
+        l.lab = l.photometric;
         break;
     case PHOTOMETRIC_PALETTE:
         // Indices: the colour map has 2^bits entries.
@@ -379,6 +401,31 @@ std::vector<PaletteEntry> ColourMap(TIFF* tif, int bits)
     return pal;
 }
 
+/// L*, a*, b* of sample i (its three samples from index i) as stored in 8 or
+/// 16 bits: L* scaled to the largest value; a* and b* signed (CIELab) or
+/// offset by half the range (ICCLab), 1/256 of a unit at 16 bits.
+PaletteEntry LabPixel(const CLabConverter& lab, const CSampleConverter& raw, const uint8_t* src,
+                      size_t i, int bits, bool offset)
+{
+    const double max = bits == 8 ? 255 : 65535, unit = bits == 8 ? 1 : 256;
+    const uint32_t l = raw.Raw(src, i), a = raw.Raw(src, i + 1), b = raw.Raw(src, i + 2);
+    auto chroma = [&](uint32_t v)
+    {
+        if (offset)
+            return double(v) / unit - 128;
+        return bits == 8 ? double(int8_t(v)) : double(int16_t(v)) / unit;
+    };
+    return lab.ToPixel(l * 100.0 / max, chroma(a), chroma(b));
+}
+
+/// Cyan, magenta, yellow and black inks as the colour they leave on white.
+PaletteEntry CmykPixel(const uint8_t* v)
+{
+    const unsigned white = 255 - v[3];
+    auto ink = [white](uint8_t c) { return uint8_t(((255 - c) * white + 127) / 255); };
+    return PaletteEntry{ink(v[2]), ink(v[1]), ink(v[0]), 255};
+}
+
 /// Colours multiplied by alpha back to their own values.
 void Unmultiply(PaletteEntry& p)
 {
@@ -474,7 +521,8 @@ bool ComposeRgb(const CSampleConverter& converter, const uint8_t* src, uint32_t 
     return true;
 }
 
-/// Gray, RGB and palette samples of any size into a 32-bit bitmap.
+/// Gray, RGB and palette samples of any size, and CMYK and Lab samples of 8
+/// and 16 bits, into a 32-bit bitmap.
 void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
 {
     depth = 32;
@@ -487,6 +535,9 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
     const bool white = l.photometric == PHOTOMETRIC_MINISWHITE;
     const std::vector<PaletteEntry> map =
         palette ? ColourMap(pTif, l.bits) : std::vector<PaletteEntry>();
+    float* whitePoint = nullptr; // the reference white's chromaticity, D50 by default
+    TIFFGetFieldDefaulted(pTif, TIFFTAG_WHITEPOINT, &whitePoint);
+    const CLabConverter lab(whitePoint ? whitePoint[0] : 0, whitePoint ? whitePoint[1] : 0);
     const size_t samples = l.separate ? 1 : l.spp;
     const auto values = CPicDecoder::AllocateBuffer(bmp, size_t(w) * samples,
                                                     "Out of memory allocating TIFF buffer.");
@@ -498,8 +549,8 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                    uint8_t* direct = rows.DirectLine(int(y));
                    auto* out = reinterpret_cast<PaletteEntry*>(direct ? direct + 4 * size_t(x)
                                                                       : pixels.get());
-                   if (!l.separate && l.colours == 3 && l.alpha < 0 && samples == 3 &&
-                       ComposeRgb(converter, src, n, out))
+                   if (!l.separate && l.photometric == PHOTOMETRIC_RGB && l.alpha < 0 &&
+                       samples == 3 && ComposeRgb(converter, src, n, out))
                    {
                        if (!direct)
                            rows.Put(int(y), int(x), int(n), pixels.get());
@@ -533,6 +584,11 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                        PaletteEntry p;
                        if (palette)
                            p = map[converter.Raw(src, i * samples)];
+                       else if (l.lab)
+                           p = LabPixel(lab, converter, src, i * samples, l.bits,
+                                        l.lab == PHOTOMETRIC_ICCLAB);
+                       else if (l.cmyk)
+                           p = CmykPixel(v);
                        else if (l.colours == 1)
                        {
                            const uint8_t g = white ? uint8_t(255 - v[0]) : v[0];

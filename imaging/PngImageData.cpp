@@ -71,7 +71,10 @@ std::unique_ptr<uint8_t[]> Buffer(size_t& used, size_t n)
     if (used > limit || n > limit - used)
         return nullptr;
     used += n;
-    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[n]);
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[n]);
+    if (buffer)
+        CBmp::AdviseLargePages(buffer.get(), n);
+    return buffer;
 }
 
 template <int Bpp>

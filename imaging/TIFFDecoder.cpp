@@ -364,17 +364,41 @@ void ForEachRow(TIFF* tif, const CBmp& bmp, const Layout& l, const RowSink& row)
     uint32_t rowsPerStrip = l.height;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, l.height);
+
+    // Whole strips are decoded in one call when the budget holds one: libtiff
+    // then inflates Deflate strips with libdeflate, not line by line with
+    // zlib. A strip that fails is read again line by line, so that the rows
+    // before its fault still show.
+    const uint64_t stripBytes = TIFFStripSize64(tif);
+    const size_t limit = CBmp::GetMaxPixelBytes();
+    const size_t used = bmp.GetStorageBytes() + size_t(lineSize);
+    std::unique_ptr<uint8_t[]> strip;
+    if (stripBytes > 0 && used < limit && stripBytes <= limit - used &&
+        stripBytes >= uint64_t(lineSize) * rowsPerStrip)
+    {
+        strip.reset(new (std::nothrow) uint8_t[size_t(stripBytes)]);
+        if (strip)
+            CBmp::AdviseLargePages(strip.get(), size_t(stripBytes));
+    }
     // Planes one after the other, so that compressed strips are read in order.
     for (int p = 0; p < planes; p++)
-        for (uint32_t y = 0; y < l.height; y++)
+        for (uint32_t first = 0; first < l.height; first += rowsPerStrip)
         {
-            if (TIFFReadScanline(tif, line.get(), y, uint16_t(p)) < 0)
+            const uint32_t rows = std::min(rowsPerStrip, l.height - first);
+            if (strip && TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, first, uint16_t(p)),
+                                              strip.get(), tmsize_t(stripBytes)) >=
+                             tmsize_t(uint64_t(lineSize) * rows))
             {
-                // The rest of this strip can't be read either.
-                y = (y / rowsPerStrip + 1) * rowsPerStrip - 1;
+                for (uint32_t y = 0; y < rows; y++)
+                    row(p, first + y, 0, l.width, strip.get() + size_t(y) * size_t(lineSize));
                 continue;
             }
-            row(p, y, 0, l.width, line.get());
+            for (uint32_t y = first; y < first + rows; y++)
+            {
+                if (TIFFReadScanline(tif, line.get(), y, uint16_t(p)) < 0)
+                    break; // the rest of this strip can't be read either
+                row(p, y, 0, l.width, line.get());
+            }
         }
 }
 

@@ -125,6 +125,8 @@ void AddPngJpegTiffCases(const CaseSetup& setup)
     RegisterCase("TIFF RGB uncompressed", d + "/rgb.tif");
     WriteTiff(pic, d + "/rgb_lzw.tif", COMPRESSION_LZW);
     RegisterCase("TIFF RGB LZW", d + "/rgb_lzw.tif");
+    WriteTiff(pic, d + "/rgb_deflate.tif", COMPRESSION_ADOBE_DEFLATE);
+    RegisterCase("TIFF RGB Deflate", d + "/rgb_deflate.tif");
     WriteTiff(pic, d + "/rgb16.tif", COMPRESSION_NONE, 16);
     RegisterCase("TIFF RGB 16-bit", d + "/rgb16.tif");
     WriteTiff(pic, d + "/rgb16_lzw.tif", COMPRESSION_LZW, 16);

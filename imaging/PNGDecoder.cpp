@@ -1,5 +1,7 @@
 #include "PNGDecoder.h"
 
+#include "ColourManager.h"
+
 #include "Bmp.h"
 #include "DataSource.h"
 #include "OrientedRows.h"
@@ -250,6 +252,30 @@ std::vector<PaletteEntry> ExpandedPalette(const PngJob& job)
     return table;
 }
 
+/// Converts the picture to sRGB by its iCCP chunk, else by gAMA and cHRM;
+/// an sRGB chunk says it is already. png_get_* only read the info structure.
+void ConvertColours(const PngJob& job, CBmp& bmp)
+{
+    if (png_get_valid(job.png, job.info, PNG_INFO_sRGB))
+        return;
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(job.png, job.info, &name, &compression, &profile, &length))
+    {
+        CColourManager::ProfileToSrgb(bmp, profile, length);
+        return;
+    }
+    double gamma = 0, c[8];
+    if (png_get_gAMA(job.png, job.info, &gamma))
+    {
+        const bool chrm = png_get_cHRM(job.png, job.info, &c[0], &c[1], &c[2], &c[3], &c[4],
+                                       &c[5], &c[6], &c[7]) != 0;
+        CColourManager::GammaToSrgb(bmp, gamma, chrm ? c : nullptr);
+    }
+}
+
 /// Raises what libpng reported, after the structures are gone.
 [[noreturn]] void RaiseFailure(PngJob& job, PngStructs& structs)
 {
@@ -343,6 +369,7 @@ void CPNGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& 
     // Non-interlaced data inflates in one go; libpng reads what that does
     // not cover, and reports every fault as it always has.
     COrientedRows rows(bmp, w, h, orientation);
+    bool whole = false;
     if (job.interlace == PNG_INTERLACE_NONE)
     {
         const std::vector<PaletteEntry> palette =
@@ -355,19 +382,16 @@ void CPNGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& 
         format.colorType = job.colorType;
         format.depth = depth;
         format.palette = palette.empty() ? nullptr : palette.data();
-        if (CPngImageData::Decode(file, fileSize, format, bmp, rows))
-        {
+        whole = CPngImageData::Decode(file, fileSize, format, bmp, rows);
+        if (whole)
             Trace(3, "Image data inflated in one piece.\n");
-            Trace(3, "Decoding finished.\n");
-            return;
-        }
     }
-    if (orientation == 1)
+    if (!whole && orientation == 1)
     {
         if (!ReadRows(&job, bmp.GetLineArray()))
             RaiseFailure(job, structs);
     }
-    else
+    else if (!whole)
     {
         // The stored picture first, then turned into the bitmap.
         CWinBmp stored;
@@ -377,5 +401,6 @@ void CPNGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& 
         for (int y = 0; y < h; y++)
             rows.Put(y, 0, w, stored.GetLineArray()[y]);
     }
+    ConvertColours(job, bmp);
     Trace(3, "Decoding finished.\n");
 }

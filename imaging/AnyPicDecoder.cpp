@@ -134,6 +134,10 @@ int CAnyPicDecoder::DetectFormat(const uint8_t* d, size_t size)
     if (StartsWith(d, size, {0xFF, 0x0A}) ||
         StartsWith(d, size, {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A}))
         return kJxl;
+    // A packed DIB's header size puts image type 0 where Targa keeps it, so
+    // no valid Targa file is taken for one.
+    if (CBmpDecoder::IsPackedDib(d, size))
+        return kBmp;
     if (IsTargaHeader(d, size))
         return kTga;
     // Classic TIFF and BigTIFF, in either byte order.

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <limits>
 #include <new>
+
+#include <sys/mman.h>
 #include <system_error>
 
 namespace
@@ -61,6 +63,16 @@ inline PaletteEntry PixelAt(const uint8_t* row, int x, int bpp, const PaletteEnt
 size_t CBmp::LineSizeFor(int width, int bpp)
 {
     return ((size_t(width) * size_t(bpp) + 31) / 32) * 4;
+}
+
+void CBmp::AdviseLargePages(void* block, size_t bytes)
+{
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    const auto start = reinterpret_cast<uintptr_t>(block);
+    const uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t last = (start + bytes) & ~(kHuge - 1);
+    if (bytes >= 2 * kHuge && last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
 size_t CBmp::GetMaxPixelBytes()

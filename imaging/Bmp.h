@@ -83,6 +83,10 @@ public:
     /// Defaults to half the machine's physical memory.
     static size_t GetMaxPixelBytes();
     static void SetMaxPixelBytes(size_t bytes);
+    /// Asks the system to back the whole 2 MiB pages inside a large block
+    /// with huge pages, so that a picture's first writes fault once per
+    /// page of 2 MiB instead of once per 4 KiB. Only advice.
+    static void AdviseLargePages(void* block, size_t bytes);
 
 protected:
     virtual void AllocateStorage(int width, int height, int bpp, bool alpha) = 0;

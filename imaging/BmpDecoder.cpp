@@ -279,18 +279,49 @@ bool DecodeRle(CDataSource& source, uint8_t** lines, int width, int height, Out 
 }
 } // namespace
 
+bool CBmpDecoder::IsPackedDib(const uint8_t* d, size_t size)
+{
+    if (size < 20)
+        return false;
+    const uint32_t headerSize = CDataSource::LE32At(d);
+    if (headerSize == 12)
+    {
+        const unsigned width = d[4] | d[5] << 8, planes = d[8] | d[9] << 8;
+        const unsigned bits = d[10] | d[11] << 8;
+        return width > 0 && planes == 1 && (bits == 1 || bits == 4 || bits == 8 || bits == 24);
+    }
+    if (headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 &&
+        headerSize != 124)
+        return false;
+    const int32_t width = int32_t(CDataSource::LE32At(d + 4));
+    const unsigned planes = d[12] | d[13] << 8, bits = d[14] | d[15] << 8;
+    const uint32_t compression = CDataSource::LE32At(d + 16);
+    return width > 0 && planes == 1 &&
+           (bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 ||
+            bits == 32) &&
+           compression <= kAlphaBitFields;
+}
+
 void CBmpDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, int& depth,
                               CDataSource& source)
 {
     // Offsets in the file count from where the bitmap starts in the source.
     const size_t base = source.GetPos();
 
-    const uint8_t* fileHeader = source.ReadBytes(14);
-    if (fileHeader[0] != 'B' || fileHeader[1] != 'M')
-        RaiseError(1, "Bitmap decoder: This isn't a bitmap.");
-    const uint32_t fileSize = CDataSource::LE32At(fileHeader + 2);
-    const uint32_t offBits = CDataSource::LE32At(fileHeader + 10);
-    Trace(2, "Bitmap file signature found\n");
+    // A packed DIB has no file header: no size to check, and the pixels
+    // follow the colour table.
+    uint32_t fileSize = 0, offBits = 0;
+    if (IsPackedDib(source.GetBufferPtr(), source.GetRemaining()))
+        Trace(2, "Packed DIB without file header found\n");
+    else
+    {
+        const uint8_t* fileHeader = source.ReadBytes(14);
+        if (fileHeader[0] != 'B' || fileHeader[1] != 'M')
+            RaiseError(1, "Bitmap decoder: This isn't a bitmap.");
+        fileSize = CDataSource::LE32At(fileHeader + 2);
+        offBits = CDataSource::LE32At(fileHeader + 10);
+        Trace(2, "Bitmap file signature found\n");
+    }
 
     BmpInfoHeader h = ReadInfoHeader(source);
     // A negative height marks a top-down file.

@@ -22,6 +22,8 @@ void CDIBSection::AllocateStorage(int width, int height, int bpp, bool alpha)
     m_pBMI = static_cast<uint8_t*>(std::calloc(1, 40 + PaletteBytesFor(bpp)));
     const size_t pixelBytes = LineSizeFor(width, bpp) * size_t(height);
     m_pBits = m_pBMI ? static_cast<uint8_t*>(std::calloc(1, pixelBytes)) : nullptr;
+    if (m_pBits)
+        AdviseLargePages(m_pBits, pixelBytes);
     if (!m_pBits)
     {
         std::free(m_pBMI);

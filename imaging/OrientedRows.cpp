@@ -109,3 +109,41 @@ void COrientedRows::PutChannels(int y, int x, int n, const uint8_t* values, unsi
                 p[k] = values[i];
     }
 }
+
+namespace
+{
+uint16_t Exif16(const uint8_t* p, bool big)
+{
+    return uint16_t(big ? p[0] << 8 | p[1] : p[1] << 8 | p[0]);
+}
+
+uint32_t Exif32(const uint8_t* p, bool big)
+{
+    return big ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
+               : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+} // namespace
+
+int COrientedRows::FromExif(const uint8_t* d, size_t size)
+{
+    if (size < 8)
+        return 1;
+    const bool big = d[0] == 'M' && d[1] == 'M';
+    if ((!big && (d[0] != 'I' || d[1] != 'I')) || Exif16(d + 2, big) != 42)
+        return 1;
+    const uint32_t ifd = Exif32(d + 4, big);
+    if (ifd > size - 2)
+        return 1;
+    const unsigned count = Exif16(d + ifd, big);
+    for (unsigned i = 0; i < count; i++)
+    {
+        const size_t entry = size_t(ifd) + 2 + 12 * size_t(i);
+        if (entry + 12 > size)
+            return 1;
+        // A SHORT with one value, held in the entry itself.
+        if (Exif16(d + entry, big) == 0x112 && Exif16(d + entry + 2, big) == 3 &&
+            Exif32(d + entry + 4, big) == 1)
+            return Normalised(Exif16(d + entry + 8, big));
+    }
+    return 1;
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 class CBmp;
@@ -21,6 +22,11 @@ public:
     {
         return orientation >= 1 && orientation <= 8 ? orientation : 1;
     }
+    /// The Orientation (tag 0x112) of the first image directory of Exif
+    /// data (a TIFF header and its directories, as a JPEG's APP1 block holds
+    /// after "Exif\0\0" and a PNG's eXIf chunk holds whole), or 1 when
+    /// there is none.
+    static int FromExif(const uint8_t* tiff, size_t size);
     /// Orientations 5 to 8 exchange width and height.
     static bool SwapsAxes(int orientation) { return Normalised(orientation) >= 5; }
     static int UprightWidth(int width, int height, int orientation)

@@ -4,6 +4,9 @@
 
 #include "Bmp.h"
 #include "DataSource.h"
+#include "OrientedRows.h"
+#include "PngImageData.h"
+#include "WinBmp.h"
 
 #include <png.h>
 
@@ -13,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -31,6 +35,7 @@ struct PngJob
     png_uint_32 height = 0;
     int bitDepth = 0;
     int colorType = 0;
+    int interlace = 0;
     int depth = 0; // of the bitmap: 8 or 32
     bool alpha = false;
 
@@ -204,9 +209,8 @@ bool ReadHeader(PngJob* job)
     if (setjmp(png_jmpbuf(job->png)))
         return false;
     png_read_info(job->png, job->info);
-    int interlace = 0;
     png_get_IHDR(job->png, job->info, &job->width, &job->height, &job->bitDepth, &job->colorType,
-                 &interlace, nullptr, nullptr);
+                 &job->interlace, nullptr, nullptr);
     SetTransformations(job);
     return true;
 }
@@ -233,6 +237,19 @@ void CopyPalette(const PngJob& job, CBmp& bmp)
         count = bmp.GetPaletteSize();
     for (int i = 0; i < count; i++)
         table[i] = PaletteEntry{plte[i].blue, plte[i].green, plte[i].red, 255};
+}
+
+/// The PLTE chunk as 256 opaque pixels; indices beyond it are black, as
+/// libpng expands them.
+std::vector<PaletteEntry> ExpandedPalette(const PngJob& job)
+{
+    std::vector<PaletteEntry> table(256, PaletteEntry{0, 0, 0, 255});
+    png_colorp plte = nullptr;
+    int count = 0;
+    if (png_get_PLTE(job.png, job.info, &plte, &count) != 0)
+        for (int i = 0; i < std::min(count, 256); i++)
+            table[size_t(i)] = PaletteEntry{plte[i].blue, plte[i].green, plte[i].red, 255};
+    return table;
 }
 
 /// Converts the picture to sRGB by its iCCP chunk, else by gAMA and cHRM;
@@ -323,7 +340,14 @@ void CPNGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& 
             CDataSource::ThrowEndOfFile();
         RaiseError(2, "Not enough image data");
     }
-    bmp.Create(int(job.width), int(job.height), depth, job.alpha);
+    // An eXIf chunk's orientation turns the picture upright.
+    const uint8_t* file = source.GetStart() + start;
+    const size_t fileSize = source.GetFileSize() - start;
+    const int orientation =
+        GetApplyOrientation() ? CPngImageData::ExifOrientation(file, fileSize) : 1;
+    const int w = int(job.width), h = int(job.height);
+    bmp.Create(COrientedRows::UprightWidth(w, h, orientation),
+               COrientedRows::UprightHeight(w, h, orientation), depth, job.alpha);
     job.bmp = &bmp;
     if (depth == 8)
     {
@@ -342,8 +366,41 @@ void CPNGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& 
         }
     }
 
-    if (!ReadRows(&job, bmp.GetLineArray()))
-        RaiseFailure(job, structs);
+    // Non-interlaced data inflates in one go; libpng reads what that does
+    // not cover, and reports every fault as it always has.
+    COrientedRows rows(bmp, w, h, orientation);
+    bool whole = false;
+    if (job.interlace == PNG_INTERLACE_NONE)
+    {
+        const std::vector<PaletteEntry> palette =
+            depth == 32 && job.colorType == PNG_COLOR_TYPE_PALETTE ? ExpandedPalette(job)
+                                                                    : std::vector<PaletteEntry>();
+        CPngImageData::Format format;
+        format.width = job.width;
+        format.height = job.height;
+        format.bitDepth = job.bitDepth;
+        format.colorType = job.colorType;
+        format.depth = depth;
+        format.palette = palette.empty() ? nullptr : palette.data();
+        whole = CPngImageData::Decode(file, fileSize, format, bmp, rows);
+        if (whole)
+            Trace(3, "Image data inflated in one piece.\n");
+    }
+    if (!whole && orientation == 1)
+    {
+        if (!ReadRows(&job, bmp.GetLineArray()))
+            RaiseFailure(job, structs);
+    }
+    else if (!whole)
+    {
+        // The stored picture first, then turned into the bitmap.
+        CWinBmp stored;
+        stored.Create(w, h, depth, job.alpha);
+        if (!ReadRows(&job, stored.GetLineArray()))
+            RaiseFailure(job, structs);
+        for (int y = 0; y < h; y++)
+            rows.Put(y, 0, w, stored.GetLineArray()[y]);
+    }
     ConvertColours(job, bmp);
     Trace(3, "Decoding finished.\n");
 }

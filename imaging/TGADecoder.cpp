@@ -78,14 +78,15 @@ void ConvertValues(const uint8_t* src, PaletteEntry* dst, int n, int bits,
     case 15:
     case 16:
     {
-        // 5 bits per channel, scaled by 8; bit 15 is the attribute (alpha) bit.
+        // 5 bits per channel widened by repeating their top bits, so that 31
+        // is 255; bit 15 is the attribute (alpha) bit.
         const bool attribute = bits == 16;
+        auto widen = [](unsigned c) { return uint8_t(c << 3 | c >> 2); };
         for (int i = 0; i < n; i++)
         {
             const unsigned v = unsigned(src[2 * i] | src[2 * i + 1] << 8);
             const uint8_t a = attribute ? ((v & 0x8000) ? 0x80 : 0) : 255;
-            dst[i] = PaletteEntry{uint8_t((v & 31) << 3), uint8_t(((v >> 5) & 31) << 3),
-                                  uint8_t(((v >> 10) & 31) << 3), a};
+            dst[i] = PaletteEntry{widen(v & 31), widen((v >> 5) & 31), widen((v >> 10) & 31), a};
         }
         break;
     }

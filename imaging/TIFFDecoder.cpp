@@ -4,6 +4,7 @@
 
 #include "Bmp.h"
 #include "DataSource.h"
+#include "LabConverter.h"
 #include "OrientedRows.h"
 #include "SampleConverter.h"
 
@@ -151,14 +152,17 @@ struct Layout
     uint16_t photometric = 0;
     CSampleConverter::Format format = CSampleConverter::kUnsigned;
     bool separate = false; // one plane per sample
-    int colours = 1;       // 1 gray or palette, 3 RGB
+    int colours = 1;       // 1 gray or palette, 3 RGB or Lab, 4 CMYK
+    bool cmyk = false;
+    uint16_t lab = 0; // PHOTOMETRIC_CIELAB or PHOTOMETRIC_ICCLAB
     int alpha = -1;        // index of the alpha sample
     bool associated = false;
     int orientation = 1; // as stored; 1 when it is not applied
 };
 
 /// Reads the layout; false when the sample path can't read the picture and
-/// the RGBA interface must (YCbCr, CMYK, Lab, LogLuv, no photometric).
+/// the RGBA interface must (YCbCr, LogLuv, planar CMYK and Lab, other inks,
+/// no photometric).
 bool ReadLayout(TIFF* tif, Layout& l)
 {
     uint16_t format = SAMPLEFORMAT_UINT, planar = PLANARCONFIG_CONTIG;
@@ -189,6 +193,24 @@ bool ReadLayout(TIFF* tif, Layout& l)
         break;
     case PHOTOMETRIC_RGB:
         l.colours = 3;
+        break;
+    case PHOTOMETRIC_SEPARATED:
+    {
+        uint16_t inkSet = INKSET_CMYK;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkSet);
+        if (inkSet != INKSET_CMYK || (l.bits != 8 && l.bits != 16) ||
+            l.format != CSampleConverter::kUnsigned || l.separate)
+            return false;
+        l.colours = 4;
+        l.cmyk = true;
+        break;
+    }
+    case PHOTOMETRIC_CIELAB:
+    case PHOTOMETRIC_ICCLAB:
+        if ((l.bits != 8 && l.bits != 16) || l.format != CSampleConverter::kUnsigned || l.separate)
+            return false;
+        l.colours = 3;
+        l.lab = l.photometric;
         break;
     case PHOTOMETRIC_PALETTE:
         // Indices: the colour map has 2^bits entries.
@@ -344,17 +366,41 @@ void ForEachRow(TIFF* tif, const CBmp& bmp, const Layout& l, const RowSink& row)
     uint32_t rowsPerStrip = l.height;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, l.height);
+
+    // Whole strips are decoded in one call when the budget holds one: libtiff
+    // then inflates Deflate strips with libdeflate, not line by line with
+    // zlib. A strip that fails is read again line by line, so that the rows
+    // before its fault still show.
+    const uint64_t stripBytes = TIFFStripSize64(tif);
+    const size_t limit = CBmp::GetMaxPixelBytes();
+    const size_t used = bmp.GetStorageBytes() + size_t(lineSize);
+    std::unique_ptr<uint8_t[]> strip;
+    if (stripBytes > 0 && used < limit && stripBytes <= limit - used &&
+        stripBytes >= uint64_t(lineSize) * rowsPerStrip)
+    {
+        strip.reset(new (std::nothrow) uint8_t[size_t(stripBytes)]);
+        if (strip)
+            CBmp::AdviseLargePages(strip.get(), size_t(stripBytes));
+    }
     // Planes one after the other, so that compressed strips are read in order.
     for (int p = 0; p < planes; p++)
-        for (uint32_t y = 0; y < l.height; y++)
+        for (uint32_t first = 0; first < l.height; first += rowsPerStrip)
         {
-            if (TIFFReadScanline(tif, line.get(), y, uint16_t(p)) < 0)
+            const uint32_t rows = std::min(rowsPerStrip, l.height - first);
+            if (strip && TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, first, uint16_t(p)),
+                                              strip.get(), tmsize_t(stripBytes)) >=
+                             tmsize_t(uint64_t(lineSize) * rows))
             {
-                // The rest of this strip can't be read either.
-                y = (y / rowsPerStrip + 1) * rowsPerStrip - 1;
+                for (uint32_t y = 0; y < rows; y++)
+                    row(p, first + y, 0, l.width, strip.get() + size_t(y) * size_t(lineSize));
                 continue;
             }
-            row(p, y, 0, l.width, line.get());
+            for (uint32_t y = first; y < first + rows; y++)
+            {
+                if (TIFFReadScanline(tif, line.get(), y, uint16_t(p)) < 0)
+                    break; // the rest of this strip can't be read either
+                row(p, y, 0, l.width, line.get());
+            }
         }
 }
 
@@ -379,6 +425,31 @@ std::vector<PaletteEntry> ColourMap(TIFF* tif, int bits)
                      : PaletteEntry{uint8_t(blue[i] * 255 / 65535), uint8_t(green[i] * 255 / 65535),
                                     uint8_t(red[i] * 255 / 65535), 255};
     return pal;
+}
+
+/// L*, a*, b* of sample i (its three samples from index i) as stored in 8 or
+/// 16 bits: L* scaled to the largest value; a* and b* signed (CIELab) or
+/// offset by half the range (ICCLab), 1/256 of a unit at 16 bits.
+PaletteEntry LabPixel(const CLabConverter& lab, const CSampleConverter& raw, const uint8_t* src,
+                      size_t i, int bits, bool offset)
+{
+    const double max = bits == 8 ? 255 : 65535, unit = bits == 8 ? 1 : 256;
+    const uint32_t l = raw.Raw(src, i), a = raw.Raw(src, i + 1), b = raw.Raw(src, i + 2);
+    auto chroma = [&](uint32_t v)
+    {
+        if (offset)
+            return double(v) / unit - 128;
+        return bits == 8 ? double(int8_t(v)) : double(int16_t(v)) / unit;
+    };
+    return lab.ToPixel(l * 100.0 / max, chroma(a), chroma(b));
+}
+
+/// Cyan, magenta, yellow and black inks as the colour they leave on white.
+PaletteEntry CmykPixel(const uint8_t* v)
+{
+    const unsigned white = 255 - v[3];
+    auto ink = [white](uint8_t c) { return uint8_t(((255 - c) * white + 127) / 255); };
+    return PaletteEntry{ink(v[2]), ink(v[1]), ink(v[0]), 255};
 }
 
 /// Colours multiplied by alpha back to their own values.
@@ -476,7 +547,8 @@ bool ComposeRgb(const CSampleConverter& converter, const uint8_t* src, uint32_t 
     return true;
 }
 
-/// Gray, RGB and palette samples of any size into a 32-bit bitmap.
+/// Gray, RGB and palette samples of any size, and CMYK and Lab samples of 8
+/// and 16 bits, into a 32-bit bitmap.
 void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
 {
     depth = 32;
@@ -489,6 +561,9 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
     const bool white = l.photometric == PHOTOMETRIC_MINISWHITE;
     const std::vector<PaletteEntry> map =
         palette ? ColourMap(pTif, l.bits) : std::vector<PaletteEntry>();
+    float* whitePoint = nullptr; // the reference white's chromaticity, D50 by default
+    TIFFGetFieldDefaulted(pTif, TIFFTAG_WHITEPOINT, &whitePoint);
+    const CLabConverter lab(whitePoint ? whitePoint[0] : 0, whitePoint ? whitePoint[1] : 0);
     const size_t samples = l.separate ? 1 : l.spp;
     const auto values = CPicDecoder::AllocateBuffer(bmp, size_t(w) * samples,
                                                     "Out of memory allocating TIFF buffer.");
@@ -500,8 +575,8 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                    uint8_t* direct = rows.DirectLine(int(y));
                    auto* out = reinterpret_cast<PaletteEntry*>(direct ? direct + 4 * size_t(x)
                                                                       : pixels.get());
-                   if (!l.separate && l.colours == 3 && l.alpha < 0 && samples == 3 &&
-                       ComposeRgb(converter, src, n, out))
+                   if (!l.separate && l.photometric == PHOTOMETRIC_RGB && l.alpha < 0 &&
+                       samples == 3 && ComposeRgb(converter, src, n, out))
                    {
                        if (!direct)
                            rows.Put(int(y), int(x), int(n), pixels.get());
@@ -535,6 +610,11 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                        PaletteEntry p;
                        if (palette)
                            p = map[converter.Raw(src, i * samples)];
+                       else if (l.lab)
+                           p = LabPixel(lab, converter, src, i * samples, l.bits,
+                                        l.lab == PHOTOMETRIC_ICCLAB);
+                       else if (l.cmyk)
+                           p = CmykPixel(v);
                        else if (l.colours == 1)
                        {
                            const uint8_t g = white ? uint8_t(255 - v[0]) : v[0];

@@ -62,6 +62,7 @@ void CWinBmp::AllocateStorage(int width, int height, int bpp, bool alpha)
     m_pBMI = static_cast<uint8_t*>(std::calloc(1, total));
     if (!m_pBMI)
         throw std::bad_alloc(); // reported by Create
+    AdviseLargePages(m_pBMI, total);
     FillHeader(width, height, bpp);
     SetPointers(bpp);
     InitLocals(width, height, bpp, alpha);

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
     build-essential cmake ninja-build pkg-config git
-    libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev zlib1g-dev
+    libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev zlib1g-dev libdeflate-dev libfreetype-dev
     libwebp-dev libheif-dev libjxl-dev liblcms2-dev
     webp libheif-examples libavif-bin libjxl-tools
     qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev qt6-qpa-plugins qt6-gtk-platformtheme

@@ -66,8 +66,10 @@ void Save(const QImage& img, const std::string& path, const char* format, int qu
                                  writer.errorString().toStdString());
 }
 
-/// RGB of 8 or 16 bits a sample (each 8-bit value repeated in both bytes).
-void WriteTiff(const Picture& pic, const std::string& path, uint16_t compression, int bits = 8)
+/// RGB of 8 or 16 bits a sample (each 8-bit value repeated in both bytes), in
+/// strips of about 8 KiB or of the rows given.
+void WriteTiff(const Picture& pic, const std::string& path, uint16_t compression, int bits = 8,
+               uint32_t rowsPerStrip = 0)
 {
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     if (!tif)
@@ -79,7 +81,8 @@ void WriteTiff(const Picture& pic, const std::string& path, uint16_t compression
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
+                 rowsPerStrip ? rowsPerStrip : TIFFDefaultStripSize(tif, 0));
     bool ok = true;
     std::vector<uint16_t> wide(size_t(pic.width) * 3);
     for (int y = 0; y < pic.height && ok; y++)
@@ -125,6 +128,13 @@ void AddPngJpegTiffCases(const CaseSetup& setup)
     RegisterCase("TIFF RGB uncompressed", d + "/rgb.tif");
     WriteTiff(pic, d + "/rgb_lzw.tif", COMPRESSION_LZW);
     RegisterCase("TIFF RGB LZW", d + "/rgb_lzw.tif");
+    WriteTiff(pic, d + "/rgb_deflate.tif", COMPRESSION_ADOBE_DEFLATE);
+    RegisterCase("TIFF RGB Deflate", d + "/rgb_deflate.tif");
+    // As photo tools write them: strips of many rows.
+    WriteTiff(pic, d + "/rgb_deflate_tall.tif", COMPRESSION_ADOBE_DEFLATE, 8, 256);
+    RegisterCase("TIFF RGB Deflate 256-row strips", d + "/rgb_deflate_tall.tif");
+    WriteTiff(pic, d + "/rgb_lzw_tall.tif", COMPRESSION_LZW, 8, 256);
+    RegisterCase("TIFF RGB LZW 256-row strips", d + "/rgb_lzw_tall.tif");
     WriteTiff(pic, d + "/rgb16.tif", COMPRESSION_NONE, 16);
     RegisterCase("TIFF RGB 16-bit", d + "/rgb16.tif");
     WriteTiff(pic, d + "/rgb16_lzw.tif", COMPRESSION_LZW, 16);

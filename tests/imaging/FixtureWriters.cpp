@@ -127,7 +127,9 @@ std::vector<uint8_t> WriteJpeg(const JpegFixture& fixture)
 std::vector<uint8_t> WriteTiff(const TiffFixture& fixture, const std::string& dir)
 {
     const std::string path = dir + "/fixture.tif";
-    TIFF* tif = TIFFOpen(path.c_str(), fixture.bigTiff ? "w8" : "w");
+    const std::string mode = std::string("w") + (fixture.bigTiff ? "8" : "") +
+                             (fixture.bigEndian ? "b" : "l");
+    TIFF* tif = TIFFOpen(path.c_str(), mode.c_str());
     if (!tif)
         throw std::runtime_error("cannot create " + path);
     const size_t rowBytes =
@@ -152,9 +154,12 @@ std::vector<uint8_t> WriteTiff(const TiffFixture& fixture, const std::string& di
                      fixture.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
         if (fixture.alpha)
         {
-            const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+            const uint16_t extra[] = {fixture.associated ? uint16_t(EXTRASAMPLE_ASSOCALPHA)
+                                                         : uint16_t(EXTRASAMPLE_UNASSALPHA)};
             TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
         }
+        if (fixture.whitePoint.size() == 2)
+            TIFFSetField(tif, TIFFTAG_WHITEPOINT, fixture.whitePoint.data());
         if (!fixture.colorMap.empty())
         {
             const size_t n = size_t(1) << fixture.bitsPerSample;

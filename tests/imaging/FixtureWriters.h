@@ -48,6 +48,9 @@ struct TiffFixture
     uint16_t photometric = 1;
     uint16_t compression = 1;  // none
     bool alpha = false;        // the last sample is unassociated alpha
+    bool associated = false;   // with alpha: associated (premultiplied) alpha
+    bool bigEndian = false;    // "MM" byte order
+    std::vector<float> whitePoint; // x, y of the WhitePoint tag, when not empty
     uint32_t tileSize = 0;     // square tiles of this size; 0 writes strips
     int pages = 1;             // further pages repeat the first with inverted samples
     uint16_t sampleFormat = 1; // 1 unsigned, 2 signed, 3 floating point

@@ -2,11 +2,13 @@
 // bit count and mask layout, RLE escapes and clipping, the pixel-data
 // offset, top-down files, header checks.
 #include "AnyPicDecoder.h"
+#include "BmpDecoder.h"
 #include "TestSupport.h"
 
 #include "PicDecoder.h"
 #include "TextException.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -428,4 +430,50 @@ TEST(BmpDecoder, TraceLines)
                              ". ---\nWindows bitmap recognized.\nBitmap file signature found\n"
                              "Bitmap header is ok.\n"
                              "Decoding uncompressed 8 bit per pixel bitmap.\n");
+}
+
+TEST(BmpDecoder, PackedDibWithoutFileHeaderDecodesAsItsFile)
+{
+    BmpSpec pal8;
+    pal8.width = 3;
+    pal8.palette = Ramp(256);
+    pal8.pixels = {7, 8, 9, 0};
+    BmpSpec rgb = pal8;
+    rgb.bits = 24;
+    rgb.palette.clear();
+    rgb.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
+    BmpSpec masked = rgb; // 5-6-5 masks after a 40-byte header
+    masked.bits = 16;
+    masked.compression = 3;
+    masked.masks = {0xF800, 0x07E0, 0x001F};
+    masked.pixels = {0xFF, 0xFF, 0x00, 0xF8, 0x1F, 0x00, 0, 0};
+    BmpSpec v5 = rgb;
+    v5.headerSize = 124;
+    BmpSpec os2 = pal8;
+    os2.headerSize = 12;
+    for (const BmpSpec* s : {&pal8, &rgb, &masked, &v5, &os2})
+    {
+        SCOPED_TRACE(s->bits * 1000 + int(s->headerSize));
+        const std::vector<uint8_t> file = MakeBmp(*s);
+        const std::vector<uint8_t> dib(file.begin() + 14, file.end());
+        EXPECT_EQ(CAnyPicDecoder::DetectFormat(dib.data(), dib.size()), CAnyPicDecoder::kBmp);
+        CDIBSection fromFile, fromDib;
+        test::DecodeBytes(file, fromFile);
+        ASSERT_NO_THROW(test::DecodeBytes(dib, fromDib));
+        ASSERT_EQ(fromDib.GetBitsPerPixel(), fromFile.GetBitsPerPixel());
+        for (int y = 0; y < fromFile.GetHeight(); y++)
+            EXPECT_EQ(std::memcmp(fromDib.GetLineArray()[y], fromFile.GetLineArray()[y],
+                                  size_t(fromFile.GetLineSize())),
+                      0);
+    }
+
+    // Not a header: two planes, an unknown size, a zero width.
+    for (const auto& [offset, value] :
+         std::vector<std::pair<size_t, uint8_t>>{{12, 2}, {0, 41}, {4, 0}})
+    {
+        std::vector<uint8_t> dib = MakeBmp(rgb);
+        dib.erase(dib.begin(), dib.begin() + 14);
+        dib[offset] = value;
+        EXPECT_FALSE(CBmpDecoder::IsPackedDib(dib.data(), dib.size())) << offset;
+    }
 }

@@ -325,3 +325,33 @@ TEST(AnyPicDecoder, ScaledDecodeFitsTheBoxKeepingTheAspect)
         EXPECT_EQ(full.GetWidth(), c.file[0] == 'b' ? 800 : 40);
     }
 }
+
+TEST(JpegDecoder, MultiPictureFileShowsItsFirstImage)
+{
+    // A gain-map JPEG as phones write it: an MPF segment (APP2) in the first
+    // image indexes a second, complete JPEG that follows its end marker.
+    for (const bool progressive : {false, true})
+    {
+        SCOPED_TRACE(progressive);
+        test::JpegFixture primary = Picture(48, 32, 3);
+        primary.progressive = progressive;
+        const std::vector<uint8_t> first = test::WriteJpeg(primary);
+        const std::vector<uint8_t> gainMap = test::WriteJpeg(Picture(96, 64, 1));
+        test::Bytes mpf;
+        mpf.raw({'M', 'P', 'F', 0, 'I', 'I', 0x2A, 0}).le32(8).le16(3);
+        mpf.le16(0xB000).le16(7).le32(4).raw({'0', '1', '0', '0'});
+        mpf.le16(0xB001).le16(4).le32(1).le32(2);
+        mpf.le16(0xB002).le16(7).le32(32).le32(50).le32(0);
+        mpf.le32(0x030000).le32(0).le32(0).le16(0).le16(0); // primary: offset and size 0
+        mpf.le32(0).le32(uint32_t(gainMap.size())).le32(0).le16(0).le16(0);
+        test::Bytes file;
+        file.raw({0xFF, 0xD8, 0xFF, 0xE2}).be16(unsigned(mpf.size() + 2)).raw(mpf.data);
+        file.raw(std::vector<uint8_t>(first.begin() + 2, first.end())).raw(gainMap);
+
+        CDIBSection bmp;
+        ASSERT_NO_THROW(test::DecodeBytes(file.data, bmp));
+        EXPECT_EQ(bmp.GetWidth(), 48);
+        EXPECT_EQ(bmp.GetHeight(), 32);
+        EXPECT_TRUE(test::ImagesMatch(test::DecodeJpegReference(first), test::ToRgba(bmp)));
+    }
+}

@@ -1,12 +1,13 @@
-// EXIF orientation of JPEG files and the Orientation tag of TIFF files: all
-// eight values turn a picture of six coloured blocks upright; switched off,
-// the stored orientation stays.
+// EXIF orientation of JPEG files and PNG eXIf chunks, and the Orientation tag
+// of TIFF files: all eight values turn a picture of six coloured blocks
+// upright; switched off, the stored orientation stays.
 #include "AnyPicDecoder.h"
 #include "DataSource.h"
 #include "FixtureWriters.h"
 #include "TestSupport.h"
 
 #include <tiffio.h>
+#include <zlib.h>
 
 namespace
 {
@@ -48,8 +49,9 @@ std::vector<uint8_t> StoredPixels(int components)
     return pixels;
 }
 
-/// An APP1 Exif block with one Orientation entry, in either byte order.
-std::vector<uint8_t> WithExif(const std::vector<uint8_t>& jpeg, int orientation, bool bigEndian)
+/// Exif data (a TIFF header and one directory) with one Orientation entry,
+/// in either byte order.
+std::vector<uint8_t> ExifData(int orientation, bool bigEndian)
 {
     test::Bytes tiff;
     auto u16 = [&](unsigned v) { bigEndian ? tiff.be16(v) : tiff.le16(v); };
@@ -61,11 +63,32 @@ std::vector<uint8_t> WithExif(const std::vector<uint8_t>& jpeg, int orientation,
     u16(0x128), u16(3), u32(1), u16(2), u16(0);
     u16(0x112), u16(3), u32(1), u16(unsigned(orientation)), u16(0);
     u32(0);
+    return tiff.data;
+}
+
+/// The JPEG with an APP1 Exif block after its start marker.
+std::vector<uint8_t> WithExif(const std::vector<uint8_t>& jpeg, int orientation, bool bigEndian)
+{
+    const std::vector<uint8_t> tiff = ExifData(orientation, bigEndian);
     test::Bytes app1;
     app1.u8(0xFF).u8(0xE1).be16(unsigned(2 + 6 + tiff.size()));
-    app1.raw({'E', 'x', 'i', 'f', 0, 0}).raw(tiff.data);
+    app1.raw({'E', 'x', 'i', 'f', 0, 0}).raw(tiff);
     std::vector<uint8_t> out = jpeg;
     out.insert(out.begin() + 2, app1.data.begin(), app1.data.end());
+    return out;
+}
+
+/// The PNG with an eXIf chunk after its header, or just before IEND.
+std::vector<uint8_t> WithExifChunk(const std::vector<uint8_t>& png, int orientation,
+                                   bool bigEndian, bool afterImageData)
+{
+    const std::vector<uint8_t> tiff = ExifData(orientation, bigEndian);
+    test::Bytes chunk;
+    chunk.be32(uint32_t(tiff.size())).raw({'e', 'X', 'I', 'f'}).raw(tiff);
+    chunk.be32(uint32_t(crc32(0, chunk.data.data() + 4, uInt(chunk.size() - 4))));
+    std::vector<uint8_t> out = png;
+    const long at = afterImageData ? long(png.size()) - 12 : 33; // IEND; after IHDR
+    out.insert(out.begin() + at, chunk.data.begin(), chunk.data.end());
     return out;
 }
 
@@ -202,4 +225,27 @@ TEST(Orientation, TiffTagTurnsEveryOrientationUpright)
                 f.rows = stored;
             ExpectTurnedUpright(test::WriteTiff(f, test::TempDir()), o, kind.samples == 1 ? 1 : 3);
         }
+}
+
+TEST(Orientation, PngExifChunkTurnsEveryOrientationUpright)
+{
+    // Before or after the image data; the whole-stream path and libpng's
+    // (interlaced files).
+    for (const bool interlace : {false, true})
+        for (const bool after : {false, true})
+            for (int components : {1, 3})
+                for (int o = 1; o <= 8; o++)
+                {
+                    SCOPED_TRACE("orientation " + std::to_string(o) + ", components " +
+                                 std::to_string(components) + (interlace ? ", interlaced" : "") +
+                                 (after ? ", after IDAT" : ""));
+                    test::PngFixture f;
+                    f.width = 3 * kBlock;
+                    f.height = 2 * kBlock;
+                    f.colorType = components == 1 ? 0 : 2;
+                    f.interlace = interlace;
+                    f.rows = StoredPixels(components);
+                    ExpectTurnedUpright(WithExifChunk(test::WritePng(f), o, o % 2 == 0, after), o,
+                                        components);
+                }
 }

@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace
 {
@@ -241,3 +242,55 @@ TEST(PngDecoder, LibpngErrorsCarryItsMessage)
     EXPECT_DECODE_ERROR(test::DecodeBytes(png, bmp), 2, "Decoder error: IDAT: CRC error\n");
 }
 } // namespace
+
+namespace
+{
+/// The PNG with its zlib header declaring a 16 KiB window: the same picture,
+/// which the whole-stream path leaves to libpng.
+std::vector<uint8_t> WithSmallWindow(std::vector<uint8_t> png)
+{
+    const std::string chunk = "IDAT";
+    const auto idat = std::search(png.begin(), png.end(), chunk.begin(), chunk.end());
+    const size_t length = size_t(idat[-4]) << 24 | size_t(idat[-3]) << 16 |
+                          size_t(idat[-2]) << 8 | size_t(idat[-1]);
+    uint8_t* data = &idat[4];
+    data[0] = 0x68; // deflate, 2^14 bytes
+    data[1] = uint8_t(data[1] & 0xE0);
+    data[1] = uint8_t(data[1] + (31 - (data[0] * 256 + data[1]) % 31) % 31);
+    const uint32_t crc = uint32_t(crc32(0, &idat[0], uInt(length + 4)));
+    for (int i = 0; i < 4; i++)
+        data[length + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+    return png;
+}
+} // namespace
+
+TEST(PngDecoder, WholeStreamPathGivesLibpngsRowsAndErrors)
+{
+    for (const PngCase& c : AllCases())
+    {
+        if (c.interlace)
+            continue;
+        SCOPED_TRACE("type " + std::to_string(c.colorType) + ", bits " +
+                     std::to_string(c.bitDepth) + ", depth " + std::to_string(c.depth));
+        const std::vector<uint8_t> png = test::WritePng(MakeSpec(c.colorType, c.bitDepth, false, 61, 37));
+        CDIBSection fast, libpng;
+        test::DecodeBytes(png, fast, c.depth);
+        test::DecodeBytes(WithSmallWindow(png), libpng, c.depth);
+        ASSERT_EQ(fast.GetBitsPerPixel(), libpng.GetBitsPerPixel());
+        ASSERT_EQ(fast.HasAlpha(), libpng.HasAlpha());
+        for (int y = 0; y < fast.GetHeight(); y++)
+            ASSERT_EQ(std::memcmp(fast.GetLineArray()[y], libpng.GetLineArray()[y],
+                                  size_t(fast.GetLineSize())),
+                      0)
+                << "row " << y;
+    }
+
+    // Cut anywhere, a non-interlaced file ends as libpng ends it.
+    const std::vector<uint8_t> full = test::WritePng(MakeSpec(6, 8, false, 40, 30));
+    for (size_t length = 4; length < full.size(); length += 5)
+    {
+        const std::vector<uint8_t> part(full.begin(), full.begin() + long(length));
+        CDIBSection bmp;
+        EXPECT_DECODE_ERROR(test::DecodeBytes(part, bmp), 11, kEndOfFileText);
+    }
+}

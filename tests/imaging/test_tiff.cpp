@@ -509,3 +509,87 @@ TEST(TiffDecoder, SampleLayoutsReadIntoEightBits)
             }
     }
 }
+
+namespace
+{
+/// Samples of 8, 16 or 24 bits in the machine's byte order, as the writer takes them.
+std::vector<uint8_t> Samples(int bits, std::initializer_list<uint32_t> values)
+{
+    std::vector<uint8_t> out;
+    for (uint32_t v : values)
+        for (int k = 0; k < bits / 8; k++)
+            out.push_back(uint8_t(v >> (8 * k)));
+    return out;
+}
+} // namespace
+
+TEST(TiffDecoder, CmykLabBigEndianAndPremultipliedSamples)
+{
+    struct Case
+    {
+        const char* name;
+        uint16_t bits;
+        uint16_t samples;
+        uint16_t photometric;
+        std::vector<uint8_t> row;
+        std::vector<PaletteEntry> expected; // blue, green, red, alpha
+        bool alpha = false;
+        bool associated = false;
+        bool bigEndian = false;
+        std::vector<float> whitePoint = {};
+    };
+    const uint16_t cmyk = PHOTOMETRIC_SEPARATED, lab = PHOTOMETRIC_CIELAB;
+    const PaletteEntry white{255, 255, 255, 255}, black{0, 0, 0, 255}, red{0, 0, 255, 255};
+    const std::vector<Case> cases = {
+        {"cmyk 8", 8, 4, cmyk, Samples(8, {0, 0, 0, 0, 255, 0, 0, 0, 0, 128, 0, 0, 0, 0, 0, 255}),
+         {white, {255, 255, 0, 255}, {255, 127, 255, 255}, black}},
+        {"cmyk 16", 16, 4, cmyk,
+         Samples(16, {0, 0, 0, 0, 0xFFFF, 0, 0, 0, 0, 0x8000, 0, 0, 0, 0, 0, 0xFFFF}),
+         {white, {255, 255, 0, 255}, {255, 127, 255, 255}, black}},
+        {"cmyk 16 with alpha", 16, 5, cmyk, Samples(16, {0, 0, 0xFFFF, 0, 0x8080}),
+         {{0, 255, 255, 128}}, true},
+        {"cmyk 16 big-endian", 16, 4, cmyk, Samples(16, {0, 0, 0, 0xFFFF}), {black}, false, false,
+         true},
+        // D50 by default: its white, black, and the D50 Lab values of sRGB red.
+        {"cielab 8", 8, 3, lab, Samples(8, {255, 0, 0, 0, 0, 0}), {white, black}},
+        {"cielab 16", 16, 3, lab,
+         Samples(16, {65535, 0, 0, 35580, uint16_t(int16_t(80.81 * 256)),
+                      uint16_t(int16_t(69.89 * 256))}),
+         {white, red}},
+        {"icclab 16 relative to D65", 16, 3, PHOTOMETRIC_ICCLAB,
+         Samples(16, {34891, uint32_t((80.09 + 128) * 256), uint32_t((67.20 + 128) * 256),
+                      35000, 32768, 32768}),
+         {red, {128, 128, 128, 255}}, false, false, false, {0.3127f, 0.3290f}},
+        {"gray 24 big-endian", 24, 1, PHOTOMETRIC_MINISBLACK, Samples(24, {0xFFFFFF, 0x808080, 0}),
+         {white, {128, 128, 128, 255}, black}, false, false, true},
+        {"rgb 24 big-endian", 24, 3, PHOTOMETRIC_RGB, Samples(24, {0xFFFFFF, 0, 0x404040}),
+         {{64, 0, 255, 255}}, false, false, true},
+        // Colours multiplied by alpha come back to their own values.
+        {"rgb 8 premultiplied", 8, 4, PHOTOMETRIC_RGB, Samples(8, {64, 32, 0, 128, 0, 0, 0, 0}),
+         {{0, 64, 128, 128}, {0, 0, 0, 0}}, true, true},
+        {"rgb 16 premultiplied", 16, 4, PHOTOMETRIC_RGB, Samples(16, {0x4000, 0, 0, 0x8000}),
+         {{0, 0, 128, 128}}, true, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const auto width = uint32_t(c.expected.size());
+        test::TiffFixture f = Fixture(width, 1, c.bits, c.samples, c.photometric, c.row);
+        f.alpha = c.alpha;
+        f.associated = c.associated;
+        f.bigEndian = c.bigEndian;
+        f.whitePoint = c.whitePoint;
+        CDIBSection bmp;
+        ASSERT_NO_THROW(Decode(f, bmp));
+        ASSERT_EQ(bmp.GetBitsPerPixel(), 32);
+        EXPECT_EQ(bmp.HasAlpha(), c.alpha);
+        const auto* px = reinterpret_cast<const PaletteEntry*>(bmp.GetLineArray()[0]);
+        for (uint32_t x = 0; x < width; x++)
+        {
+            const uint8_t* got = &px[x].b;
+            const uint8_t* want = &c.expected[x].b;
+            for (int k = 0; k < 4; k++)
+                EXPECT_NEAR(got[k], want[k], 1) << "pixel " << x << " byte " << k;
+        }
+    }
+}

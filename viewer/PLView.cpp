@@ -101,6 +101,8 @@ QSize CPLView::BitmapSize() const
 void CPLView::OnInitialUpdate()
 {
     UpdateScrollSizes();
+    if (CMDIChildWnd* pFrame = GetParentFrame())
+        m_initialFrame = pFrame->geometry();
     FitFrameToPicture();
 }
 
@@ -118,6 +120,11 @@ void CPLView::FitFrameToPicture()
     if (bmp.isEmpty() || m_bSized)
         return;
     m_bSized = true;
+    // A window given its place (a stored placement, maximised) since it
+    // was made keeps it, as it does when the picture is there at once.
+    if (CMDIChildWnd* pFrame = GetParentFrame();
+        pFrame && (pFrame->isMaximized() || pFrame->geometry() != m_initialFrame))
+        return;
 
     // A hidden frame has not laid out its view yet.
     CMDIChildWnd* pFrame = GetParentFrame();

@@ -115,7 +115,8 @@ private:
     bool m_bDither = true;
     bool m_bZoomFit = false; // Zoom to Fit: proportional, centred, follows the window
     double m_dZoom = 1.0;    // the zoom when neither fit is on
-    bool m_bSized = false;   // the first display has sized the window to the picture
+    bool m_bSized = false;
+    QRect m_initialFrame;  // the frame's geometry when the view was first updated   // the first display has sized the window to the picture
     bool m_bDragging = false;
     QPoint m_dragFrom;         // pointer position where the drag began
     QPoint m_dragOffset;       // scroll offset then

@@ -3,6 +3,7 @@
 #include "BmpPyramid.h"
 #include "DrawDibBmp.h"
 #include "FileName.h"
+#include "MDIChildWnd.h"
 #include "MessageBox.h"
 #include "NativePath.h"
 #include "OrientedRows.h"
@@ -96,8 +97,12 @@ void CPLViewerDoc::FailOpen(const QString& text)
                        [this, guard, text]
                        {
                            AfxMessageBox(text, MB_OK);
-                           if (guard)
-                               OnCloseDocument();
+                           if (!guard)
+                               return;
+                           // A window whose picture never came keeps no placement.
+                           if (CView* pFirst = GetFirstView(); pFirst && pFirst->GetParentFrame())
+                               pFirst->GetParentFrame()->setProperty("failedOpen", true);
+                           OnCloseDocument();
                        });
 }
 

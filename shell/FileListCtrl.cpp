@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 #include <unistd.h>
 
 namespace
@@ -258,7 +259,9 @@ bool CFileListCtrl::HasImageExtension(const QString& name)
         QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".gif"),
         QStringLiteral(".bmp"), QStringLiteral(".png"),  QStringLiteral(".tif"),
         QStringLiteral(".eps"), QStringLiteral(".tga"),  QStringLiteral(".dib"),
-        QStringLiteral(".jif"), QStringLiteral(".pct")};
+        QStringLiteral(".jif"), QStringLiteral(".pct"),  QStringLiteral(".webp"),
+        QStringLiteral(".heic"), QStringLiteral(".heif"), QStringLiteral(".avif"),
+        QStringLiteral(".jxl")};
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot >= 0 && name.indexOf(QLatin1Char('/'), dot) < 0 &&
            kExtensions.contains(name.mid(dot).toLower());
@@ -429,6 +432,14 @@ int CFileListCtrl::CopySelection()
     return int(paths.size());
 }
 
+QStringList CFileListCtrl::TakeMultiCopy()
+{
+    if (!m_bMultiCopy)
+        return {};
+    m_bMultiCopy = false;
+    return std::exchange(m_selection, {});
+}
+
 void CFileListCtrl::CutSelection()
 {
     const QStringList paths = SelectedPaths();
@@ -505,6 +516,17 @@ void CFileListCtrl::SelectForSlideshow()
 {
     CopySelection();
     m_bUseSelection = true;
+}
+
+void CFileListCtrl::BeginShow()
+{
+    m_nMisses = 0;
+    m_nNextIndex = 0;
+}
+
+void CFileListCtrl::EndShow()
+{
+    m_bUseSelection = false;
 }
 
 int CFileListCtrl::SourceSize() const

@@ -1,11 +1,12 @@
 #include "PLView.h"
 
 #include "DrawDibBmp.h"
+#include "IImageHost.h"
 #include "MDIChildWnd.h"
 #include "MessageBox.h"
 #include "PLViewerDoc.h"
 #include "Resource.h"
-#include "VistrelApp.h"
+#include "WinApp.h"
 #include "ZoomModel.h"
 
 #include <QKeyEvent>
@@ -29,7 +30,7 @@ int MulDiv(long long a, long long b, long long c)
 }
 } // namespace
 
-CPLView::CPLView()
+CPLView::CPLView(IImageHost& host) : m_host(host)
 {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
@@ -83,8 +84,8 @@ CPLView::CPLView()
 CPLView::~CPLView()
 {
     StopAutoScroll();
-    if (CVistrelApp* pApp = CVistrelApp::Get(); pApp && pApp->m_pPanView == this)
-        pApp->SetPanView(nullptr);
+    if (m_host.GetPanView() == this)
+        m_host.SetPanView(nullptr);
 }
 
 CPLViewerDoc* CPLView::GetDocument() const
@@ -406,7 +407,7 @@ void CPLView::keyPressEvent(QKeyEvent* event)
 
 void CPLView::RunIfEnabled(int nID)
 {
-    CVistrelApp* pApp = CVistrelApp::Get();
+    CWinApp* pApp = CWinApp::Get();
     if (!pApp)
         return;
     if (pApp->Router().Query(nID).m_bEnabled)
@@ -646,7 +647,7 @@ void CPLView::PrintPage(QPrinter* printer)
 
 void CPLView::OnFilePrint()
 {
-    QPrinter& printer = CVistrelApp::Get()->GetPrinter();
+    QPrinter& printer = m_host.GetPrinter();
     QPrintDialog dialog(&printer, this);
     // One picture is one page.
     dialog.setMinMax(1, 1);
@@ -656,7 +657,7 @@ void CPLView::OnFilePrint()
 
 void CPLView::OnFilePrintPreview()
 {
-    QPrinter& printer = CVistrelApp::Get()->GetPrinter();
+    QPrinter& printer = m_host.GetPrinter();
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter* p) { PrintPage(p); });

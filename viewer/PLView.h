@@ -7,6 +7,7 @@
 #include <QAbstractScrollArea>
 
 class CPLViewerDoc;
+class IImageHost;
 class QPainter;
 class QPrinter;
 
@@ -15,11 +16,12 @@ class QPrinter;
 /// the smooth ("Dither") or the plain drawing path. The mouse drags the
 /// picture, Ctrl+wheel zooms around the pointer, the middle button or a
 /// double-click toggles between Zoom to Fit and 1:1.
+/// The printer and the panned view are the host's.
 class CPLView : public QAbstractScrollArea, public CView
 {
     Q_OBJECT
 public:
-    CPLView();
+    explicit CPLView(IImageHost& host);
     ~CPLView() override;
 
     QWidget* GetWidget() override { return this; }
@@ -109,6 +111,7 @@ private:
     /// One step of the panning worker, on the user-interface thread.
     CLoopAutoScrollThread::Positions DoPanStep(CLoopAutoScrollThread::StepKind kind, int nPos);
 
+    IImageHost& m_host;
     bool m_bAutoScrolling = false;
     int m_nPanDelay = 1000;
     bool m_bFit = false;

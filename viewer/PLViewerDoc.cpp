@@ -4,6 +4,7 @@
 #include "DrawDibBmp.h"
 #include "FileName.h"
 #include "MDIChildWnd.h"
+#include "IImageHost.h"
 #include "MessageBox.h"
 #include "NativePath.h"
 #include "OrientedRows.h"
@@ -28,8 +29,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-CPLViewerDoc::CPLViewerDoc()
-    : m_loader([this](const std::shared_ptr<CPictureLoader::Pass>& pass) { OnPass(pass); })
+CPLViewerDoc::CPLViewerDoc(IImageHost& host)
+    : m_host(host),
+      m_loader([this](const std::shared_ptr<CPictureLoader::Pass>& pass) { OnPass(pass); })
 {
     OnCommand(Id::ID_SAVE_AS_BMP, [this] { SaveAsBmp(); });
     OnUpdate(Id::ID_SAVE_AS_BMP, [this](CCmdUI& ui) { ui.Enable(m_pBmp != nullptr); });

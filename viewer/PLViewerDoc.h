@@ -8,13 +8,14 @@
 
 class CBmpPyramid;
 class CDrawDibBmp;
+class IImageHost;
 
 /// An image document: one decoded picture. It is never modified, so it
-/// never asks to be saved.
+/// never asks to be saved. Files are read with the host's decoder.
 class CPLViewerDoc : public CDocument
 {
 public:
-    CPLViewerDoc();
+    explicit CPLViewerDoc(IImageHost& host);
     ~CPLViewerDoc() override;
 
     /// Starts decoding the file off the user-interface thread and returns
@@ -60,6 +61,7 @@ private:
     /// Tells the views that what they show has changed.
     void NotifyViews(bool bFinal);
 
+    IImageHost& m_host;
     std::unique_ptr<CDrawDibBmp> m_pBmp;
     std::unique_ptr<CDrawDibBmp> m_pFirstPass;
     std::unique_ptr<CBmpPyramid> m_pPyramid;

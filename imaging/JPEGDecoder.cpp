@@ -307,12 +307,16 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     s->maxHeight = m_nMaxHeight;
 
     AbortGuard guard{s};
+    m_nFullWidth = m_nFullHeight = 0;
     if (!ReadHeader(s, m_bFast))
     {
         guard.Abort();
         RaiseError(6, std::string(s->err.message) + "\n");
     }
     const j_decompress_ptr cinfo = &s->cinfo;
+    const int fullW = int(cinfo->image_width), fullH = int(cinfo->image_height);
+    m_nFullWidth = COrientedRows::UprightWidth(fullW, fullH, s->orientation);
+    m_nFullHeight = COrientedRows::UprightHeight(fullW, fullH, s->orientation);
     TraceF(2, "JPEG header: %u x %u, %d components, colour space %d.\n",
            unsigned(cinfo->output_width), unsigned(cinfo->output_height), cinfo->num_components,
            int(cinfo->jpeg_color_space));

@@ -20,6 +20,11 @@ public:
         m_nMaxHeight = maxHeight;
     }
 
+    /// The upright size of the last picture decoded (or whose decode failed
+    /// after its header), before any DCT scaling; 0 x 0 before the first.
+    int GetFullWidth() const { return m_nFullWidth; }
+    int GetFullHeight() const { return m_nFullHeight; }
+
 protected:
     void DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, int& depth,
                      CDataSource& source) override;
@@ -30,4 +35,6 @@ private:
     bool m_bFast = true;
     int m_nMaxWidth = 0;
     int m_nMaxHeight = 0;
+    int m_nFullWidth = 0;
+    int m_nFullHeight = 0;
 };

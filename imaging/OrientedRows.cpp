@@ -11,6 +11,18 @@ COrientedRows::COrientedRows(CBmp& bmp, int width, int height, int orientation)
 {
 }
 
+void COrientedRows::Turn(const CBmp& src, CBmp& dst, int orientation)
+{
+    const int w = src.GetWidth(), h = src.GetHeight();
+    dst.Create(UprightWidth(w, h, orientation), UprightHeight(w, h, orientation),
+               src.GetBitsPerPixel(), src.HasAlpha());
+    if (src.GetPaletteTable())
+        dst.SetPalette(src.GetPaletteTable());
+    COrientedRows rows(dst, w, h, orientation);
+    for (int y = 0; y < h; y++)
+        rows.Put(y, 0, w, src.GetLineArray()[y]);
+}
+
 uint8_t* COrientedRows::DirectLine(int y) const
 {
     if (m_nOrientation == 1)

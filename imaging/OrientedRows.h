@@ -38,6 +38,10 @@ public:
         return SwapsAxes(orientation) ? width : height;
     }
 
+    /// Makes dst a copy of src (same depth, alpha and colour table) turned by
+    /// the orientation, as if src were the stored picture.
+    static void Turn(const CBmp& src, CBmp& dst, int orientation);
+
     /// The bitmap line that takes stored row y unchanged (orientations 1 and
     /// 4), or null when the row must go through Put.
     uint8_t* DirectLine(int y) const;

@@ -32,6 +32,18 @@ const QList<CommandInfo> kCommands = {
     {ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar", nullptr},
     {ID_VIEW_DITHER, "&Dither", "Draw smoothly (dithered) or plainly", nullptr},
     {ID_VIEW_FIT, "Fit &Image to Window", "Stretch the picture to the window", nullptr},
+    {ID_VIEW_ZOOM_IN, "Zoom I&n", "Show the picture larger", "zoom-in"},
+    {ID_VIEW_ZOOM_OUT, "Zoom &Out", "Show the picture smaller", "zoom-out"},
+    {ID_VIEW_ZOOM_FIT, "&Zoom to Fit", "Show the whole picture in its proportions", "zoom-fit-best"},
+    {ID_VIEW_ZOOM_ACTUAL, "&Actual Size", "Show the picture at 1:1", "zoom-original"},
+    {ID_VIEW_ROTATE_LEFT, "&Rotate Left", "Turn the picture a quarter to the left",
+     "object-rotate-left"},
+    {ID_VIEW_ROTATE_RIGHT, "Rotate Ri&ght", "Turn the picture a quarter to the right",
+     "object-rotate-right"},
+    {ID_VIEW_FLIP_HORIZONTAL, "Flip &Horizontally", "Mirror the picture left to right",
+     "object-flip-horizontal"},
+    {ID_VIEW_FLIP_VERTICAL, "Flip &Vertically", "Mirror the picture top to bottom",
+     "object-flip-vertical"},
     {ID_VIEW_FULLSCREEN, "&Full Screen", "Full Screen", "view-fullscreen"},
     {ID_WINDOW_CASCADE, "&Cascade", "Arrange windows so they overlap", nullptr},
     {ID_WINDOW_TILE_HORZ, "&Tile", "Arrange windows as non-overlapping tiles", nullptr},
@@ -168,6 +180,16 @@ QList<QKeySequence> Accelerators(int id)
         return {Key(ctrl | alt | Qt::Key_Up)};
     case ID_CYCLE_WINDOWS:
         return {Key(ctrl | keypad | Qt::Key_Plus)};
+    case ID_VIEW_ZOOM_ACTUAL:
+        return {Key(ctrl | Qt::Key_0)};
+    case ID_VIEW_ROTATE_LEFT:
+        return {Key(ctrl | Qt::Key_L)};
+    case ID_VIEW_ROTATE_RIGHT:
+        return {Key(ctrl | Qt::Key_R)};
+    case ID_VIEW_FLIP_HORIZONTAL:
+        return {Key(ctrl | Qt::Key_H)};
+    case ID_VIEW_FLIP_VERTICAL:
+        return {Key(ctrl | shift | Qt::Key_H)};
     default:
         return {};
     }

@@ -71,8 +71,21 @@ inline constexpr int ID_LISTBAR_THUMBNAILS = 32960;
 inline constexpr int ID_LISTBAR_DETAILS = 32961;
 inline constexpr int ID_LISTBAR_VIEWTOGGLE = 32962;
 
+// Zoom, turning and flipping of an image view.
+inline constexpr int ID_VIEW_ZOOM_IN = 33100;
+inline constexpr int ID_VIEW_ZOOM_OUT = 33101;
+inline constexpr int ID_VIEW_ZOOM_FIT = 33102;
+inline constexpr int ID_VIEW_ZOOM_ACTUAL = 33103;
+inline constexpr int ID_VIEW_ROTATE_LEFT = 33104;
+inline constexpr int ID_VIEW_ROTATE_RIGHT = 33105;
+inline constexpr int ID_VIEW_FLIP_HORIZONTAL = 33106;
+inline constexpr int ID_VIEW_FLIP_VERTICAL = 33107;
+
 // Status bar pane of the image description.
 inline constexpr int ID_INDICATOR_IMAGEINFO = 57346;
+// Status bar panes of the zoom and of the picture's place in the list.
+inline constexpr int ID_INDICATOR_ZOOM = 57347;
+inline constexpr int ID_INDICATOR_POSITION = 57348;
 
 // Controls and bars.
 inline constexpr int IDW_TOOLBAR = 59392;

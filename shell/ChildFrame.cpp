@@ -5,6 +5,7 @@
 #include "Settings.h"
 #include "VistrelApp.h"
 
+#include <QTimer>
 #include <QTimerEvent>
 
 CChildFrame::CChildFrame() : m_bSlideshow(CVistrelApp::Get()->m_bSlideshowRunning) {}
@@ -90,8 +91,15 @@ void CChildFrame::OnDestroy()
         pView->StopAutoScroll();
     // A frame that never showed (a failed open) has no placement worth
     // keeping and must not replace the last window's.
-    if (!m_bWasShown)
+    if (!m_bWasShown || property("failedOpen").toBool())
+    {
+        // Panning that moved to a window whose picture failed goes back to
+        // the window that is active after it.
+        CVistrelApp* pApp = CVistrelApp::Get();
+        if (property("failedOpen").toBool() && pApp->m_bPanning)
+            QTimer::singleShot(0, pApp, [pApp] { pApp->RestartPanning(); });
         return;
+    }
     CWindowPlacement wp = GetWindowPlacement();
     wp.flags = isMaximized() ? 2 : 0;
     Settings::WriteProfileString(QStringLiteral("Settings"), QStringLiteral("WWTypeWindowPos"),

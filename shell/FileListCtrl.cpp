@@ -9,6 +9,7 @@
 #include "Menus.h"
 #include "MessageBox.h"
 #include "NativePath.h"
+#include "PictureLoader.h"
 #include "Resource.h"
 #include "Settings.h"
 #include "Strings.h"
@@ -359,12 +360,42 @@ void CFileListCtrl::StepToNeighbour(const QString& name, int direction)
         m_strPicked = GetFullPath(entry.name);
         if (CVistrelApp* pApp = CVistrelApp::Get())
             pApp->OpenImage(m_strPicked, true);
+        // The next picture the same way is decoded while this one is looked
+        // at, so that the next step shows it at once.
+        const int step = target - i;
+        for (int r = target + step; r >= 0 && r < m_pModel->Count(); r += step)
+            if (const CDirEntry& next = m_pModel->Entry(r);
+                !next.bFolder && HasImageExtension(next.name))
+            {
+                CPictureLoader::DecodeAhead(
+                    NativePath::Encode(GetFullPath(next.name)).toStdString());
+                break;
+            }
     }
     SelectOnly(target);
     if (direction == 0 && target == m_pModel->Count() - 1)
         m_bAtLast = true;
     if (direction != 0 && target == 0)
         m_bAtFirst = true;
+}
+
+bool CFileListCtrl::GetPicturePosition(const QString& path, int& nIndex, int& nCount) const
+{
+    nIndex = nCount = 0;
+    const QFileInfo info(path);
+    if (path.isEmpty() || info.absolutePath() != QFileInfo(m_strDirectory).absoluteFilePath())
+        return false;
+    const QString name = info.fileName();
+    for (int r = 0; r < m_pModel->Count(); ++r)
+    {
+        const CDirEntry& entry = m_pModel->Entry(r);
+        if (entry.bFolder || !HasImageExtension(entry.name))
+            continue;
+        nCount++;
+        if (entry.name == name)
+            nIndex = nCount;
+    }
+    return nIndex > 0;
 }
 
 int CFileListCtrl::CopySelection()

@@ -61,6 +61,9 @@ public:
     /// Opens the next (direction 0) or previous (1) item after the named one
     /// in place of the active picture, when it is a picture, and selects it.
     void StepToNeighbour(const QString& name, int direction);
+    /// The picture's place among the list's pictures (1 for the first) and
+    /// their number, when the path is one of the list's pictures; else false.
+    bool GetPicturePosition(const QString& path, int& nIndex, int& nCount) const;
 
     /// One selected item: its path goes to the clipboard. Several: their
     /// paths fill m_selection. Returns the number selected.

@@ -14,6 +14,7 @@
 #include "Menus.h"
 #include "MessageBox.h"
 #include "PLView.h"
+#include "PLViewerDoc.h"
 #include "PrefsDlg.h"
 #include "ProjectTreeCtrl.h"
 #include "RecentFileList.h"
@@ -176,6 +177,26 @@ void CMainFrame::createStatusBar()
         m_lockPanes.append(pane);
     }
     UpdateLockPanes();
+    // The picture's place in the list and its file's size, and its zoom.
+    const auto addPane = [this, bar](int nID, const char* name, int width)
+    {
+        auto* pane = new QLabel(bar);
+        pane->setObjectName(QString::fromLatin1(name));
+        pane->setAccessibleName(QString::fromLatin1(name));
+        pane->setMinimumWidth(width);
+        bar->addPermanentWidget(pane);
+        CWinApp::Get()->Router().AddUpdateItem(nID,
+                                               [pane](const CCmdUI& ui)
+                                               {
+                                                   const QString text =
+                                                       ui.m_bTextSet ? ui.m_strText : QString();
+                                                   if (pane->text() != text)
+                                                       pane->setText(text);
+                                               });
+        return pane;
+    };
+    m_pPositionPane = addPane(ID_INDICATOR_POSITION, "PositionPane", 90);
+    m_pZoomPane = addPane(ID_INDICATOR_ZOOM, "ZoomPane", 50);
     m_pImageInfoPane = new QLabel(bar);
     m_pImageInfoPane->setObjectName(QStringLiteral("ImageInfoPane"));
     m_pImageInfoPane->setMinimumWidth(160);
@@ -278,6 +299,13 @@ void CMainFrame::registerCommands()
                  ui.Enable(pView != nullptr);
                  ui.SetText(pView ? pView->GetImageInfoText() : QString());
              });
+    OnUpdate(ID_INDICATOR_ZOOM,
+             [this](CCmdUI& ui)
+             {
+                 CPLView* pView = GetActiveImageView();
+                 ui.SetText(pView ? pView->GetZoomText() : QString());
+             });
+    OnUpdate(ID_INDICATOR_POSITION, [this](CCmdUI& ui) { ui.SetText(GetPositionText()); });
     registerListCommands();
 }
 
@@ -504,6 +532,22 @@ bool CMainFrame::IsImageWindowActive() const
 {
     const CMDIChildWnd* pFrame = MDIGetActive();
     return pFrame && !pFrame->isHidden() && dynamic_cast<const CChildFrame*>(pFrame);
+}
+
+QString CMainFrame::GetPositionText() const
+{
+    CPLView* pView = GetActiveImageView();
+    const CPLViewerDoc* pDoc = pView ? pView->GetDocument() : nullptr;
+    int nIndex = 0, nCount = 0;
+    if (!pDoc || !m_wndListBar->GetList()->GetPicturePosition(pDoc->GetPathName(), nIndex, nCount))
+        return QString();
+    const qint64 bytes = pDoc->GetFileSize();
+    QString size;
+    if (bytes >= 1024 * 1024)
+        size = QStringLiteral("%1 MB").arg(bytes / (1024.0 * 1024.0), 0, 'f', 1);
+    else if (bytes >= 0)
+        size = QStringLiteral("%1 kB").arg((bytes + 1023) / 1024);
+    return QStringLiteral(" %1 / %2; %3").arg(nIndex).arg(nCount).arg(size);
 }
 
 CPLView* CMainFrame::GetActiveImageView() const

@@ -62,6 +62,9 @@ public:
     /// Whether the active child frame is a visible image frame.
     bool IsImageWindowActive() const;
     CPLView* GetActiveImageView() const;
+    /// " 5 / 10; 2.4 MB": the active picture's place among the list's
+    /// pictures and its file's size, or empty when it is not in the list.
+    QString GetPositionText() const;
     void SyncScroll(Qt::Orientation orientation, bool bForward);
     /// The image windows listed at the foot of the Window menu.
     CMDIWindowList* GetWindowList() const { return m_pWindowList; }
@@ -102,6 +105,8 @@ private:
     bool m_bExitCommand = false;
     bool m_bClosed = false;
     QLabel* m_pImageInfoPane = nullptr;
+    QLabel* m_pZoomPane = nullptr;
+    QLabel* m_pPositionPane = nullptr;
     QList<QLabel*> m_lockPanes;
     CListBar* m_wndListBar = nullptr;
     CTreeBar* m_wndTreeBar = nullptr;

@@ -7,8 +7,11 @@
 #include "PLViewerDoc.h"
 #include "Resource.h"
 #include "WinApp.h"
+#include "ZoomModel.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QLayout>
 #include <QPainter>
 #include <QPrintDialog>
@@ -37,15 +40,30 @@ CPLView::CPLView(IImageHost& host) : m_host(host)
 
     OnCommand(Id::ID_VIEW_FIT, [this] { ToggleFit(); });
     OnUpdate(Id::ID_VIEW_FIT, [this](CCmdUI& ui) { ui.SetCheck(m_bFit ? 1 : 0); });
+    OnCommand(Id::ID_VIEW_ZOOM_IN, [this] { ZoomStep(true); });
+    OnCommand(Id::ID_VIEW_ZOOM_OUT, [this] { ZoomStep(false); });
+    OnCommand(Id::ID_VIEW_ZOOM_FIT, [this] { ZoomToFit(); });
+    OnUpdate(Id::ID_VIEW_ZOOM_FIT, [this](CCmdUI& ui) { ui.SetCheck(m_bZoomFit ? 1 : 0); });
+    OnCommand(Id::ID_VIEW_ZOOM_ACTUAL, [this] { ZoomTo(1.0, viewport()->rect().center()); });
+    OnUpdate(Id::ID_VIEW_ZOOM_ACTUAL, [this](CCmdUI& ui)
+             { ui.SetCheck(!m_bFit && !m_bZoomFit && m_dZoom == 1.0 ? 1 : 0); });
+    const auto hasPicture = [this](CCmdUI& ui)
+    { ui.Enable(GetDocument() && GetDocument()->GetBitmap()); };
+    for (const auto& [id, orientation] : {std::pair{Id::ID_VIEW_ROTATE_LEFT, 8},
+                                          std::pair{Id::ID_VIEW_ROTATE_RIGHT, 6},
+                                          std::pair{Id::ID_VIEW_FLIP_HORIZONTAL, 2},
+                                          std::pair{Id::ID_VIEW_FLIP_VERTICAL, 4}})
+    {
+        OnCommand(id, [this, o = orientation] { Turn(o); });
+        OnUpdate(id, hasPicture);
+    }
     OnCommand(Id::ID_VIEW_DITHER, [this] { ToggleDither(); });
     OnUpdate(Id::ID_VIEW_DITHER, [this](CCmdUI& ui) { ui.SetCheck(m_bDither ? 1 : 0); });
     OnCommand(Id::ID_EDIT_COPY, [this] {
         if (CPLViewerDoc* pDoc = GetDocument(); pDoc && pDoc->GetBitmap())
             pDoc->GetBitmap()->CopyToClipboard();
     });
-    OnUpdate(Id::ID_EDIT_COPY, [this](CCmdUI& ui) {
-        ui.Enable(GetDocument() && GetDocument()->GetBitmap());
-    });
+    OnUpdate(Id::ID_EDIT_COPY, hasPicture);
     OnCommand(Id::ID_FILE_PRINT, [this] { OnFilePrint(); });
     OnCommand(Id::ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
 
@@ -78,15 +96,35 @@ CPLViewerDoc* CPLView::GetDocument() const
 QSize CPLView::BitmapSize() const
 {
     const CPLViewerDoc* pDoc = GetDocument();
-    const CDrawDibBmp* pBmp = pDoc ? pDoc->GetBitmap() : nullptr;
-    return pBmp ? QSize(pBmp->GetWidth(), pBmp->GetHeight()) : QSize();
+    return pDoc ? pDoc->GetPictureSize() : QSize();
 }
 
 void CPLView::OnInitialUpdate()
 {
-    SetScrollSizes(BitmapSize());
+    UpdateScrollSizes();
+    if (CMDIChildWnd* pFrame = GetParentFrame())
+        m_initialFrame = pFrame->geometry();
+    FitFrameToPicture();
+}
+
+void CPLView::OnPictureChanged(bool)
+{
+    UpdateScrollSizes();
+    FitFrameToPicture();
+    UpdateCursor();
+    viewport()->update();
+}
+
+void CPLView::FitFrameToPicture()
+{
     const QSize bmp = BitmapSize();
-    if (bmp.isEmpty())
+    if (bmp.isEmpty() || m_bSized)
+        return;
+    m_bSized = true;
+    // A window given its place (a stored placement, maximised) since it
+    // was made keeps it, as it does when the picture is there at once.
+    if (CMDIChildWnd* pFrame = GetParentFrame();
+        pFrame && (pFrame->isMaximized() || pFrame->geometry() != m_initialFrame))
         return;
 
     // A hidden frame has not laid out its view yet.
@@ -126,6 +164,16 @@ void CPLView::OnInitialUpdate()
 
 void CPLView::OnActivateView(bool) {}
 
+QString CPLView::GetZoomText() const
+{
+    if (BitmapSize().isEmpty())
+        return QString();
+    const double percent = GetZoom() * 100;
+    // Below 10% a whole number hides the steps.
+    return percent < 9.95 ? QStringLiteral(" %1%").arg(percent, 0, 'f', 1)
+                          : QStringLiteral(" %1%").arg(qRound(percent));
+}
+
 QString CPLView::GetImageInfoText() const
 {
     const CPLViewerDoc* pDoc = GetDocument();
@@ -136,13 +184,28 @@ QString CPLView::GetImageInfoText() const
                              pBmp->GetBitsPerPixel(), int(pBmp->GetMemoryUse() / 1024));
 }
 
-void CPLView::SetScrollSizes(const QSize& total)
+QSize CPLView::ScaledSize() const
 {
-    m_totalDev = total.isValid() ? total : QSize(0, 0);
+    return ZoomModel::ScaledSize(BitmapSize(), GetZoom());
+}
+
+double CPLView::GetZoom() const
+{
+    const QSize bmp = BitmapSize();
+    if (m_bFit)
+        return ZoomModel::FitZoom(bmp, viewport()->size());
+    if (m_bZoomFit)
+        return std::min(1.0, ZoomModel::FitZoom(bmp, maximumViewportSize()));
+    return m_dZoom;
+}
+
+void CPLView::UpdateScrollSizes()
+{
+    m_totalDev = m_bFit || m_bZoomFit ? QSize(0, 0) : ScaledSize();
     UpdateScrollBars();
 }
 
-void CPLView::UpdateScrollBars()
+QSize CPLView::UpdateScrollBars()
 {
     QScrollBar* hbar = horizontalScrollBar();
     QScrollBar* vbar = verticalScrollBar();
@@ -150,7 +213,7 @@ void CPLView::UpdateScrollBars()
     {
         hbar->setRange(0, 0);
         vbar->setRange(0, 0);
-        return;
+        return maximumViewportSize();
     }
     // Decide the bars from the whole area, not from the viewport the bars
     // shown now leave: a picture that fits once they go must lose them.
@@ -169,11 +232,12 @@ void CPLView::UpdateScrollBars()
     vbar->setRange(0, std::max(0, m_totalDev.height() - client.height()));
     vbar->setPageStep(pageY);
     vbar->setSingleStep(std::max(1, pageY / 10));
+    return client;
 }
 
 CRect CPLView::GetDestinationRect() const
 {
-    const QSize bmp = BitmapSize();
+    const QSize bmp = ScaledSize();
     const QSize client = viewport()->size();
     if (m_bFit)
         return CRect{0, 0, client.width(), client.height()};
@@ -198,7 +262,7 @@ void CPLView::EraseBackground(QPainter& dc)
 {
     if (m_bFit)
         return;
-    const QSize bmp = BitmapSize();
+    const QSize bmp = ScaledSize();
     const int w = bmp.width(), h = bmp.height();
     const int cw = viewport()->width(), ch = viewport()->height();
     const int d = w - cw;
@@ -228,12 +292,20 @@ void CPLView::paintEvent(QPaintEvent*)
 {
     QPainter dc(viewport());
     CPLViewerDoc* pDoc = GetDocument();
-    CDrawDibBmp* pBmp = pDoc ? pDoc->GetBitmap() : nullptr;
-    if (!pBmp)
+    CPictureRenderer renderer;
+    renderer.m_pFull = pDoc ? pDoc->GetBitmap() : nullptr;
+    renderer.m_pFirstPass = pDoc ? pDoc->GetFirstPass() : nullptr;
+    if (!renderer.m_pFull && !renderer.m_pFirstPass)
     {
         dc.fillRect(viewport()->rect(), palette().window());
         return;
     }
+    // Reduced copies only for drawing below 1:1.
+    const bool bReduced = m_bFit ? GetZoom() < 1 || BitmapSize().width() > viewport()->width() ||
+                                       BitmapSize().height() > viewport()->height()
+                                 : GetZoom() < 1;
+    if (renderer.m_pFull && bReduced)
+        renderer.m_pPyramid = pDoc->GetPyramid();
     EraseBackground(dc);
     CRect dst = GetDestinationRect();
     if (!m_bFit)
@@ -241,14 +313,14 @@ void CPLView::paintEvent(QPaintEvent*)
         const int sx = horizontalScrollBar()->value(), sy = verticalScrollBar()->value();
         dst = CRect{dst.left - sx, dst.top - sy, dst.right - sx, dst.bottom - sy};
     }
-    const CRect src{0, 0, pBmp->GetWidth(), pBmp->GetHeight()};
-    pBmp->Render(dc, &dst, &src, m_bDither, &pBmp->GetPalette(), false);
+    renderer.Draw(dc, QRect(dst.left, dst.top, dst.Width(), dst.Height()), m_bDither, m_backdrop);
 }
 
 void CPLView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    UpdateScrollBars();
+    UpdateScrollSizes();
+    UpdateCursor();
 }
 
 void CPLView::scrollContentsBy(int dx, int dy)
@@ -256,7 +328,7 @@ void CPLView::scrollContentsBy(int dx, int dy)
     // A picture at 1:1 that covers the window moves as a whole: what is on
     // screen shifts and only the strip that comes in is painted (panning
     // scrolls one pixel a frame).
-    const QSize bmp = BitmapSize();
+    const QSize bmp = ScaledSize();
     if (!m_bFit && bmp.width() >= viewport()->width() && bmp.height() >= viewport()->height())
         viewport()->scroll(dx, dy);
     else
@@ -301,6 +373,18 @@ void CPLView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Down:
         vbar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         break;
+    case Qt::Key_Plus:
+    case Qt::Key_Minus:
+    case Qt::Key_Equal:
+        // Ctrl with the keypad's plus cycles the windows; Shift makes "+"
+        // on many keyboards.
+        if (event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier))
+        {
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
+        }
+        ZoomStep(event->key() != Qt::Key_Minus);
+        break;
     case Qt::Key_Space:
     case Qt::Key_Backspace:
         // The next and previous picture of the list, as other viewers step:
@@ -332,9 +416,174 @@ void CPLView::RunIfEnabled(int nID)
 
 void CPLView::ToggleFit()
 {
+    // Off again is 1:1, whatever zoom there was before.
     m_bFit = !m_bFit;
-    SetScrollSizes(BitmapSize());
+    m_bZoomFit = false;
+    m_dZoom = 1.0;
+    UpdateScrollSizes();
+    UpdateCursor();
     viewport()->update();
+}
+
+void CPLView::ZoomTo(double zoom, QPoint anchor)
+{
+    zoom = ZoomModel::Clamp(zoom);
+    const QSize bmp = BitmapSize();
+    const double before = GetZoom();
+    const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    m_bFit = m_bZoomFit = false;
+    m_dZoom = zoom;
+    m_totalDev = ScaledSize();
+    const QSize client = UpdateScrollBars();
+    const QPoint at = ZoomModel::AnchoredOffset(bmp, client, offset, before, zoom, anchor);
+    horizontalScrollBar()->setValue(at.x());
+    verticalScrollBar()->setValue(at.y());
+    UpdateCursor();
+    viewport()->update();
+}
+
+void CPLView::ZoomStep(bool bIn, const QPoint* pAnchor)
+{
+    ZoomTo(ZoomModel::Step(GetZoom(), bIn), pAnchor ? *pAnchor : viewport()->rect().center());
+}
+
+void CPLView::ZoomToFit()
+{
+    m_bFit = false;
+    m_bZoomFit = true;
+    UpdateScrollSizes();
+    UpdateCursor();
+    viewport()->update();
+}
+
+void CPLView::ToggleZoomFit(QPoint anchor)
+{
+    if (m_bZoomFit || m_bFit)
+        ZoomTo(1.0, anchor);
+    else
+        ZoomToFit();
+}
+
+void CPLView::SetBackdrop(const CPictureRenderer::Backdrop& backdrop)
+{
+    m_backdrop = backdrop;
+    viewport()->update();
+}
+
+void CPLView::Turn(int orientation)
+{
+    CPLViewerDoc* pDoc = GetDocument();
+    if (!pDoc)
+        return;
+    // The same part of the picture stays in the middle of the window.
+    const QSize before = ScaledSize();
+    const QPoint centre = viewport()->rect().center();
+    const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const QPoint o = ZoomModel::Origin(before, viewport()->size(), offset);
+    double fx = before.width() > 0 ? double(centre.x() - o.x()) / before.width() : 0.5;
+    double fy = before.height() > 0 ? double(centre.y() - o.y()) / before.height() : 0.5;
+    if (orientation == 6)
+        std::tie(fx, fy) = std::pair(1 - fy, fx);
+    else if (orientation == 8)
+        std::tie(fx, fy) = std::pair(fy, 1 - fx);
+    else if (orientation == 2)
+        fx = 1 - fx;
+    else
+        fy = 1 - fy;
+    pDoc->Turn(orientation);
+    const QSize after = ScaledSize();
+    horizontalScrollBar()->setValue(int(fx * after.width()) - centre.x());
+    verticalScrollBar()->setValue(int(fy * after.height()) - centre.y());
+}
+
+void CPLView::UpdateCursor()
+{
+    if (m_bDragging)
+        viewport()->setCursor(Qt::ClosedHandCursor);
+    else if (horizontalScrollBar()->maximum() > 0 || verticalScrollBar()->maximum() > 0)
+        viewport()->setCursor(Qt::OpenHandCursor);
+    else
+        viewport()->unsetCursor();
+}
+
+void CPLView::wheelEvent(QWheelEvent* event)
+{
+    // Ctrl+wheel zooms; so does the plain wheel when there is nothing to scroll.
+    const bool bScrolls = horizontalScrollBar()->maximum() > 0 || verticalScrollBar()->maximum() > 0;
+    if (!(event->modifiers() & Qt::ControlModifier) && bScrolls)
+    {
+        m_nWheelAngle = 0;
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    // A notch is 120; touchpads send less at a time.
+    m_nWheelAngle += event->angleDelta().y();
+    const QPoint anchor = event->position().toPoint();
+    while (std::abs(m_nWheelAngle) >= 120)
+    {
+        ZoomStep(m_nWheelAngle > 0, &anchor);
+        m_nWheelAngle -= m_nWheelAngle > 0 ? 120 : -120;
+    }
+    event->accept();
+}
+
+void CPLView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::MiddleButton)
+    {
+        ToggleZoomFit(event->position().toPoint());
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::LeftButton &&
+        (horizontalScrollBar()->maximum() > 0 || verticalScrollBar()->maximum() > 0))
+    {
+        m_bDragging = true;
+        m_dragFrom = event->position().toPoint();
+        m_dragOffset = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+        UpdateCursor();
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void CPLView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_bDragging)
+    {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    // The picture follows the pointer.
+    const QPoint moved = event->position().toPoint() - m_dragFrom;
+    horizontalScrollBar()->setValue(m_dragOffset.x() - moved.x());
+    verticalScrollBar()->setValue(m_dragOffset.y() - moved.y());
+    event->accept();
+}
+
+void CPLView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_bDragging && event->button() == Qt::LeftButton)
+    {
+        m_bDragging = false;
+        UpdateCursor();
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void CPLView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+    {
+        QAbstractScrollArea::mouseDoubleClickEvent(event);
+        return;
+    }
+    m_bDragging = false;
+    ToggleZoomFit(event->position().toPoint());
+    event->accept();
 }
 
 void CPLView::ToggleDither()

@@ -1,17 +1,26 @@
 #include "PLViewerDoc.h"
 
+#include "BmpPyramid.h"
 #include "DrawDibBmp.h"
 #include "FileName.h"
+#include "MDIChildWnd.h"
 #include "IImageHost.h"
 #include "MessageBox.h"
 #include "NativePath.h"
-#include "PicDecoder.h"
+#include "OrientedRows.h"
+#include "PLView.h"
+#include "RecentFileList.h"
 #include "Resource.h"
 #include "TextException.h"
+#include "WinApp.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstdio>
@@ -20,7 +29,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-CPLViewerDoc::CPLViewerDoc(IImageHost& host) : m_host(host)
+CPLViewerDoc::CPLViewerDoc(IImageHost& host)
+    : m_host(host),
+      m_loader([this](const std::shared_ptr<CPictureLoader::Pass>& pass) { OnPass(pass); })
 {
     OnCommand(Id::ID_SAVE_AS_BMP, [this] { SaveAsBmp(); });
     OnUpdate(Id::ID_SAVE_AS_BMP, [this](CCmdUI& ui) { ui.Enable(m_pBmp != nullptr); });
@@ -31,31 +42,116 @@ CPLViewerDoc::~CPLViewerDoc() = default;
 bool CPLViewerDoc::OnOpenDocument(const QString& path)
 {
     DeleteContents();
-    m_pBmp = std::make_unique<CDrawDibBmp>();
+    // The first pass of a large JPEG covers any window the screen can hold.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize firstPass = screen ? screen->size() * screen->devicePixelRatio() : QSize();
+    m_nFileSize = QFileInfo(path).size();
+    // The window takes its place in the recent-file list now, in the order
+    // the files were opened; a failed decode takes it out again.
+    const CRecentFileList* pMRU = CWinApp::Get() ? CWinApp::Get()->GetRecentFileList() : nullptr;
+    const QString full = QFileInfo(path).absoluteFilePath();
+    m_bWasRecent = false;
+    for (int i = 0; pMRU && i < pMRU->GetSize(); i++)
+        m_bWasRecent = m_bWasRecent || (*pMRU)[i] == full;
+    SetOpened(path, true);
+    m_loader.Start(NativePath::Encode(path).toStdString(), firstPass);
+    return true;
+}
+
+void CPLViewerDoc::OnPass(const std::shared_ptr<CPictureLoader::Pass>& pass)
+{
+    if (!pass->pBmp)
+    {
+        FailOpen(QString::fromLocal8Bit(pass->error.c_str()));
+        return;
+    }
+    m_pictureSize = pass->fullSize;
+    if (pass->bFinal)
+    {
+        m_pBmp = std::move(pass->pBmp);
+        m_pPyramid = std::move(pass->pPyramid);
+        m_pFirstPass.reset();
+    }
+    else
+    {
+        m_pFirstPass = std::move(pass->pBmp);
+    }
+    NotifyViews(pass->bFinal);
+}
+
+void CPLViewerDoc::FailOpen(const QString& text)
+{
+    m_pFirstPass.reset();
+    m_pictureSize = QSize();
+    NotifyViews(true);
+    // A failed decode leaves the recent-file list as the open found it.
+    if (CRecentFileList* pMRU = CWinApp::Get() ? CWinApp::Get()->GetRecentFileList() : nullptr;
+        pMRU && !m_bWasRecent && (*pMRU)[0] == GetPathName())
+        pMRU->Remove(0);
+    // The message and the close come in a turn of their own: this runs
+    // inside the loader, which goes with the document.
+    CView* pView = GetFirstView();
+    QObject* pContext = pView ? pView->GetWidget() : nullptr;
+    if (!pContext)
+        return;
+    QPointer<QObject> guard(pContext);
+    QTimer::singleShot(0, pContext,
+                       [this, guard, text]
+                       {
+                           AfxMessageBox(text, MB_OK);
+                           if (!guard)
+                               return;
+                           // A window whose picture never came keeps no placement.
+                           if (CView* pFirst = GetFirstView(); pFirst && pFirst->GetParentFrame())
+                               pFirst->GetParentFrame()->setProperty("failedOpen", true);
+                           OnCloseDocument();
+                       });
+}
+
+void CPLViewerDoc::NotifyViews(bool bFinal)
+{
+    for (CView* pView : GetViews())
+        if (auto* pImageView = dynamic_cast<CPLView*>(pView))
+            pImageView->OnPictureChanged(bFinal);
+}
+
+const CBmpPyramid* CPLViewerDoc::GetPyramid()
+{
+    if (!m_pPyramid && m_pBmp)
+    {
+        m_pPyramid = std::make_unique<CBmpPyramid>();
+        m_pPyramid->Build(*m_pBmp);
+    }
+    return m_pPyramid.get();
+}
+
+void CPLViewerDoc::Turn(int orientation)
+{
+    if (!m_pBmp)
+        return;
+    auto pTurned = std::make_unique<CDrawDibBmp>();
     try
     {
-        m_host.GetDecoder().DecodeFile(NativePath::Encode(path).toStdString(), *m_pBmp, 0);
+        COrientedRows::Turn(*m_pBmp, *pTurned, orientation);
     }
     catch (const CTextException& e)
     {
         AfxMessageBox(QString::fromLocal8Bit(e.GetText().c_str()), MB_OK);
-        DeleteContents();
-        return false;
+        return;
     }
-    catch (const std::exception& e)
-    {
-        AfxMessageBox(QString::fromLocal8Bit(e.what()), MB_OK);
-        DeleteContents();
-        return false;
-    }
-    SetOpened(path, true);
-    return true;
+    m_pBmp = std::move(pTurned);
+    m_pPyramid.reset();
+    m_pictureSize = QSize(m_pBmp->GetWidth(), m_pBmp->GetHeight());
+    NotifyViews(true);
 }
 
 void CPLViewerDoc::OpenDecoded(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp)
 {
     DeleteContents();
     m_pBmp = std::move(pBmp);
+    if (m_pBmp)
+        m_pictureSize = QSize(m_pBmp->GetWidth(), m_pBmp->GetHeight());
+    m_nFileSize = QFileInfo(path).size();
     SetOpened(path, false);
 }
 
@@ -71,6 +167,9 @@ void CPLViewerDoc::SetOpened(const QString& path, bool bAddToMRU)
 void CPLViewerDoc::DeleteContents()
 {
     m_pBmp.reset();
+    m_pFirstPass.reset();
+    m_pPyramid.reset();
+    m_pictureSize = QSize();
 }
 
 bool CPLViewerDoc::SaveAsBmp()

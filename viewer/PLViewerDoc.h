@@ -1,8 +1,12 @@
 #pragma once
 #include "Document.h"
+#include "PictureLoader.h"
+
+#include <QSize>
 
 #include <memory>
 
+class CBmpPyramid;
 class CDrawDibBmp;
 class IImageHost;
 
@@ -14,7 +18,9 @@ public:
     explicit CPLViewerDoc(IImageHost& host);
     ~CPLViewerDoc() override;
 
-    /// Decodes the file; a decoder failure shows its text and fails the open.
+    /// Starts decoding the file off the user-interface thread and returns
+    /// at once; the views show the picture as its passes come. A decoder
+    /// failure shows its text and closes the document, as a failed open.
     bool OnOpenDocument(const QString& path) override;
     /// Takes a picture decoded elsewhere (the slideshow decodes ahead on a
     /// worker) as the document's contents, as if it had been opened from path;
@@ -22,8 +28,25 @@ public:
     void OpenDecoded(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp);
     void DeleteContents() override;
 
-    /// The picture, or null while nothing is loaded.
+    /// The picture, or null while nothing is loaded (or only its first pass).
     CDrawDibBmp* GetBitmap() const { return m_pBmp.get(); }
+    /// The reduced copies of the picture, made when it is first needed.
+    const CBmpPyramid* GetPyramid();
+    /// A stand-in for the picture while it is being decoded: a scaled
+    /// decode to be shown at the picture's size, or null.
+    CDrawDibBmp* GetFirstPass() const { return m_pFirstPass.get(); }
+    /// The upright size of the picture as it will be shown, known from the
+    /// first pass on; empty before.
+    QSize GetPictureSize() const { return m_pictureSize; }
+    /// Whether a pass of the picture is still to come.
+    bool IsLoading() const { return m_loader.IsLoading(); }
+    /// The size of the picture's file in bytes, or -1.
+    qint64 GetFileSize() const { return m_nFileSize; }
+
+    /// Turns the picture in memory by an EXIF orientation (6 a quarter to the
+    /// right, 8 to the left, 2 mirrored left to right, 4 top to bottom); the
+    /// file is never changed. Nothing happens while it is still loading.
+    void Turn(int orientation);
 
     /// Writes the picture as a Windows bitmap beside the document's file
     /// (same name, extension ".bmp"). An existing file is replaced only after
@@ -32,7 +55,18 @@ public:
 
 private:
     void SetOpened(const QString& path, bool bAddToMRU);
+    void OnPass(const std::shared_ptr<CPictureLoader::Pass>& pass);
+    /// Shows the decoder's message and closes the document.
+    void FailOpen(const QString& text);
+    /// Tells the views that what they show has changed.
+    void NotifyViews(bool bFinal);
 
     IImageHost& m_host;
     std::unique_ptr<CDrawDibBmp> m_pBmp;
+    std::unique_ptr<CDrawDibBmp> m_pFirstPass;
+    std::unique_ptr<CBmpPyramid> m_pPyramid;
+    QSize m_pictureSize;
+    qint64 m_nFileSize = -1;
+    bool m_bWasRecent = false; // the path was in the recent-file list before this open
+    CPictureLoader m_loader;
 };

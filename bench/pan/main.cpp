@@ -17,6 +17,7 @@
 #include "MDIChildWnd.h"
 #include "MainFrame.h"
 #include "PLView.h"
+#include "PLViewerDoc.h"
 #include "ScratchHome.h"
 #include "Settings.h"
 #include "Stats.h"
@@ -168,6 +169,9 @@ int main(int argc, char** argv)
     auto* view = pDoc ? dynamic_cast<CPLView*>(pDoc->GetFirstView()) : nullptr;
     if (!view)
         return 1;
+    // The picture decodes off this thread.
+    while (static_cast<CPLViewerDoc*>(pDoc)->IsLoading())
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
     SetClientSize(view, view->viewport(), view->GetParentFrame(), kView);
 
     QScrollArea peer;

@@ -7,6 +7,7 @@
 #include "MainFrame.h"
 #include "MessageBox.h"
 #include "PLView.h"
+#include "PLViewerDoc.h"
 #include "Settings.h"
 #include "View.h"
 
@@ -15,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -89,9 +91,25 @@ QString AppTest::MakeBmp(const QString& name, QSize size, QColor color) const
 
 CPLView* AppTest::OpenView(const QString& path)
 {
-    CDocument* pDoc = m_app->GetImageTemplate()->OpenDocumentFile(path, true);
+    QPointer<QWidget> view;
+    if (CDocument* pDoc = m_app->GetImageTemplate()->OpenDocumentFile(path, true))
+        view = pDoc->GetFirstView()->GetWidget();
+    WaitForPictures();
+    return view ? qobject_cast<CPLView*>(view.data()) : nullptr;
+}
+
+void AppTest::WaitForPictures()
+{
+    // Pictures decode off this thread; a failed one closes its window.
+    const auto loading = [this]
+    {
+        for (CDocument* pDoc : m_app->GetImageTemplate()->GetDocuments())
+            if (auto* pImage = dynamic_cast<CPLViewerDoc*>(pDoc); pImage && pImage->IsLoading())
+                return true;
+        return false;
+    };
+    ProcessUntil([&] { return !loading(); });
     ProcessEvents();
-    return pDoc ? dynamic_cast<CPLView*>(pDoc->GetFirstView()) : nullptr;
 }
 
 void AppTest::SetClientSize(CPLView* view, QSize size)

@@ -37,8 +37,11 @@ protected:
     /// A 24-bit BMP of one colour in the test's folder; returns its full path.
     QString MakeBmp(const QString& name, QSize size, QColor color) const;
     QString TestDir() const;
-    /// Opens an image through the template, visible.
+    /// Opens an image through the template, visible, and waits until it is
+    /// decoded; null when the decode failed (its window is gone then).
     CPLView* OpenView(const QString& path);
+    /// Runs the event loop until every open picture is decoded.
+    void WaitForPictures();
     /// Makes the view's client area exactly this size.
     void SetClientSize(CPLView* view, QSize size);
     static void ProcessEvents();

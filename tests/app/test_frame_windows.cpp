@@ -220,8 +220,9 @@ TEST_F(AppTest, AFailedOpenGivesTheActivationBack)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("not a picture");
     file.close();
-    EXPECT_EQ(m_app->OpenDocumentFile(broken), nullptr);
-    ProcessEvents();
+    m_app->OpenDocumentFile(broken);
+    WaitForPictures();
+    ProcessUntil([this] { return Frame()->MdiArea()->subWindowList().size() == 1; });
     EXPECT_EQ(m_messages.size(), 1);
     EXPECT_EQ(Frame()->MDIGetActive(), view->GetParentFrame());
     EXPECT_TRUE(Frame()->IsImageWindowActive());

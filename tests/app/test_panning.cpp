@@ -120,7 +120,9 @@ TEST_F(PanningTest, StartingTwiceSaysTheThreadIsAlreadyStartedButARestartDoesNot
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("BM not really");
     file.close();
-    EXPECT_FALSE(m_app->OpenImage(broken, false));
+    m_app->OpenImage(broken, false);
+    WaitForPictures();
+    ProcessUntil([this, view] { return !m_messages.isEmpty() && view->IsAutoScrolling(); });
     EXPECT_EQ(m_messages.size(), 1);
     EXPECT_FALSE(m_messages.contains(QStringLiteral("Thread is already started!")));
     EXPECT_TRUE(view->IsAutoScrolling());

@@ -11,6 +11,8 @@
 #include "Settings.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -150,8 +152,10 @@ TEST_F(AppTest, FileThatFailsToDecodeShowsTheDecoderTextAndLeavesNoWindow)
     }
     ASSERT_FALSE(expected.empty());
 
-    EXPECT_EQ(m_app->OpenDocumentFile(path), nullptr);
-    ProcessEvents();
+    // The window comes at once; the decode fails on its worker and takes it away.
+    m_app->OpenDocumentFile(path);
+    WaitForPictures();
+    ProcessUntil([this] { return !m_messages.isEmpty() && Frame()->MdiArea()->subWindowList().isEmpty(); });
     ASSERT_EQ(m_messages.size(), 1);
     EXPECT_EQ(m_messages.first().toStdString(), expected);
     EXPECT_TRUE(m_app->GetImageTemplate()->GetDocuments().isEmpty());
@@ -212,4 +216,44 @@ TEST_F(AppTest, OpeningMakesThePicturesFolderCurrentAndEntersRecentFiles)
     EXPECT_EQ(Settings::GetProfileString(QStringLiteral("Recent File List"),
                                          QStringLiteral("File1")),
               b);
+}
+
+TEST_F(AppTest, RotatingAndFlippingTurnWhatIsShownAndCopiedButNeverTheFile)
+{
+    StartApp();
+    const QString path = MakeBmp(QStringLiteral("wide.bmp"), QSize(30, 20), Qt::red);
+    const QByteArray before = ReadAll(path);
+    CPLView* view = OpenView(path);
+    ASSERT_NE(view, nullptr);
+    CDrawDibBmp* pBmp = view->GetDocument()->GetBitmap();
+    ASSERT_NE(pBmp, nullptr);
+    // A blue top-left pixel shows where each turn takes the corner.
+    pBmp->GetLineArray()[0][0] = 0xFF;
+    pBmp->GetLineArray()[0][1] = pBmp->GetLineArray()[0][2] = 0;
+    struct Step
+    {
+        int nID;
+        QSize size;
+        QPoint corner; // where the blue pixel is afterwards
+    };
+    for (const Step& step : {Step{Id::ID_VIEW_ROTATE_RIGHT, {20, 30}, {19, 0}},
+                             Step{Id::ID_VIEW_FLIP_HORIZONTAL, {20, 30}, {0, 0}},
+                             Step{Id::ID_VIEW_FLIP_VERTICAL, {20, 30}, {0, 29}},
+                             Step{Id::ID_VIEW_ROTATE_LEFT, {30, 20}, {29, 19}}})
+    {
+        m_app->Router().Route(step.nID);
+        ProcessEvents();
+        CDrawDibBmp* pTurned = view->GetDocument()->GetBitmap();
+        ASSERT_EQ(QSize(pTurned->GetWidth(), pTurned->GetHeight()), step.size);
+        m_app->Router().Route(Id::ID_EDIT_COPY);
+        const QImage copied = QGuiApplication::clipboard()->image();
+        ASSERT_EQ(copied.size(), step.size) << step.nID;
+        EXPECT_EQ(Pixel(copied, step.corner.x(), step.corner.y()), 0x0000FFu) << step.nID;
+        // What is printed is the same turned picture, as wide as the page.
+        EXPECT_EQ(CPLView::PrintDestination(1000, 1000, 300, 300, step.size.width(),
+                                            step.size.height())
+                      .Width(),
+                  step.size.width() >= step.size.height() ? 1000 : 667);
+    }
+    EXPECT_EQ(ReadAll(path), before);
 }

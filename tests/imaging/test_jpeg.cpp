@@ -286,6 +286,9 @@ TEST(JpegDecoder, DctScalingStopsAtTheWantedSize)
         decoder.DecodeSource(source, bmp);
         EXPECT_EQ(bmp.GetWidth(), c.width) << c.maxWidth;
         EXPECT_EQ(bmp.GetHeight(), c.height) << c.maxWidth;
+        // The size of the whole picture, for showing the scaled one in its place.
+        EXPECT_EQ(decoder.GetFullWidth(), 800);
+        EXPECT_EQ(decoder.GetFullHeight(), 600);
         ExpectQuadrants(bmp);
     }
 }

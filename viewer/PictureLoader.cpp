@@ -1,0 +1,228 @@
+#include "PictureLoader.h"
+
+#include "AnyPicDecoder.h"
+#include "BmpPyramid.h"
+#include "DrawDibBmp.h"
+#include "JPEGDecoder.h"
+
+#include <QThreadPool>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <new>
+#include <vector>
+
+struct CPictureLoader::Job
+{
+    std::string path;
+    QSize firstPass;
+    std::mutex lock; // guards the three below
+    CPictureLoader* pOwner = nullptr;
+    std::vector<std::shared_ptr<Pass>> pending; // passes done before anyone took the job
+    bool bCancelled = false;
+
+    /// Hands the pass to the owner, or keeps it for one who takes the job
+    /// over; a final pass makes any earlier one useless.
+    void Publish(const std::shared_ptr<Pass>& pass)
+    {
+        std::lock_guard guard(lock);
+        if (bCancelled)
+            return;
+        if (pOwner)
+        {
+            CPictureLoader* owner = pOwner;
+            // The owner clears pOwner under the lock before it goes, and Qt
+            // drops calls posted to an object that is deleted.
+            QMetaObject::invokeMethod(
+                owner, [owner, pass] { owner->Receive(pass); }, Qt::QueuedConnection);
+            return;
+        }
+        if (pass->bFinal)
+            pending.clear();
+        pending.push_back(pass);
+    }
+
+    bool IsCancelled()
+    {
+        std::lock_guard guard(lock);
+        return bCancelled;
+    }
+};
+
+namespace
+{
+std::mutex g_aheadLock;
+std::shared_ptr<CPictureLoader::Job> g_pAhead; // guarded by g_aheadLock
+
+bool IsJpegFile(const std::string& path)
+{
+    unsigned char head[3] = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool jpeg = ::read(fd, head, 3) == 3 && head[0] == 0xFF && head[1] == 0xD8 &&
+                      head[2] == 0xFF;
+    ::close(fd);
+    return jpeg;
+}
+
+template <class Decode> void Attempt(CPictureLoader::Pass& pass, Decode decode)
+{
+    try
+    {
+        decode();
+        return;
+    }
+    catch (const CTextException& e)
+    {
+        pass.nCode = e.GetCode();
+        pass.error = e.GetText();
+    }
+    catch (const std::bad_alloc&)
+    {
+        pass.nCode = 10;
+        pass.error = "Not enough memory to decode the picture.";
+    }
+    catch (const std::exception& e)
+    {
+        pass.nCode = 2;
+        pass.error = e.what();
+    }
+    pass.pBmp.reset();
+    pass.bFinal = true;
+}
+
+void Run(const std::shared_ptr<CPictureLoader::Job>& job)
+{
+    if (job->IsCancelled())
+        return;
+    // A JPEG first at the smallest DCT scale that covers the window.
+    if (!job->firstPass.isEmpty() && IsJpegFile(job->path))
+    {
+        auto pass = std::make_shared<CPictureLoader::Pass>();
+        pass->pBmp = std::make_unique<CDrawDibBmp>();
+        CJPEGDecoder jpeg;
+        jpeg.SetMaxSize(job->firstPass.width(), job->firstPass.height());
+        Attempt(*pass, [&] { jpeg.DecodeFile(job->path, *pass->pBmp, 0); });
+        if (pass->pBmp)
+        {
+            pass->fullSize = QSize(jpeg.GetFullWidth(), jpeg.GetFullHeight());
+            // Small enough to have come whole: that was the only pass.
+            pass->bFinal =
+                pass->fullSize == QSize(pass->pBmp->GetWidth(), pass->pBmp->GetHeight());
+            if (pass->bFinal)
+            {
+                pass->pPyramid = std::make_unique<CBmpPyramid>();
+                pass->pPyramid->Build(*pass->pBmp);
+            }
+        }
+        job->Publish(pass);
+        if (pass->bFinal || job->IsCancelled())
+            return;
+    }
+    auto pass = std::make_shared<CPictureLoader::Pass>();
+    pass->pBmp = std::make_unique<CDrawDibBmp>();
+    pass->bFinal = true;
+    CAnyPicDecoder decoder;
+    Attempt(*pass, [&] { decoder.DecodeFile(job->path, *pass->pBmp, 0); });
+    if (pass->pBmp)
+    {
+        pass->fullSize = QSize(pass->pBmp->GetWidth(), pass->pBmp->GetHeight());
+        pass->pPyramid = std::make_unique<CBmpPyramid>();
+        Attempt(*pass, [&] { pass->pPyramid->Build(*pass->pBmp); });
+    }
+    job->Publish(pass);
+}
+
+void Launch(const std::shared_ptr<CPictureLoader::Job>& job)
+{
+    QThreadPool::globalInstance()->start([job] { Run(job); });
+}
+} // namespace
+
+CPictureLoader::CPictureLoader(Receiver receiver) : m_receiver(std::move(receiver)) {}
+
+CPictureLoader::~CPictureLoader()
+{
+    if (!m_pJob)
+        return;
+    std::lock_guard guard(m_pJob->lock);
+    m_pJob->pOwner = nullptr;
+    m_pJob->bCancelled = true;
+    m_pJob->pending.clear();
+}
+
+void CPictureLoader::Start(const std::string& path, QSize firstPass)
+{
+    if (m_pJob)
+    {
+        std::lock_guard guard(m_pJob->lock);
+        m_pJob->pOwner = nullptr;
+        m_pJob->bCancelled = true;
+    }
+    m_bLoading = true;
+    {
+        std::lock_guard guard(g_aheadLock);
+        if (g_pAhead && g_pAhead->path == path)
+        {
+            m_pJob = std::move(g_pAhead);
+            std::lock_guard jobGuard(m_pJob->lock);
+            m_pJob->pOwner = this;
+            for (const std::shared_ptr<Pass>& pass : m_pJob->pending)
+                QMetaObject::invokeMethod(
+                    this, [this, pass] { Receive(pass); }, Qt::QueuedConnection);
+            m_pJob->pending.clear();
+            return;
+        }
+    }
+    m_pJob = std::make_shared<Job>();
+    m_pJob->path = path;
+    m_pJob->firstPass = firstPass;
+    m_pJob->pOwner = this;
+    Launch(m_pJob);
+}
+
+void CPictureLoader::Receive(const std::shared_ptr<Pass>& pass)
+{
+    if (pass->bFinal)
+        m_bLoading = false;
+    m_receiver(pass);
+}
+
+void CPictureLoader::DecodeAhead(const std::string& path)
+{
+    std::lock_guard guard(g_aheadLock);
+    if (g_pAhead && g_pAhead->path == path)
+        return;
+    if (g_pAhead)
+    {
+        std::lock_guard jobGuard(g_pAhead->lock);
+        g_pAhead->bCancelled = true;
+        g_pAhead->pending.clear();
+    }
+    g_pAhead = std::make_shared<Job>();
+    g_pAhead->path = path;
+    Launch(g_pAhead);
+}
+
+std::string CPictureLoader::GetAheadPath()
+{
+    std::lock_guard guard(g_aheadLock);
+    return g_pAhead ? g_pAhead->path : std::string();
+}
+
+void CPictureLoader::DropAhead()
+{
+    std::shared_ptr<Job> job;
+    {
+        std::lock_guard guard(g_aheadLock);
+        job = std::move(g_pAhead);
+    }
+    if (!job)
+        return;
+    std::lock_guard jobGuard(job->lock);
+    job->bCancelled = true;
+    job->pending.clear();
+}

@@ -34,6 +34,9 @@ public:
     /// Renames the entry on disk (F2 edits the name in place); a bad or taken
     /// name is refused with a message and nothing changes.
     void RenameEntry(const QString& oldName, const QString& newName);
+    /// Lists the parent folder with the folder we came from selected
+    /// (Backspace, Alt+Up).
+    void GoToParent();
     /// Selects only the entry of that name (exactly), when there is one.
     void SelectNamed(const QString& name);
     const QString& GetDirectory() const { return m_strDirectory; }
@@ -42,6 +45,8 @@ public:
     /// last "." is one the program opens.
     static bool IsImageFile(const QString& path);
     static bool HasImageExtension(const QString& name);
+    /// The lower-cased extensions, with their dots, that HasImageExtension takes.
+    static const QStringList& ImageExtensions();
 
     int GetItemCount() const;
     /// The item's name (the file name, as NativePath keeps it).
@@ -106,6 +111,8 @@ private:
     bool ReadEntries(const QString& path, bool bOnlyIfChanged = false);
     void OnFolderChanged();
     void LoadColumnWidths();
+    /// A column's width when none is stored: its usual texts fit.
+    int DefaultColumnWidth(int column) const;
     void SaveColumnWidths() const;
 
     CFileListModel* m_pModel;

@@ -8,6 +8,8 @@
 #include <QClipboard>
 #include <QMimeData>
 
+#include <algorithm>
+
 namespace FilePaste
 {
 bool CanPaste()
@@ -36,7 +38,10 @@ int PasteInto(QWidget* pOwner, const QString& folder)
     }
     const int result = bCut ? file.ShellMoveFiles(pOwner, CFileName::JoinPathList(elsewhere), into)
                             : file.ShellCopyList(pOwner, elsewhere, into, 0);
-    if (result && bCut)
+    // Once every file has moved the clipboard names nothing that is there;
+    // a file skipped at the replace question can still be pasted elsewhere.
+    if (bCut && std::none_of(elsewhere.begin(), elsewhere.end(),
+                             [&file](const QString& path) { return file.Exist(path); }))
         QApplication::clipboard()->clear();
     return result;
 }

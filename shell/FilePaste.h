@@ -12,6 +12,6 @@ namespace FilePaste
 /// Whether the clipboard names local files.
 bool CanPaste();
 /// Copies or moves the clipboard's files into the folder; nonzero when done.
-/// A finished move empties the clipboard: its files are no longer there.
+/// A move that took every file empties the clipboard.
 int PasteInto(QWidget* pOwner, const QString& folder);
 } // namespace FilePaste

@@ -313,7 +313,7 @@ void CMainFrame::registerListCommands()
                           CVistrelApp::Get()->m_bCutPending = false;
                       return;
                   }
-                  if (FilePaste::PasteInto(this, PasteFolder()))
+                  if (FilePaste::PasteInto(this, PasteFolder()) && !FilePaste::CanPaste())
                       CVistrelApp::Get()->m_bCutPending = false;
               });
     OnUpdate(ID_EDIT_PASTE,

@@ -24,7 +24,7 @@ namespace
 struct OpenKind
 {
     const char* name;
-    std::function<void(AppTest&, CMainFrame*)> open; // returns once the box has closed
+    std::function<void(CVistrelApp&, CMainFrame*)> open; // returns once the box has closed
 };
 } // namespace
 
@@ -41,16 +41,17 @@ protected:
 TEST_F(TerminationTest, EndsTheProgramWhateverIsOpen)
 {
     const OpenKind kinds[] = {
-        {"message box", [](AppTest&, CMainFrame*) { AfxMessageBox(QStringLiteral("Opening x failed")); }},
-        {"question", [](AppTest&, CMainFrame*)
+        {"message box", [](CVistrelApp&, CMainFrame*) { AfxMessageBox(QStringLiteral("Opening x failed")); }},
+        {"question", [](CVistrelApp&, CMainFrame*)
          { EXPECT_EQ(AfxMessageBox(QStringLiteral("Replace?"), MB_YESNOCANCEL), IDNO); }},
-        {"preferences", [](AppTest& t, CMainFrame*) { t.m_app->Router().Route(Id::ID_PREFERENCES); }},
-        {"about box", [](AppTest& t, CMainFrame*) { t.m_app->Router().Route(AfxId::ID_APP_ABOUT); }},
-        {"open dialog", [](AppTest& t, CMainFrame*) { t.m_app->Router().Route(AfxId::ID_FILE_OPEN); }},
-        {"folder menu", [](AppTest&, CMainFrame* f)
+        {"preferences", [](CVistrelApp& a, CMainFrame*) { a.Router().Route(Id::ID_PREFERENCES); }},
+        {"about box", [](CVistrelApp& a, CMainFrame*) { a.Router().Route(AfxId::ID_APP_ABOUT); }},
+        {"open dialog", [](CVistrelApp& a, CMainFrame*) { a.Router().Route(AfxId::ID_FILE_OPEN); }},
+        {"folder menu", [](CVistrelApp&, CMainFrame* f)
          {
              CFolderTreeCtrl* tree = f->GetTreeBar()->GetFolderTree();
-             QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(4, 4));
+             QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(4, 4),
+                                    tree->mapToGlobal(QPoint(4, 4)));
              QApplication::sendEvent(tree, &menu);
          }},
     };
@@ -66,14 +67,22 @@ TEST_F(TerminationTest, EndsTheProgramWhateverIsOpen)
             MessageBoxHook::Install(nullptr);
             bool bReturned = false;
             QTimer::singleShot(0, [&] {
-                kind.open(*this, Frame());
+                kind.open(*m_app, Frame());
                 bReturned = true;
             });
-            ASSERT_TRUE(ProcessUntil([] {
-                return QApplication::activeModalWidget() || QApplication::activePopupWidget();
-            }));
-            ::raise(signal);
+            // The box runs its own loop: the signal comes from inside it.
+            QTimer poll;
+            bool bRaised = false;
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                if (!bRaised && (QApplication::activeModalWidget() || QApplication::activePopupWidget()))
+                {
+                    bRaised = true;
+                    ::raise(signal);
+                }
+            });
+            poll.start(20);
             ASSERT_TRUE(ProcessUntil([&] { return bReturned && Frame()->IsClosed(); }));
+            EXPECT_TRUE(bRaised);
             EXPECT_TRUE(Settings::HasProfileValue("Settings", "WindowPos"));
             EXPECT_TRUE(Settings::HasProfileValue("Barstate", "State"));
             EXPECT_EQ(Settings::GetProfileString("Startup", "ProjectOnExit"), "no");

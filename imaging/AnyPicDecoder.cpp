@@ -1,16 +1,28 @@
 #include "AnyPicDecoder.h"
 
+#include "APNGAnimation.h"
 #include "BmpDecoder.h"
 #include "WinBmp.h"
 #include "DataSource.h"
+#include "FileSource.h"
+#include "GIFAnimation.h"
 #include "GIFDecoder.h"
+#include "HEIFDecoder.h"
+#include "JXLAnimation.h"
+#include "JXLDecoder.h"
+#include "JXLStream.h"
 #include "JPEGDecoder.h"
 #include "PNGDecoder.h"
 #include "PictDecoder.h"
 #include "TGADecoder.h"
 #include "TIFFDecoder.h"
+#include "WebPAnimation.h"
+#include "WebPDecoder.h"
+
+#include <webp/decode.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace
 {
@@ -36,6 +48,22 @@ bool StartsWith(const uint8_t* d, size_t size, std::initializer_list<uint8_t> by
             return false;
     return true;
 }
+/// An ISO base media file (HEIF) whose first box, the file type, names a
+/// HEIC or AVIF brand as its major brand or among its compatible ones.
+bool IsHeifHeader(const uint8_t* d, size_t size)
+{
+    if (size < 16 || std::memcmp(d + 4, "ftyp", 4) != 0)
+        return false;
+    const size_t boxSize = std::min<size_t>(CDataSource::BE32At(d), std::min<size_t>(size, 526));
+    static const char* const kBrands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx",
+                                          "mif1", "msf1", "avif", "avis"};
+    // The major brand at 8, the minor version at 12, compatible brands from 16.
+    for (size_t at = 8; at + 4 <= boxSize; at += at == 8 ? 8 : 4)
+        for (const char* brand : kBrands)
+            if (std::memcmp(d + at, brand, 4) == 0)
+                return true;
+    return false;
+}
 } // namespace
 
 CAnyPicDecoder::CAnyPicDecoder()
@@ -47,6 +75,9 @@ CAnyPicDecoder::CAnyPicDecoder()
     m_pPictDec = std::make_unique<CPictDecoder>(m_pJPEGDec.get());
     m_pPNGDec = std::make_unique<CPNGDecoder>();
     m_pGIFDec = std::make_unique<CGIFDecoder>();
+    m_pWebPDec = std::make_unique<CWebPDecoder>();
+    m_pHEIFDec = std::make_unique<CHEIFDecoder>();
+    m_pJXLDec = std::make_unique<CJXLDecoder>();
 }
 
 CAnyPicDecoder::~CAnyPicDecoder() = default;
@@ -56,7 +87,8 @@ void CAnyPicDecoder::SetApplyOrientation(bool apply)
     CPicDecoder::SetApplyOrientation(apply);
     for (CPicDecoder* decoder :
          std::initializer_list<CPicDecoder*>{m_pBmpDec.get(), m_pJPEGDec.get(), m_pPictDec.get(),
-                                             m_pTGADec.get(), m_pTIFFDec.get(), m_pPNGDec.get()})
+                                             m_pTGADec.get(), m_pTIFFDec.get(), m_pPNGDec.get(),
+                                             m_pHEIFDec.get(), m_pJXLDec.get()})
         decoder->SetApplyOrientation(apply);
 }
 
@@ -86,6 +118,15 @@ int CAnyPicDecoder::DetectFormat(const uint8_t* d, size_t size)
 {
     if (StartsWith(d, size, {'B', 'M'}))
         return kBmp;
+    // Exact signatures of the newer formats come before the loose Targa test.
+    if (size >= 12 && std::memcmp(d, "RIFF", 4) == 0 && std::memcmp(d + 8, "WEBP", 4) == 0)
+        return kWebP;
+    if (IsHeifHeader(d, size))
+        return kHeif;
+    // A bare codestream, or the container's signature box.
+    if (StartsWith(d, size, {0xFF, 0x0A}) ||
+        StartsWith(d, size, {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A}))
+        return kJxl;
     if (IsTargaHeader(d, size))
         return kTga;
     // Classic TIFF and BigTIFF, in either byte order.
@@ -149,6 +190,18 @@ void CAnyPicDecoder::DecodeSource(CDataSource& source, CBmp& bmp, int depth)
         Trace(2, "GIF file recognized.\n");
         m_pGIFDec->DecodeSource(source, bmp, depth);
         break;
+    case kWebP:
+        Trace(2, "WebP file recognized.\n");
+        m_pWebPDec->DecodeSource(source, bmp, depth);
+        break;
+    case kHeif:
+        Trace(2, "HEIF file recognized.\n");
+        m_pHEIFDec->DecodeSource(source, bmp, depth);
+        break;
+    case kJxl:
+        Trace(2, "JPEG XL file recognized.\n");
+        m_pJXLDec->DecodeSource(source, bmp, depth);
+        break;
     case kEpsTiff:
     {
         Trace(2, "TIFF preview in EPS file recognized.\n");
@@ -164,4 +217,52 @@ void CAnyPicDecoder::DecodeSource(CDataSource& source, CBmp& bmp, int depth)
     default:
         RaiseError(8, "Unknown file type.");
     }
+}
+
+std::unique_ptr<CAnimation> CAnyPicDecoder::OpenAnimation(CDataSource& source)
+{
+    const uint8_t* data = source.GetBufferPtr();
+    const size_t size = source.GetRemaining();
+    std::unique_ptr<CAnimation> animation;
+    switch (DetectFormat(data, size))
+    {
+    case kGif:
+        animation = std::make_unique<CGIFAnimation>(source);
+        break;
+    case kPng:
+        if (CAPNGAnimation::IsAnimated(data, size))
+            animation = std::make_unique<CAPNGAnimation>(source);
+        break;
+    case kWebP:
+    {
+        WebPBitstreamFeatures features;
+        if (WebPGetFeatures(data, size, &features) == VP8_STATUS_OK && features.has_animation)
+            animation = std::make_unique<CWebPAnimation>(source);
+        break;
+    }
+    case kJxl:
+        if (CJXLStream(data, size, GetApplyOrientation()).IsAnimated())
+            animation = std::make_unique<CJXLAnimation>(source, GetApplyOrientation());
+        break;
+    default:
+        break;
+    }
+    // One frame is a still picture. The animation starts before its first
+    // frame again.
+    if (!animation || !animation->NextFrame() || !animation->NextFrame())
+        return nullptr;
+    animation->Rewind();
+    return animation;
+}
+
+std::unique_ptr<CAnimation> CAnyPicDecoder::OpenAnimation(const std::string& path)
+{
+    auto source = std::make_unique<CFileSource>();
+    const int r = source->Open(path);
+    if (r != 0)
+        RaiseError(r, CPicDecoder::Format("Opening %s failed", path.c_str()));
+    std::unique_ptr<CAnimation> animation = OpenAnimation(*source);
+    if (animation)
+        animation->TakeSource(std::move(source));
+    return animation;
 }

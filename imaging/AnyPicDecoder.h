@@ -12,6 +12,11 @@ class CTIFFDecoder;
 class CJPEGDecoder;
 class CPNGDecoder;
 class CGIFDecoder;
+class CWebPDecoder;
+class CHEIFDecoder;
+class CJXLDecoder;
+class CAnimation;
+class CDataSource;
 
 /// The decoder the program uses: detects the format from the first bytes and
 /// hands the source to the decoder of that format.
@@ -30,6 +35,9 @@ public:
         kPng = 6,
         kEpsTiff = 7,
         kGif = 8,
+        kWebP = 9,
+        kHeif = 10, // HEIC and AVIF
+        kJxl = 11,
     };
 
     CAnyPicDecoder();
@@ -51,6 +59,14 @@ public:
     /// The format of the data; inspects at most the first 526 bytes.
     static int DetectFormat(const uint8_t* data, size_t size);
 
+    /// The frames of an animated GIF, PNG, WebP or JPEG XL file, or null when the
+    /// file holds a still picture (or one frame). The animation keeps the
+    /// file mapped. Fails as DecodeFile does.
+    std::unique_ptr<CAnimation> OpenAnimation(const std::string& path);
+    /// The same over an open source; the animation reads it from its
+    /// current position and does not own it.
+    std::unique_ptr<CAnimation> OpenAnimation(CDataSource& source);
+
 private:
     std::unique_ptr<CBmpDecoder> m_pBmpDec;
     std::unique_ptr<CJPEGDecoder> m_pJPEGDec; // before PICT, which uses it
@@ -59,4 +75,7 @@ private:
     std::unique_ptr<CTIFFDecoder> m_pTIFFDec;
     std::unique_ptr<CPNGDecoder> m_pPNGDec;
     std::unique_ptr<CGIFDecoder> m_pGIFDec;
+    std::unique_ptr<CWebPDecoder> m_pWebPDec;
+    std::unique_ptr<CHEIFDecoder> m_pHEIFDec;
+    std::unique_ptr<CJXLDecoder> m_pJXLDec;
 };

@@ -1,5 +1,7 @@
 #include "JPEGDecoder.h"
 
+#include "ColourManager.h"
+
 #include "Bmp.h"
 #include "DataSource.h"
 #include "OrientedRows.h"
@@ -9,6 +11,8 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
+#include <memory>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
 #include <jpeglib.h>
@@ -171,6 +175,7 @@ bool ReadHeader(JpegState* s, bool fast)
         return false;
     j_decompress_ptr cinfo = &s->cinfo;
     jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xFFFF); // ICC profile chunks
     jpeg_read_header(cinfo, TRUE);
     s->orientation = 1;
     for (jpeg_saved_marker_ptr m = cinfo->marker_list; s->orient && m && s->orientation == 1;
@@ -392,6 +397,12 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     if (!rows.DirectLine(0))
         band = AllocateBuffer(bmp, kBandRows * stride, "Out of memory allocating JPEG rows.");
     const RowTarget target{&rows, band.get(), stride};
+    // The saved markers go with the decompression; the profile is copied out first.
+    JOCTET* icc = nullptr;
+    unsigned iccSize = 0;
+    if (CColourManager::IsEnabled() && !jpeg_read_icc_profile(cinfo, &icc, &iccSize))
+        icc = nullptr;
+    const std::unique_ptr<JOCTET, decltype(&std::free)> iccCopy(icc, std::free);
 
     if (!ReadRows(s, &target, format))
     {
@@ -399,5 +410,7 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         RaiseError(6, std::string(s->err.message) + "\n");
     }
     guard.finished = true;
+    if (icc)
+        CColourManager::ProfileToSrgb(bmp, icc, iccSize);
     Trace(3, "Decoding finished.\n");
 }

@@ -1,5 +1,7 @@
 #include "PNGDecoder.h"
 
+#include "ColourManager.h"
+
 #include "Bmp.h"
 #include "DataSource.h"
 
@@ -233,6 +235,30 @@ void CopyPalette(const PngJob& job, CBmp& bmp)
         table[i] = PaletteEntry{plte[i].blue, plte[i].green, plte[i].red, 255};
 }
 
+/// Converts the picture to sRGB by its iCCP chunk, else by gAMA and cHRM;
+/// an sRGB chunk says it is already. png_get_* only read the info structure.
+void ConvertColours(const PngJob& job, CBmp& bmp)
+{
+    if (png_get_valid(job.png, job.info, PNG_INFO_sRGB))
+        return;
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(job.png, job.info, &name, &compression, &profile, &length))
+    {
+        CColourManager::ProfileToSrgb(bmp, profile, length);
+        return;
+    }
+    double gamma = 0, c[8];
+    if (png_get_gAMA(job.png, job.info, &gamma))
+    {
+        const bool chrm = png_get_cHRM(job.png, job.info, &c[0], &c[1], &c[2], &c[3], &c[4],
+                                       &c[5], &c[6], &c[7]) != 0;
+        CColourManager::GammaToSrgb(bmp, gamma, chrm ? c : nullptr);
+    }
+}
+
 /// Raises what libpng reported, after the structures are gone.
 [[noreturn]] void RaiseFailure(PngJob& job, PngStructs& structs)
 {
@@ -318,5 +344,6 @@ void CPNGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int& 
 
     if (!ReadRows(&job, bmp.GetLineArray()))
         RaiseFailure(job, structs);
+    ConvertColours(job, bmp);
     Trace(3, "Decoding finished.\n");
 }

@@ -108,14 +108,18 @@ void CPicDecoder::ChooseDepth(int sourceDepth, int& depth)
 
 std::unique_ptr<uint8_t[]> CPicDecoder::AllocateBuffer(const CBmp& bmp, size_t n, const char* text)
 {
-    const size_t limit = CBmp::GetMaxPixelBytes();
-    const size_t used = bmp.GetStorageBytes();
-    if (used > limit || n > limit - used)
-        RaiseError(10, text);
+    CheckBudget(bmp.GetStorageBytes(), n, text);
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[n]());
     if (!buffer)
         RaiseError(10, text);
     return buffer;
+}
+
+void CPicDecoder::CheckBudget(size_t used, size_t n, const char* text)
+{
+    const size_t limit = CBmp::GetMaxPixelBytes();
+    if (used > limit || n > limit - used)
+        RaiseError(10, text);
 }
 
 void CPicDecoder::DropEmptyAlpha(CBmp& bmp)

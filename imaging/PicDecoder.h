@@ -59,6 +59,9 @@ public:
     /// 10 with `text` when n beside the bitmap's storage exceeds the decode
     /// budget (CBmp::GetMaxPixelBytes()) or cannot be allocated.
     static std::unique_ptr<uint8_t[]> AllocateBuffer(const CBmp& bmp, size_t n, const char* text);
+    /// Throws code 10 with `text` when n bytes beside `used` bytes exceed the
+    /// decode budget; for the working memory a format library allocates itself.
+    static void CheckBudget(size_t used, size_t n, const char* text);
     /// A 32-bit bitmap whose alpha is zero everywhere had its alpha left
     /// unset by the writer: it becomes opaque (alpha 255, no alpha flag).
     static void DropEmptyAlpha(CBmp& bmp);

@@ -1,5 +1,7 @@
 #include "TIFFDecoder.h"
 
+#include "ColourManager.h"
+
 #include "Bmp.h"
 #include "DataSource.h"
 #include "OrientedRows.h"
@@ -680,5 +682,9 @@ void CTIFFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         DoSamples(tif, bmp, depth, l);
     else
         DoRGBA(tif, bmp, depth, GetApplyOrientation() ? orientation : 0);
+    uint32_t iccSize = 0;
+    const uint8_t* icc = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &icc))
+        CColourManager::ProfileToSrgb(bmp, icc, iccSize);
     Trace(3, "Decoding finished.\n");
 }

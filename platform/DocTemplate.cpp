@@ -57,8 +57,7 @@ CDocument* CDocTemplate::OpenDocumentFile(const QString& path, bool bMakeVisible
     CWinApp* pApp = CWinApp::Get();
     QPointer<CMDIChildWnd> pWasActive =
         pApp && pApp->GetMainWnd() ? pApp->GetMainWnd()->MDIGetActive() : nullptr;
-    CDocument* pDoc = m_docFactory();
-    AddDocument(pDoc);
+    CDocument* pDoc = CreateNewDocument();
     CMDIChildWnd* pFrame = CreateNewFrame(pDoc);
     if (!pFrame)
     {
@@ -120,6 +119,13 @@ bool CDocTemplate::CloseAllDocuments(bool bEndSession)
         pDoc->OnCloseDocument();
     }
     return true;
+}
+
+CDocument* CDocTemplate::CreateNewDocument()
+{
+    CDocument* pDoc = m_docFactory();
+    AddDocument(pDoc);
+    return pDoc;
 }
 
 void CDocTemplate::AddDocument(CDocument* pDoc)

@@ -43,6 +43,8 @@ public:
     /// Opens a document, or a new empty one for an empty path; null when the
     /// open failed (frame and document are gone again).
     virtual CDocument* OpenDocumentFile(const QString& path, bool bMakeVisible = true);
+    /// A new document of the template's kind, among its documents.
+    CDocument* CreateNewDocument();
     /// A frame holding a new view of the document, not yet shown.
     virtual CMDIChildWnd* CreateNewFrame(CDocument* pDoc);
     /// Gives the frame's view its first update and, when asked, shows the frame.

@@ -2,13 +2,14 @@
 
 #include "DocTemplate.h"
 #include "FileName.h"
-#include "MainFrame.h"
+#include "IProjectHost.h"
+#include "MDIFrameWnd.h"
 #include "MessageBox.h"
 #include "ProjectTreeCtrl.h"
 #include "ProjectView.h"
 #include "ProjectWizSheet.h"
 #include "RecentFileList.h"
-#include "VistrelApp.h"
+#include "WinApp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,11 +60,11 @@ QString CProjectDoc::ProjectsDirectory()
 
 CProjectDoc* CProjectDoc::GetOpenProject()
 {
-    CVistrelApp* pApp = CVistrelApp::Get();
-    if (!pApp || !pApp->GetProjectTemplate() ||
-        pApp->GetProjectTemplate()->GetDocuments().isEmpty())
+    IProjectHost* pHost = IProjectHost::Get();
+    if (!pHost || !pHost->GetProjectTemplate() ||
+        pHost->GetProjectTemplate()->GetDocuments().isEmpty())
         return nullptr;
-    return static_cast<CProjectDoc*>(pApp->GetProjectTemplate()->GetDocuments().first());
+    return static_cast<CProjectDoc*>(pHost->GetProjectTemplate()->GetDocuments().first());
 }
 
 QByteArray CProjectDoc::NewProjectText(const QString& name)
@@ -142,19 +143,19 @@ bool CProjectDoc::EnsureProjectDirectory(const QString& path)
 bool CProjectDoc::CreateProjectFile(const QString& dir, const QString& name)
 {
     const QString path = QDir(dir).filePath(name + QStringLiteral(".vrp"));
-    CVistrelApp* pApp = CVistrelApp::Get();
+    IProjectHost* pHost = IProjectHost::Get();
     if (CFileName().IsFile(path))
     {
         // An existing project file opens as it is.
-        pApp->m_strProjectPath = path;
-        pApp->OpenProjectFile(path);
+        pHost->SetProjectPath(path);
+        pHost->OpenProjectFile(path);
         return true;
     }
     QSaveFile file(path);
     const QByteArray text = NewProjectText(name);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
         return false;
-    pApp->OpenProjectFile(path);
+    pHost->OpenProjectFile(path);
     return true;
 }
 
@@ -175,11 +176,11 @@ void CProjectDoc::CreateProject()
         AfxMessageBox(QString::fromLatin1(kCreateFailed), MB_OK);
         return;
     }
-    CVistrelApp* pApp = CVistrelApp::Get();
     bool bCopied = true;
     if (!source.isEmpty())
     {
-        bCopied = CFileName().ShellCopyFiles(pApp->GetMainWnd(), QDir::cleanPath(source), dir) != 0;
+        bCopied = CFileName().ShellCopyFiles(CWinApp::Get()->GetMainWnd(), QDir::cleanPath(source),
+                                             dir) != 0;
         if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp(); pTree && pTree->HasProject())
             pTree->ShowProjectRoot();
     }
@@ -195,7 +196,7 @@ void CProjectDoc::OnNewProject()
     CProjectDoc* pDoc = GetOpenProject();
     if (!pDoc)
         pDoc = static_cast<CProjectDoc*>(
-            CVistrelApp::Get()->GetProjectTemplate()->OpenDocumentFile(QString(), true));
+            IProjectHost::Get()->GetProjectTemplate()->OpenDocumentFile(QString(), true));
     if (!pDoc)
         return;
     pDoc->CreateProject();
@@ -209,7 +210,7 @@ void CProjectDoc::OnOpenProject()
     QString path;
     if (!PromptProjectFile(true, path))
         return;
-    CVistrelApp::Get()->OpenProjectFile(path);
+    IProjectHost::Get()->OpenProjectFile(path);
     if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
         pTree->update();
 }
@@ -223,7 +224,7 @@ void CProjectDoc::OnSaveProject()
 
 void CProjectDoc::OnSaveProjectAs()
 {
-    CVistrelApp* pApp = CVistrelApp::Get();
+    IProjectHost* pHost = IProjectHost::Get();
     CProjectDoc* pOpen = GetOpenProject();
     if (!pOpen)
         return;
@@ -235,7 +236,7 @@ void CProjectDoc::OnSaveProjectAs()
     const int dot = int(path.lastIndexOf(QLatin1Char('.')));
     const QString newDir = dot > path.lastIndexOf(QLatin1Char('/')) ? path.left(dot) : path;
     const QString title = QFileInfo(newDir).fileName();
-    const QString oldPath = pApp->m_strProjectPath;
+    const QString oldPath = pHost->GetProjectPath();
     const QString oldDir = QFileInfo(oldPath).absolutePath();
     const QString oldName = QFileInfo(oldPath).fileName();
 
@@ -247,11 +248,12 @@ void CProjectDoc::OnSaveProjectAs()
         return;
     }
     CFileName name;
-    name.ShellCopyFiles(pApp->GetMainWnd(), oldDir + QStringLiteral("/*"), newDir);
+    CMDIFrameWnd* pMainWnd = CWinApp::Get()->GetMainWnd();
+    name.ShellCopyFiles(pMainWnd, oldDir + QStringLiteral("/*"), newDir);
     const QString newPath = QDir(newDir).filePath(title + QStringLiteral(".vrp"));
-    name.ShellRenameFiles(pApp->GetMainWnd(), QDir(newDir).filePath(oldName), newPath);
+    name.ShellRenameFiles(pMainWnd, QDir(newDir).filePath(oldName), newPath);
 
-    pApp->OpenProjectFile(newPath);
+    pHost->OpenProjectFile(newPath);
     if (CProjectDoc* pDoc = GetOpenProject())
     {
         pDoc->SetModifiedFlag(true);
@@ -261,15 +263,14 @@ void CProjectDoc::OnSaveProjectAs()
 
 void CProjectDoc::OnCloseProject()
 {
-    CVistrelApp* pApp = CVistrelApp::Get();
     if (CProjectDoc* pDoc = GetOpenProject())
     {
         if (pDoc->IsModified())
             pDoc->SaveModified();
         pDoc->OnCloseDocument();
     }
-    pApp->WriteProfileString(QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"),
-                             QStringLiteral("no"));
+    CWinApp::Get()->WriteProfileString(QStringLiteral("Startup"), QStringLiteral("ProjectOnExit"),
+                                       QStringLiteral("no"));
     if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
         pTree->ResetToNoProject();
 }

@@ -1,33 +1,25 @@
 #include "ProjectTreeCtrl.h"
 
 #include "DirectoryReader.h"
-#include "FileDrag.h"
-#include "FileListCtrl.h"
 #include "FileName.h"
+#include "IBrowser.h"
+#include "IProjectHost.h"
 #include "LabelEditDelegate.h"
-#include "MainFrame.h"
 #include "Menus.h"
 #include "MessageBox.h"
 #include "NativePath.h"
 #include "Resource.h"
 #include "Strings.h"
-#include "TreeBar.h"
 #include "TreeItemPath.h"
-#include "VistrelApp.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
-#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <dirent.h>
 #include <string>
@@ -38,14 +30,7 @@ namespace
 {
 const char kNoOpenProject[] = "No Open Project";
 const char kNoProjectMessage[] = "No open project, command canceled!";
-constexpr quint32 kDragDelayMs = 80;
 constexpr int kImageRole = Qt::UserRole + 1;
-
-quint32 TickCount()
-{
-    using namespace std::chrono;
-    return quint32(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 // One directory's entries as the file system names them (bytes), "." and
 // ".." left out. False when the directory cannot be read.
@@ -95,7 +80,8 @@ QString ErrnoText(int error)
 
 } // namespace
 
-CProjectTreeCtrl::CProjectTreeCtrl(QWidget* pParent) : QTreeWidget(pParent)
+CProjectTreeCtrl::CProjectTreeCtrl(QWidget* pParent, IBrowser* pBrowser, IPendingFiles* pPending)
+    : QTreeWidget(pParent), m_pBrowser(pBrowser), m_pPending(pPending)
 {
     setObjectName(QStringLiteral("Tree%1").arg(Id::IDC_PROJECT_TREE));
     setAccessibleName(QStringLiteral("Project"));
@@ -120,9 +106,8 @@ CProjectTreeCtrl::~CProjectTreeCtrl()
 
 CProjectTreeCtrl* CProjectTreeCtrl::FromApp()
 {
-    CVistrelApp* pApp = CVistrelApp::Get();
-    CMainFrame* pFrame = pApp ? pApp->GetMainFrame() : nullptr;
-    return pFrame && pFrame->GetTreeBar() ? pFrame->GetTreeBar()->GetProjectTree() : nullptr;
+    IProjectHost* pHost = IProjectHost::Get();
+    return pHost ? pHost->GetProjectTree() : nullptr;
 }
 
 void CProjectTreeCtrl::SetImageList(const std::function<QPixmap(int)>& image)
@@ -154,7 +139,7 @@ QTreeWidgetItem* CProjectTreeCtrl::NewItem(const QString& text, int image) const
 void CProjectTreeCtrl::DeleteAllItems()
 {
     ++m_nDeleting;
-    m_hPrevItem = m_hCurItem = m_hDragItem = m_hDropItem = m_hPressItem = m_hEditItem = nullptr;
+    m_hPrevItem = m_hCurItem = m_hDragItem = m_hDropItem = m_hPressItem = m_edit.pItem = nullptr;
     clear();
     --m_nDeleting;
 }
@@ -289,8 +274,8 @@ void CProjectTreeCtrl::ForgetItemsIn(QTreeWidgetItem* pItem, QTreeWidgetItem* pR
             *pp = pReplacement;
     if (inside(m_hDragItem))
         m_hDragItem = nullptr;
-    if (inside(m_hEditItem))
-        m_hEditItem = nullptr;
+    if (inside(m_edit.pItem))
+        m_edit.pItem = nullptr;
 }
 
 void CProjectTreeCtrl::DeleteChildren(QTreeWidgetItem* pItem)
@@ -362,16 +347,12 @@ void CProjectTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidg
     if (path.isEmpty())
         return;
     QDir::setCurrent(path);
-    CVistrelApp* pApp = CVistrelApp::Get();
-    if (pApp)
-        pApp->m_strCurrentImage = path;
+    if (m_pBrowser)
+        m_pBrowser->SetCurrentImage(path);
     if (!QFileInfo(path).isDir() || pCurrent == GetRootItem())
         return;
-    if (pApp)
-    {
-        if (CMainFrame* pFrame = pApp->GetMainFrame())
-            pFrame->SetListDirectory(path);
-    }
+    if (m_pBrowser)
+        m_pBrowser->ShowFolder(path);
 }
 
 void CProjectTreeCtrl::RefreshCurrentFolder(bool bUpdateList)
@@ -387,9 +368,8 @@ void CProjectTreeCtrl::RefreshCurrentFolder(bool bUpdateList)
         return;
     const bool bShown = currentItem() == pFolder || currentItem() == pCur;
     Reload(pFolder);
-    if (bUpdateList && bShown)
-        if (CMainFrame* pFrame = CVistrelApp::Get() ? CVistrelApp::Get()->GetMainFrame() : nullptr)
-            pFrame->SetListDirectory(GetItemPath(pFolder));
+    if (bUpdateList && bShown && m_pBrowser)
+        m_pBrowser->ShowFolder(GetItemPath(pFolder));
 }
 
 // ---- Commands ---------------------------------------------------------------
@@ -397,8 +377,8 @@ void CProjectTreeCtrl::RefreshCurrentFolder(bool bUpdateList)
 void CProjectTreeCtrl::OnShow()
 {
     const QString path = GetItemPath(m_hCurItem);
-    if (CFileListCtrl::IsImageFile(path))
-        CVistrelApp::Get()->OpenImage(path, false);
+    if (m_pBrowser && m_pBrowser->IsImageFile(path))
+        m_pBrowser->OpenImage(path, false);
 }
 
 void CProjectTreeCtrl::OnNewFolder()
@@ -411,7 +391,6 @@ void CProjectTreeCtrl::OnNewFolder()
     // The folder is read first, so that the new item stays in place.
     if (!pParent->isExpanded())
         pParent->setExpanded(true);
-    m_bNewFolder = true;
     const QString newName = QString::fromLatin1(Str::kNewFolderName);
     QTreeWidgetItem* pItem = NewItem(newName, kFolderImage);
     pParent->insertChild(SortedIndex(pParent, newName, true), pItem);
@@ -421,71 +400,70 @@ void CProjectTreeCtrl::OnNewFolder()
     setCurrentItem(pItem);
     m_hCurItem = pItem;
     scrollToItem(pItem);
-    editItem(pItem);
-    if (m_hEditItem != pItem)
-    {
-        // No edit box (the tree is hidden): the folder takes its first name.
+    // No edit box (the tree is hidden): the folder takes its first name.
+    if (!BeginLabelEdit(pItem, LabelEdit::kNewFolder))
         OnEndLabelEdit(pItem, pItem->text(0), false);
-    }
 }
 
 void CProjectTreeCtrl::OnRename()
 {
-    m_bRenaming = true;
-    m_bNewFolder = false;
     if (!CheckProjectOpen())
-    {
-        m_bRenaming = false;
         return;
-    }
     QTreeWidgetItem* pItem = m_hCurItem;
+    // The project folder keeps the project's name; Save As copies it under another.
     if (!pItem || pItem == GetRootItem() || pItem->text(0).isEmpty())
-    {
-        // The project folder keeps the project's name; Save As copies it under another.
-        m_bRenaming = false;
         return;
-    }
+    if (!BeginLabelEdit(pItem, LabelEdit::kRename))
+        m_edit.purpose = LabelEdit::kNone;
+}
+
+// ---- Editing a label ------------------------------------------------------------
+// The box is the tree bar's CLabelEditDelegate; the tree applies its text
+// itself when the edit ends (OnEndLabelEdit), not through the model.
+
+bool CProjectTreeCtrl::BeginLabelEdit(QTreeWidgetItem* pItem, LabelEdit::Purpose purpose)
+{
+    m_edit.purpose = purpose;
     editItem(pItem);
-    if (m_hEditItem != pItem)
-        m_bRenaming = false;
+    return m_edit.pItem == pItem;
 }
 
 bool CProjectTreeCtrl::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
+    // Only the tree's own commands edit a label.
     QTreeWidgetItem* pItem = itemFromIndex(index);
-    if (!pItem || (!m_bRenaming && !m_bNewFolder))
+    if (!pItem || m_edit.purpose == LabelEdit::kNone)
         return false;
     pItem->setFlags(pItem->flags() | Qt::ItemIsEditable);
-    m_strEditPath = GetItemPath(pItem);
-    m_hEditItem = pItem;
-    m_strEditText.clear();
-    m_bEditCommitted = false;
+    m_edit.path = GetItemPath(pItem);
+    m_edit.pItem = pItem;
+    m_edit.text.clear();
+    m_edit.bCommitted = false;
     if (QTreeWidget::edit(index, trigger, event))
         return true;
     pItem->setFlags(pItem->flags() & ~Qt::ItemIsEditable);
-    m_hEditItem = nullptr;
+    m_edit.pItem = nullptr;
     return false;
 }
 
 void CProjectTreeCtrl::commitData(QWidget* editor)
 {
-    // The text is applied when the edit ends, not by the model.
     if (auto* pLine = qobject_cast<QLineEdit*>(editor))
     {
-        m_strEditText = pLine->text();
-        m_bEditCommitted = true;
+        m_edit.text = pLine->text();
+        m_edit.bCommitted = true;
     }
 }
 
 void CProjectTreeCtrl::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
-    QTreeWidgetItem* pItem = m_hEditItem;
-    QString text = m_strEditText;
-    const bool bCancelled = !m_bEditCommitted;
+    QTreeWidgetItem* pItem = m_edit.pItem;
+    QString text = m_edit.text;
+    const bool bCancelled = !m_edit.bCommitted;
     if (bCancelled)
         if (auto* pLine = qobject_cast<QLineEdit*>(editor))
             text = pLine->text();
-    m_hEditItem = nullptr;
+    m_edit.pItem = nullptr;
     // The edit ends here: no other item's edit follows it.
     (void)hint;
     QTreeWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
@@ -499,8 +477,8 @@ void CProjectTreeCtrl::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEd
 
 void CProjectTreeCtrl::OnEndLabelEdit(QTreeWidgetItem* pItem, const QString& text, bool bCancelled)
 {
-    const bool bNewFolder = m_bNewFolder;
-    m_bNewFolder = m_bRenaming = false;
+    const bool bNewFolder = m_edit.purpose == LabelEdit::kNewFolder;
+    m_edit.purpose = LabelEdit::kNone;
     if (bNewFolder)
     {
         // Escape still makes the folder, with the name in the box.
@@ -513,10 +491,10 @@ void CProjectTreeCtrl::OnEndLabelEdit(QTreeWidgetItem* pItem, const QString& tex
     if (bCancelled || text == oldText)
         return;
     const QString error = CFileName::InvalidNameReason(
-        text, QFileInfo(m_strEditPath).isDir() ? QStringLiteral("folder") : QStringLiteral("file"));
+        text, QFileInfo(m_edit.path).isDir() ? QStringLiteral("folder") : QStringLiteral("file"));
     pItem->setText(0, text);
     // A failed rename has said why; the label keeps the name on disk.
-    if (error.isEmpty() && CFileName().ShellRenameFiles(this, m_strEditPath, GetItemPath(pItem)))
+    if (error.isEmpty() && CFileName().ShellRenameFiles(this, m_edit.path, GetItemPath(pItem)))
     {
         m_hCurItem = pItem;
         return;
@@ -579,74 +557,6 @@ void CProjectTreeCtrl::OnDeleteItem()
         RefreshCurrentFolder(true);
 }
 
-void CProjectTreeCtrl::OnCopy()
-{
-    const int image = ImageOf(m_hCurItem);
-    if (image != kFileImage && image != kFolderImage)
-        return;
-    const QString path = GetItemPath(m_hCurItem);
-    if (path.isEmpty())
-        return;
-    QApplication::clipboard()->setMimeData(CFileDrag::Create({path}, false));
-}
-
-bool CProjectTreeCtrl::OnPaste()
-{
-    if (!HasProject())
-        return false;
-    QTreeWidgetItem* pTarget = FolderOf(m_hCurItem);
-    if (!pTarget)
-        return false;
-    CVistrelApp* pApp = CVistrelApp::Get();
-    CFileListCtrl* pList = pApp->GetFileList();
-    CFileName name;
-
-    // The file list's multi-file copy is taken over and used up at once.
-    if (pList && pList->m_bMultiCopy)
-    {
-        pApp->m_pCutList = std::make_unique<QStringList>(pList->m_selection);
-        pList->m_selection.clear();
-        pList->m_bMultiCopy = false;
-        const bool bDone = name.ShellCopyList(this, *pApp->m_pCutList, FolderPath(pTarget), 2) != 0;
-        pApp->m_pCutList.reset();
-        Reload(pTarget);
-        return bDone;
-    }
-    // Its pending cut is moved, and used up only when the move is done.
-    if (pList && !pList->m_strDragFiles.isEmpty())
-    {
-        const bool bDone =
-            name.ShellMoveFiles(this, pList->m_strDragFiles, FolderPath(pTarget)) != 0;
-        if (bDone)
-            pList->RemoveSelectedItems();
-        Reload(pTarget);
-        return bDone;
-    }
-
-    // Paths on the clipboard: file URLs, else a path (or file URLs) as text.
-    const QMimeData* pData = QApplication::clipboard()->mimeData();
-    QStringList candidates = pData ? CFileDrag::Paths(pData) : QStringList();
-    if (candidates.isEmpty() && pData && pData->hasText())
-    {
-        QString text = pData->text();
-        text.truncate(text.indexOf(QChar(0)) < 0 ? text.size() : text.indexOf(QChar(0)));
-        for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        {
-            const QString trimmed = line.trimmed();
-            const QUrl url(trimmed);
-            candidates.append(url.isLocalFile() ? url.toLocalFile() : trimmed);
-        }
-    }
-    QStringList paths;
-    for (const QString& path : candidates)
-        if (name.IsFolder(path) || name.IsFile(path))
-            paths.append(QDir::cleanPath(path));
-    const bool bDone =
-        !paths.isEmpty() && name.ShellCopyList(this, paths, FolderPath(pTarget), 2) != 0;
-    Reload(pTarget);
-    return bDone;
-}
-
 QString CProjectTreeCtrl::FolderPath(const QTreeWidgetItem* pFolder) const
 {
     return pFolder == GetRootItem() ? m_strProjectDir : GetItemPath(pFolder);
@@ -657,80 +567,16 @@ bool CProjectTreeCtrl::WantsKey(QObject* pTarget) const
     if (m_bDragging)
         return true;
     auto* pWidget = qobject_cast<QWidget*>(pTarget);
-    return m_hEditItem && pWidget && pWidget->parentWidget() == viewport();
+    return m_edit.pItem && pWidget && pWidget->parentWidget() == viewport();
 }
 
-// ---- Mouse, keys and the context menu ----------------------------------------
-
-void CProjectTreeCtrl::mousePressEvent(QMouseEvent* event)
-{
-    QTreeWidgetItem* pHit = itemAt(event->position().toPoint());
-    if (event->button() == Qt::LeftButton)
-    {
-        m_dwButtonDownTime = TickCount();
-        m_hPressItem = pHit;
-        m_ptPress = event->position().toPoint();
-        m_bDragTried = false;
-    }
-    m_hPrevItem = m_hCurItem;
-    m_hCurItem = pHit;
-    // The right button only makes the item current; the selection stays.
-    if (event->button() == Qt::RightButton)
-    {
-        event->accept();
-        return;
-    }
-    QTreeWidget::mousePressEvent(event);
-}
-
-void CProjectTreeCtrl::mouseMoveEvent(QMouseEvent* event)
-{
-    if (m_bDragging)
-    {
-        DragMove(event->globalPosition().toPoint());
-        return;
-    }
-    if (!(event->buttons() & Qt::LeftButton))
-    {
-        QTreeWidget::mouseMoveEvent(event);
-        return;
-    }
-    if (!m_bDragTried && m_hPressItem &&
-        (event->position().toPoint() - m_ptPress).manhattanLength() >=
-            QApplication::startDragDistance())
-    {
-        m_bDragTried = true;
-        BeginDrag(m_hPressItem, event->globalPosition().toPoint());
-    }
-}
-
-void CProjectTreeCtrl::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (m_bDragging && event->button() == Qt::LeftButton)
-    {
-        EndDrag(event->globalPosition().toPoint(), true);
-        setFocus();
-        return;
-    }
-    m_hPressItem = nullptr;
-    QTreeWidget::mouseReleaseEvent(event);
-}
+// ---- The mouse and the context menu ---------------------------------------------
 
 void CProjectTreeCtrl::mouseDoubleClickEvent(QMouseEvent* event)
 {
     m_hCurItem = itemAt(event->position().toPoint());
     OnShow();
     QTreeWidget::mouseDoubleClickEvent(event);
-}
-
-void CProjectTreeCtrl::keyPressEvent(QKeyEvent* event)
-{
-    if (m_bDragging && event->key() == Qt::Key_Escape)
-    {
-        EndDrag(QCursor::pos(), false);
-        return;
-    }
-    QTreeWidget::keyPressEvent(event);
 }
 
 void CProjectTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
@@ -742,200 +588,4 @@ void CProjectTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
         m_hCurItem = itemAt(event->pos());
     }
     Menus::ExecBarMenu(Id::IDR_PROJECTTREE_MENU, window(), event->globalPos());
-}
-
-// ---- Dragging an item ---------------------------------------------------------
-
-void CProjectTreeCtrl::BeginDrag(QTreeWidgetItem* pItem, const QPoint& globalPos)
-{
-    // A press let go of at once is a click, not a drag.
-    if (quint32(TickCount() - m_dwButtonDownTime) < kDragDelayMs)
-        return;
-    // The root and placeholders have no file of their own to move.
-    if (pItem == GetRootItem() || pItem->text(0).isEmpty() || !HasProject())
-        return;
-    m_hDragItem = pItem;
-    CVistrelApp::Get()->m_strCurrentImage = GetItemPath(pItem);
-
-    delete m_pDragImage;
-    m_pDragImage = new QLabel;
-    m_pDragImage->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint |
-                                 Qt::WindowTransparentForInput);
-    m_pDragImage->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_pDragImage->setWindowOpacity(0.7);
-    m_pDragImage->setText(pItem->text(0));
-    m_pDragImage->adjustSize();
-    m_pDragImage->move(globalPos - QPoint(8, 8));
-    m_pDragImage->show();
-
-    m_hDropItem = nullptr;
-    m_bDragging = true;
-    m_pDropWnd = this;
-    grabMouse(Qt::ClosedHandCursor);
-}
-
-QWidget* CProjectTreeCtrl::WindowUnder(const QPoint& globalPos) const
-{
-    QWidget* pWidget = QApplication::widgetAt(globalPos);
-    if (pWidget && m_pDragImage && pWidget->window() == m_pDragImage)
-    {
-        m_pDragImage->hide();
-        pWidget = QApplication::widgetAt(globalPos);
-        m_pDragImage->show();
-    }
-    return pWidget;
-}
-
-void CProjectTreeCtrl::SetDropHighlight(QTreeWidgetItem* pItem)
-{
-    if (m_hDropItem == pItem)
-        return;
-    if (m_hDropItem)
-        m_hDropItem->setData(0, Qt::BackgroundRole, QVariant());
-    m_hDropItem = pItem;
-    if (m_hDropItem)
-        m_hDropItem->setData(0, Qt::BackgroundRole, palette().brush(QPalette::Highlight));
-}
-
-void CProjectTreeCtrl::DragMove(const QPoint& globalPos)
-{
-    if (m_pDragImage)
-        m_pDragImage->move(globalPos - QPoint(8, 8));
-    QWidget* pWindow = WindowUnder(globalPos);
-    m_pDropWnd = pWindow;
-    if (pWindow == viewport())
-        SetDropHighlight(itemAt(viewport()->mapFromGlobal(globalPos)));
-    else
-        SetDropHighlight(nullptr);
-}
-
-void CProjectTreeCtrl::EndDrag(const QPoint& globalPos, bool bDrop)
-{
-    delete m_pDragImage;
-    m_pDragImage = nullptr;
-    releaseMouse();
-    m_bDragging = false;
-    QTreeWidgetItem* pDropItem = m_hDropItem;
-    SetDropHighlight(nullptr);
-    const QString path = GetItemPath(m_hCurItem);
-    if (bDrop)
-    {
-        QWidget* pWindow = WindowUnder(globalPos);
-        if (pWindow == viewport() || pWindow == this)
-        {
-            pDropItem = itemAt(viewport()->mapFromGlobal(globalPos));
-            DropOnTree(pDropItem);
-        }
-        else if (!path.isEmpty())
-        {
-            // Anywhere else, inside the program or outside, shows it.
-            CVistrelApp::Get()->OpenImage(path, false);
-        }
-    }
-    m_hDragItem = nullptr;
-    m_hPressItem = nullptr;
-    viewport()->update();
-}
-
-void CProjectTreeCtrl::DropOnTree(QTreeWidgetItem* pDropItem)
-{
-    QTreeWidgetItem* pDragged = m_hDragItem;
-    if (!pDragged)
-        return;
-    QTreeWidgetItem* pTarget = !pDropItem || ImageOf(pDropItem) == kRootImage ? GetRootItem()
-                               : ImageOf(pDropItem) == kFileImage             ? pDropItem->parent()
-                               : pDropItem->text(0).isEmpty()                 ? pDropItem->parent()
-                                                                              : pDropItem;
-    for (QTreeWidgetItem* p = pTarget; p; p = p->parent())
-        if (p == pDragged)
-        {
-            AfxMessageBox(
-                QStringLiteral("\"%1\" cannot be moved into itself.").arg(pDragged->text(0)),
-                MB_OK | MB_ICONINFORMATION);
-            return;
-        }
-    if (pTarget == pDragged->parent())
-        return; // it is there already
-
-    const QString from = GetItemPath(pDragged);
-    const QString to = FolderPath(pTarget);
-    const QString name = pDragged->text(0);
-    const bool bFolder = ImageOf(pDragged) == kFolderImage;
-    if (!CFileName().MoveDirectory(this, from, to))
-        return;
-
-    // An expanded folder takes the moved branch as it stands; a collapsed
-    // one is read from disk as it opens.
-    QTreeWidgetItem* pMoved = nullptr;
-    if (pTarget->isExpanded())
-    {
-        pMoved = CopyBranch(pDragged, pTarget, SortedIndex(pTarget, name, bFolder));
-        DeleteItem(pDragged);
-    }
-    else
-    {
-        DeleteItem(pDragged);
-        pTarget->setExpanded(true);
-        for (int i = 0; i < pTarget->childCount() && !pMoved; ++i)
-            if (pTarget->child(i)->text(0) == name)
-                pMoved = pTarget->child(i);
-    }
-    if (pMoved)
-    {
-        setCurrentItem(pMoved);
-        scrollToItem(pMoved);
-    }
-}
-
-QTreeWidgetItem* CProjectTreeCtrl::CopyItem(QTreeWidgetItem* pItem, QTreeWidgetItem* pParent,
-                                            int index)
-{
-    // The copy takes the item's text, images and data, not its children.
-    auto* pNew = new QTreeWidgetItem(*pItem);
-    pNew->setData(0, Qt::BackgroundRole, QVariant());
-    pParent->insertChild(index, pNew);
-    return pNew;
-}
-
-QTreeWidgetItem* CProjectTreeCtrl::CopyBranch(QTreeWidgetItem* pItem, QTreeWidgetItem* pParent,
-                                              int index)
-{
-    QTreeWidgetItem* pNew = CopyItem(pItem, pParent, index);
-    for (int i = 0; i < pItem->childCount(); ++i)
-        CopyBranch(pItem->child(i), pNew, pNew->childCount());
-    if (pItem->isExpanded())
-    {
-        m_bKeepChildren = true;
-        pNew->setExpanded(true);
-        m_bKeepChildren = false;
-    }
-    return pNew;
-}
-
-// ---- Files dropped from other programs ----------------------------------------
-
-void CProjectTreeCtrl::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (HasProject() && event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void CProjectTreeCtrl::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (HasProject() && event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void CProjectTreeCtrl::dropEvent(QDropEvent* event)
-{
-    // Files from the file list or another program are copied into the
-    // folder under the cursor (beside a file; into the project for none).
-    QTreeWidgetItem* pFolder = FolderOf(itemAt(event->position().toPoint()));
-    if (pFolder && pFolder->text(0).isEmpty())
-        pFolder = pFolder->parent();
-    if (!HasProject() || !pFolder)
-        return;
-    event->acceptProposedAction();
-    if (CFileDrag::DropOnItem(this, event->mimeData(), FolderPath(pFolder)))
-        Reload(pFolder);
 }

@@ -7,12 +7,16 @@
 #include <QTreeWidget>
 #include <functional>
 
+class IBrowser;
+class IPendingFiles;
 class QLabel;
 
 /// The "Project" tab of the tree bar: the open project's folder on disk as a
 /// tree, a bold root named after the project and folders loaded when they are
 /// expanded. Every item stands for a path made from the item texts; the tree
-/// keeps no list of files of its own.
+/// keeps no list of files of its own. Pictures open in the browser it is
+/// given, and a paste takes the pending files it is given (either may be
+/// null: then nothing opens, and a paste takes only the clipboard).
 class CProjectTreeCtrl : public QTreeWidget
 {
     Q_OBJECT
@@ -26,10 +30,11 @@ public:
         kOpenFolderImage = 6
     };
 
-    explicit CProjectTreeCtrl(QWidget* pParent = nullptr);
+    explicit CProjectTreeCtrl(QWidget* pParent = nullptr, IBrowser* pBrowser = nullptr,
+                              IPendingFiles* pPending = nullptr);
     ~CProjectTreeCtrl() override;
 
-    /// The tree of the main frame's tree bar, or null.
+    /// The tree of the program's tree bar (its project host's), or null.
     static CProjectTreeCtrl* FromApp();
     /// Gives the tree the tree bar's images (16 x 16, by index).
     void SetImageList(const std::function<QPixmap(int)>& image);
@@ -51,6 +56,7 @@ public:
     void OnNewFolder();
     void OnRename();
     void OnDeleteItem();
+    // The clipboard (ProjectTreeClipboard.cpp).
     void OnCopy();
     /// Copies or moves files into the current folder: the file list's
     /// multi-file copy or cut, else paths on the clipboard. True when the
@@ -105,12 +111,33 @@ private:
     void OnItemExpanded(QTreeWidgetItem* pItem);
     void OnItemCollapsed(QTreeWidgetItem* pItem);
     void OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidgetItem* pPrevious);
-    void OnEndLabelEdit(QTreeWidgetItem* pItem, const QString& text, bool bCancelled);
-    bool CreateFolderForItem(QTreeWidgetItem* pItem);
 
     /// The directory of a folder item (the root's is the project folder).
     QString FolderPath(const QTreeWidgetItem* pFolder) const;
 
+    // Editing a label (ProjectTreeCtrl.cpp): what the edit is for, and from
+    // its start to its end the item, the path it stood for and the text the
+    // box committed.
+    struct LabelEdit
+    {
+        enum Purpose
+        {
+            kNone,
+            kRename,
+            kNewFolder
+        };
+        Purpose purpose = kNone;
+        QTreeWidgetItem* pItem = nullptr;
+        QString path;
+        QString text;
+        bool bCommitted = false;
+    };
+    /// Opens the edit box on the item; false when none opened (the tree is hidden).
+    bool BeginLabelEdit(QTreeWidgetItem* pItem, LabelEdit::Purpose purpose);
+    void OnEndLabelEdit(QTreeWidgetItem* pItem, const QString& text, bool bCancelled);
+    bool CreateFolderForItem(QTreeWidgetItem* pItem);
+
+    // Dragging an item (ProjectTreeDrag.cpp).
     void BeginDrag(QTreeWidgetItem* pItem, const QPoint& globalPos);
     void DragMove(const QPoint& globalPos);
     void EndDrag(const QPoint& globalPos, bool bDrop);
@@ -121,19 +148,15 @@ private:
     QTreeWidgetItem* CopyItem(QTreeWidgetItem* pItem, QTreeWidgetItem* pParent, int index);
     QTreeWidgetItem* CopyBranch(QTreeWidgetItem* pItem, QTreeWidgetItem* pParent, int index);
 
+    IBrowser* m_pBrowser;
+    IPendingFiles* m_pPending;
     std::function<QPixmap(int)> m_image;
     quint32 m_dwButtonDownTime = 0;
-    bool m_bRenaming = false;
-    bool m_bNewFolder = false;
     QString m_strProjectDir;
-    QString m_strEditPath;
     QString m_strProjectFile;
     QString m_strProjectName;
 
-    // The label edit in progress.
-    QTreeWidgetItem* m_hEditItem = nullptr;
-    QString m_strEditText;
-    bool m_bEditCommitted = false;
+    LabelEdit m_edit;
     // Expansions made by the tree itself that must not reload the folder.
     bool m_bKeepChildren = false;
     // Deletions made by the tree itself; selection changes are not followed.

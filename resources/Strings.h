@@ -11,9 +11,10 @@ inline constexpr const char* kAcknowledgements =
     "PNG, JPEG and TIFF through libpng, libjpeg and libtiff.";
 inline constexpr const char* kSupportAddress = "support@tarnwell.example";
 inline constexpr const char* kNotice = "Copyright (C) Tarnwell. All rights reserved.";
-inline constexpr const char* kImageDocString = "\n\n\njpg,bmp,png,tif,eps,tga,pct\n.bmp;*.dib;*."
-                                               "rle;*.jpg;*.jpeg;*.jif;*.png;*.tif;*.eps;*.tga;"
-                                               "*.pct\nGraphFileType\nGraphic File\n";
+inline constexpr const char* kImageDocString =
+    "\n\n\njpg,bmp,png,tif,eps,tga,pct\n.bmp;*.dib;*.rle;*.jpg;*.jpeg;*.jif;*."
+    "png;*.tif;*.eps;*.tga;*.pct;*.gif;*.webp;*.heic;*.heif;*.avif;*.jxl\nGraphFileType\nGraphic "
+    "File\n";
 inline constexpr const char* kProjectDocString =
     "\nProject\nProject Workspace\nVistrel Project Files (*.vrp)\n.vrp\nVistre.Document\nww "
     "Document";

@@ -34,6 +34,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 #include <unistd.h>
 
 namespace
@@ -314,7 +315,9 @@ const QStringList& CFileListCtrl::ImageExtensions()
         QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".gif"),
         QStringLiteral(".bmp"), QStringLiteral(".png"),  QStringLiteral(".tif"),
         QStringLiteral(".eps"), QStringLiteral(".tga"),  QStringLiteral(".dib"),
-        QStringLiteral(".jif"), QStringLiteral(".pct")};
+        QStringLiteral(".jif"), QStringLiteral(".pct"),  QStringLiteral(".webp"),
+        QStringLiteral(".heic"), QStringLiteral(".heif"), QStringLiteral(".avif"),
+        QStringLiteral(".jxl")};
     return kExtensions;
 }
 
@@ -458,6 +461,14 @@ int CFileListCtrl::CopySelection()
     return int(paths.size());
 }
 
+QStringList CFileListCtrl::TakeMultiCopy()
+{
+    if (!m_bMultiCopy)
+        return {};
+    m_bMultiCopy = false;
+    return std::exchange(m_selection, {});
+}
+
 void CFileListCtrl::CutSelection()
 {
     const QStringList paths = SelectedPaths();
@@ -534,6 +545,17 @@ void CFileListCtrl::SelectForSlideshow()
 {
     CopySelection();
     m_bUseSelection = true;
+}
+
+void CFileListCtrl::BeginShow()
+{
+    m_nMisses = 0;
+    m_nNextIndex = 0;
+}
+
+void CFileListCtrl::EndShow()
+{
+    m_bUseSelection = false;
 }
 
 int CFileListCtrl::SourceSize() const

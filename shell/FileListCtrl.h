@@ -1,4 +1,6 @@
 #pragma once
+#include "ISlideSource.h"
+
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
@@ -14,11 +16,10 @@ class QFileSystemWatcher;
 /// steps to the next and previous picture, the slideshow's picks, and the list
 /// side of the file operations (copy, cut, delete, drag onto a tree).
 ///
-/// The slideshow calls PickRandom or PickNext for each slide: each returns the
-/// full path of a picture or the empty string when there is nothing to show.
-/// It resets m_nNextIndex and m_nMisses when it starts and clears
-/// m_bUseSelection when it stops.
-class CFileListCtrl : public QTreeView
+/// It is the slideshow's source: the show calls PickRandom or PickNext for
+/// each slide, BeginShow when it starts (the picks start again at the first
+/// entry) and EndShow when it stops (the next show takes the whole list).
+class CFileListCtrl : public QTreeView, public ISlideSource
 {
     Q_OBJECT
 public:
@@ -48,7 +49,7 @@ public:
     /// The lower-cased extensions, with their dots, that HasImageExtension takes.
     static const QStringList& ImageExtensions();
 
-    int GetItemCount() const;
+    int GetItemCount() const override;
     /// The item's name (the file name, as NativePath keeps it).
     QString GetItemText(int index) const;
     /// The first selected item's name, or empty.
@@ -65,21 +66,43 @@ public:
     /// One selected item: its path goes to the clipboard. Several: their
     /// paths fill m_selection. Returns the number selected.
     int CopySelection();
+    /// Whether a copy of several files waits for a paste.
+    bool HasMultiCopy() const { return m_bMultiCopy; }
+    /// Takes the copy of several files for a paste: their paths, which are
+    /// used up by this; empty when there is none.
+    QStringList TakeMultiCopy();
     /// Gathers the selected paths for moving (m_strDragFiles), shows them dimmed.
     void CutSelection();
+    /// The paths gathered for moving, each ended by a zero character; empty
+    /// when none are.
+    const QString& GetPendingCut() const { return m_strDragFiles; }
     /// Moves the selected items to the trash after asking; nonzero when deleted.
     int DeleteSelection(int nFlags);
     void RemoveSelectedItems();
     void RemoveItem(int index);
     void SelectForSlideshow();
+    /// The slideshow selection: full paths in list order.
+    const QStringList& GetSlideshowSelection() const { return m_selection; }
+    /// Whether the picks draw from the slideshow selection.
+    bool IsUsingSelection() const { return m_bUseSelection; }
 
-    QString PickRandom();
-    QString PickNext();
+    QString PickRandom() override;
+    QString PickNext() override;
     /// How many entries the picks draw from: the selection's or the list's.
-    int SourceSize() const;
+    int SourceSize() const override;
+    /// Resets the sequential pick and the miss counter.
+    void BeginShow() override;
+    /// The next picks draw from the whole list again.
+    void EndShow() override;
+    /// Misses of the last pick (entries that were no picture).
+    int GetMisses() const { return m_nMisses; }
+    /// Whether the last step to a neighbour found the first or the last picture.
+    bool IsAtFirst() const { return m_bAtFirst; }
+    bool IsAtLast() const { return m_bAtLast; }
     /// Seeds the random order (tests); it is seeded once from the system otherwise.
     void SeedRandom(unsigned seed) { m_random.seed(seed); }
 
+private:
     QString m_strDirectory;
     QString m_strPicked;
     QString m_strDragFiles; // full paths, each ended by a zero character

@@ -295,7 +295,7 @@ void CMainFrame::registerListCommands()
                      const CFileListCtrl* pList = m_wndListBar->GetList();
                      ui.Enable(IsImageWindowActive() && !pList->GetSelectedName().isEmpty() &&
                                pList->GetItemCount() > 1 &&
-                               !(direction == 0 ? pList->m_bAtLast : pList->m_bAtFirst));
+                               !(direction == 0 ? pList->IsAtLast() : pList->IsAtFirst()));
                  });
     }
     OnUpdate(ID_LISTBAR_MOVECUT, [this](CCmdUI& ui)

@@ -6,6 +6,7 @@
 #include "ProjectTreeCtrl.h"
 #include "Resource.h"
 #include "Strings.h"
+#include "VistrelApp.h"
 
 #include <QBitmap>
 #include <QContextMenuEvent>
@@ -27,7 +28,8 @@ bool CTreeBar::Create(const QString& windowName, QWidget* pParent, int nID)
     m_wndTabs->setTabPosition(QTabWidget::South);
     m_wndTabs->setDocumentMode(true);
 
-    m_pProjectTree = new CProjectTreeCtrl(m_wndTabs);
+    CVistrelApp* pApp = CVistrelApp::Get();
+    m_pProjectTree = new CProjectTreeCtrl(m_wndTabs, pApp, pApp);
     m_pProjectTree->SetImageList([this](int i) { return Image(i); });
     m_pProjectTree->ResetToNoProject();
     m_wndTabs->addTab(m_pProjectTree, QIcon(Image(10)), QString::fromLatin1(Str::kProjectTab));

@@ -27,6 +27,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStatusBar>
 #include <QUrl>
 
 using namespace Id;
@@ -36,6 +37,7 @@ CVistrelApp::CVistrelApp()
       m_arguments(QCoreApplication::arguments()),
       m_pSlideshow(std::make_unique<CSlideshow>(*this))
 {
+    IProjectHost::Install(this);
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
     OnCommand(ID_TILE_HORIZONTALLY,
               [this]
@@ -177,6 +179,8 @@ CVistrelApp::~CVistrelApp()
     delete m_pMainWnd;
     m_pMainWnd = nullptr;
     SetDocManager(nullptr);
+    if (IProjectHost::Get() == this)
+        IProjectHost::Install(nullptr);
 }
 
 CMainFrame* CVistrelApp::GetMainFrame() const
@@ -187,6 +191,87 @@ CMainFrame* CVistrelApp::GetMainFrame() const
 CFileListCtrl* CVistrelApp::GetFileList() const
 {
     return GetMainFrame() ? GetMainFrame()->GetListBar()->GetList() : nullptr;
+}
+
+ISlideSource* CVistrelApp::GetSlideSource()
+{
+    return GetFileList();
+}
+
+void CVistrelApp::BeginSlideshow()
+{
+    if (m_bPanning)
+        StopPanning();
+}
+
+void CVistrelApp::SlideFrameShown(CMDIChildWnd* pFrame, const QString& path)
+{
+    if (auto* pChild = dynamic_cast<CChildFrame*>(pFrame))
+        m_nSlideshowTimer = pChild->StartSlideshowTimer(m_nSlideshowDelay);
+    SetPanView(dynamic_cast<CPLView*>(pFrame->GetActiveView()));
+    RestartPanning();
+    m_strCurrentImage = path;
+}
+
+void CVistrelApp::StopSlideshowTimers()
+{
+    CMainFrame* pMain = GetMainFrame();
+    if (!pMain)
+        return;
+    for (CMDIChildWnd* pFrame = pMain->NextChildFrame(); pFrame; pFrame = pMain->NextChildFrame())
+        if (auto* pChild = dynamic_cast<CChildFrame*>(pFrame))
+            pChild->StopSlideshowTimer();
+}
+
+void CVistrelApp::ShowStatus(const QString& text, int ms)
+{
+    if (CMainFrame* pMain = GetMainFrame())
+        pMain->statusBar()->showMessage(text, ms);
+}
+
+QWidget* CVistrelApp::GetMessageParent() const
+{
+    return GetMainFrame();
+}
+
+void CVistrelApp::UpdateCommands()
+{
+    Router().UpdateSoon();
+}
+
+bool CVistrelApp::IsImageFile(const QString& path) const
+{
+    return CFileListCtrl::IsImageFile(path);
+}
+
+void CVistrelApp::ShowFolder(const QString& path)
+{
+    if (CMainFrame* pMain = GetMainFrame())
+        pMain->SetListDirectory(path);
+}
+
+QStringList CVistrelApp::TakeMultiCopy()
+{
+    CFileListCtrl* pList = GetFileList();
+    return pList ? pList->TakeMultiCopy() : QStringList();
+}
+
+QString CVistrelApp::GetPendingCut() const
+{
+    const CFileListCtrl* pList = GetFileList();
+    return pList ? pList->GetPendingCut() : QString();
+}
+
+void CVistrelApp::CutMoved()
+{
+    if (CFileListCtrl* pList = GetFileList())
+        pList->RemoveSelectedItems();
+}
+
+CProjectTreeCtrl* CVistrelApp::GetProjectTree() const
+{
+    CMainFrame* pMain = GetMainFrame();
+    return pMain && pMain->GetTreeBar() ? pMain->GetTreeBar()->GetProjectTree() : nullptr;
 }
 
 bool CVistrelApp::InitInstance()
@@ -218,8 +303,9 @@ bool CVistrelApp::InitInstance()
 
     SetDocManager(new CDocManagerEx);
     m_pImageTemplate = new CDocTemplate(
-        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString), [] { return new CPLViewerDoc; },
-        [] { return new CChildFrame; }, [] { return new CPLView; });
+        IDR_VISTRETYPE, QString::fromLatin1(Str::kImageDocString),
+        [this] { return new CPLViewerDoc(*this); }, [] { return new CChildFrame; },
+        [this] { return new CPLView(*this); });
     AddDocTemplate(m_pImageTemplate);
     m_pProjectTemplate = new CDocTemplate(
         IDR_PROJECTTYPE, QString::fromLatin1(Str::kProjectDocString),

@@ -1,5 +1,11 @@
 #pragma once
 #include "AnyPicDecoder.h"
+#include "IBrowser.h"
+#include "IImageHost.h"
+#include "IPendingFiles.h"
+#include "IProjectHost.h"
+#include "ISlideHost.h"
+#include "SlideshowState.h"
 #include "WinApp.h"
 
 #include <QStringList>
@@ -15,8 +21,16 @@ class CPLView;
 class CSlideshow;
 
 /// The application object: start-up and quit, the state that several
-/// windows share, the one image decoder, and the commands of the bars.
-class CVistrelApp : public CWinApp
+/// windows share, the one image decoder, and the commands of the bars. It is
+/// the host of the layers below: the slideshow's, the image windows', the
+/// project tree's browser and pending files, and the projects'.
+class CVistrelApp : public CWinApp,
+                    public CSlideshowState,
+                    public ISlideHost,
+                    public IImageHost,
+                    public IBrowser,
+                    public IPendingFiles,
+                    public IProjectHost
 {
     Q_OBJECT
 public:
@@ -31,9 +45,9 @@ public:
     /// Opens an image from the list bar or the project tree; with bReplace the
     /// first open image document is closed first and the path enters the
     /// recent-file list. True when a document was opened.
-    bool OpenImage(const QString& path, bool bReplace);
+    bool OpenImage(const QString& path, bool bReplace) override;
     /// Closes every image document and the open project, then opens the project.
-    void OpenProjectFile(const QString& path);
+    void OpenProjectFile(const QString& path) override;
     /// Closes every open image document (a modified one may first be saved).
     void CloseAllImages();
     /// Moves the file to the trash when it is the file of the active image
@@ -47,7 +61,8 @@ public:
     /// While panning is on, moves it to the active image view: the slideshow
     /// calls this when a new slide's frame has become active.
     void RestartPanning();
-    void SetPanView(CPLView* pView) { m_pPanView = pView; }
+    void SetPanView(CPLView* pView) override { m_pPanView = pView; }
+    CPLView* GetPanView() const override { return m_pPanView; }
     /// The slideshow's commands and the tick of its frame's timer.
     void StartSlideshow();
     void NextSlide();
@@ -59,9 +74,10 @@ public:
     void SaveProjectOnExit();
 
     /// The decoder every image document reads its file with.
-    CPicDecoder& GetDecoder() { return m_decoder; }
-    CDocTemplate* GetImageTemplate() const { return m_pImageTemplate; }
-    CDocTemplate* GetProjectTemplate() const { return m_pProjectTemplate; }
+    CPicDecoder& GetDecoder() override { return m_decoder; }
+    QPrinter& GetPrinter() override { return CWinApp::GetPrinter(); }
+    CDocTemplate* GetImageTemplate() const override { return m_pImageTemplate; }
+    CDocTemplate* GetProjectTemplate() const override { return m_pProjectTemplate; }
     CMainFrame* GetMainFrame() const;
     /// The list bar's file list, or null before the main frame exists.
     CFileListCtrl* GetFileList() const;
@@ -70,16 +86,33 @@ public:
     /// The show command of the active image frame, 0 when there is none.
     int GetActiveImageShowCmd() const;
 
+    // The slideshow's host.
+    CSlideshowState& GetSlideshowState() override { return *this; }
+    ISlideSource* GetSlideSource() override;
+    void BeginSlideshow() override;
+    void SlideFrameShown(CMDIChildWnd* pFrame, const QString& path) override;
+    void StopSlideshowTimers() override;
+    void SetCurrentImage(const QString& path) override { m_strCurrentImage = path; }
+    void ShowStatus(const QString& text, int ms) override;
+    QWidget* GetMessageParent() const override;
+    void UpdateCommands() override;
+
+    // The project tree's browser and pending files, and the projects' host.
+    bool IsImageFile(const QString& path) const override;
+    void ShowFolder(const QString& path) override;
+    QStringList TakeMultiCopy() override;
+    QString GetPendingCut() const override;
+    void CutMoved() override;
+    QString GetProjectPath() const override { return m_strProjectPath; }
+    void SetProjectPath(const QString& path) override { m_strProjectPath = path; }
+    CProjectTreeCtrl* GetProjectTree() const override;
+
     /// The show command the program started with.
     int m_nCmdShow = 1;
 
     CPLView* m_pPanView = nullptr;
-    int m_nSlideshowTimer = 0;
-    int m_nSlideshowDelay = 4000;
-    bool m_bSlideshowRunning = false;
     bool m_bPanning = false;
     bool m_bCutPending = false;
-    std::unique_ptr<QStringList> m_pCutList;
     QString m_strPendingPlacement;
     CDocTemplate* m_pImageTemplate = nullptr;
     CDocTemplate* m_pProjectTemplate = nullptr;
@@ -89,8 +122,6 @@ public:
     QString m_strStartDir;
     /// The program's arguments, the program's name first; read by InitInstance.
     QStringList m_arguments;
-    bool m_bSlideshowPaused = false;
-    bool m_bRandomSlideshow = false;
 
 private:
     /// Reopens up to nFiles recent files, each at its stored placement, the

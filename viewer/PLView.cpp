@@ -1,11 +1,12 @@
 #include "PLView.h"
 
 #include "DrawDibBmp.h"
+#include "IImageHost.h"
 #include "MDIChildWnd.h"
 #include "MessageBox.h"
 #include "PLViewerDoc.h"
 #include "Resource.h"
-#include "VistrelApp.h"
+#include "WinApp.h"
 
 #include <QKeyEvent>
 #include <QLayout>
@@ -26,7 +27,7 @@ int MulDiv(long long a, long long b, long long c)
 }
 } // namespace
 
-CPLView::CPLView()
+CPLView::CPLView(IImageHost& host) : m_host(host)
 {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
@@ -65,8 +66,8 @@ CPLView::CPLView()
 CPLView::~CPLView()
 {
     StopAutoScroll();
-    if (CVistrelApp* pApp = CVistrelApp::Get(); pApp && pApp->m_pPanView == this)
-        pApp->SetPanView(nullptr);
+    if (m_host.GetPanView() == this)
+        m_host.SetPanView(nullptr);
 }
 
 CPLViewerDoc* CPLView::GetDocument() const
@@ -322,7 +323,7 @@ void CPLView::keyPressEvent(QKeyEvent* event)
 
 void CPLView::RunIfEnabled(int nID)
 {
-    CVistrelApp* pApp = CVistrelApp::Get();
+    CWinApp* pApp = CWinApp::Get();
     if (!pApp)
         return;
     if (pApp->Router().Query(nID).m_bEnabled)
@@ -397,7 +398,7 @@ void CPLView::PrintPage(QPrinter* printer)
 
 void CPLView::OnFilePrint()
 {
-    QPrinter& printer = CVistrelApp::Get()->GetPrinter();
+    QPrinter& printer = m_host.GetPrinter();
     QPrintDialog dialog(&printer, this);
     // One picture is one page.
     dialog.setMinMax(1, 1);
@@ -407,7 +408,7 @@ void CPLView::OnFilePrint()
 
 void CPLView::OnFilePrintPreview()
 {
-    QPrinter& printer = CVistrelApp::Get()->GetPrinter();
+    QPrinter& printer = m_host.GetPrinter();
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter* p) { PrintPage(p); });

@@ -6,16 +6,18 @@
 #include <QAbstractScrollArea>
 
 class CPLViewerDoc;
+class IImageHost;
 class QPainter;
 class QPrinter;
 
 /// The image view: scrolls over the picture at 1:1 or stretches it to the
-/// window, on the smooth ("Dither") or the plain drawing path.
+/// window, on the smooth ("Dither") or the plain drawing path. The printer
+/// and the panned view are the host's.
 class CPLView : public QAbstractScrollArea, public CView
 {
     Q_OBJECT
 public:
-    CPLView();
+    explicit CPLView(IImageHost& host);
     ~CPLView() override;
 
     QWidget* GetWidget() override { return this; }
@@ -69,6 +71,7 @@ private:
     /// One step of the panning worker, on the user-interface thread.
     CLoopAutoScrollThread::Positions DoPanStep(CLoopAutoScrollThread::StepKind kind, int nPos);
 
+    IImageHost& m_host;
     bool m_bAutoScrolling = false;
     int m_nPanDelay = 1000;
     bool m_bFit = false;

@@ -2,11 +2,12 @@
 
 #include "DrawDibBmp.h"
 #include "FileName.h"
+#include "IImageHost.h"
 #include "MessageBox.h"
 #include "NativePath.h"
+#include "PicDecoder.h"
 #include "Resource.h"
 #include "TextException.h"
-#include "VistrelApp.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-CPLViewerDoc::CPLViewerDoc()
+CPLViewerDoc::CPLViewerDoc(IImageHost& host) : m_host(host)
 {
     OnCommand(Id::ID_SAVE_AS_BMP, [this] { SaveAsBmp(); });
     OnUpdate(Id::ID_SAVE_AS_BMP, [this](CCmdUI& ui) { ui.Enable(m_pBmp != nullptr); });
@@ -33,8 +34,7 @@ bool CPLViewerDoc::OnOpenDocument(const QString& path)
     m_pBmp = std::make_unique<CDrawDibBmp>();
     try
     {
-        CVistrelApp::Get()->GetDecoder().DecodeFile(NativePath::Encode(path).toStdString(), *m_pBmp,
-                                                    0);
+        m_host.GetDecoder().DecodeFile(NativePath::Encode(path).toStdString(), *m_pBmp, 0);
     }
     catch (const CTextException& e)
     {

@@ -4,13 +4,14 @@
 #include <memory>
 
 class CDrawDibBmp;
+class IImageHost;
 
 /// An image document: one decoded picture. It is never modified, so it
-/// never asks to be saved.
+/// never asks to be saved. Files are read with the host's decoder.
 class CPLViewerDoc : public CDocument
 {
 public:
-    CPLViewerDoc();
+    explicit CPLViewerDoc(IImageHost& host);
     ~CPLViewerDoc() override;
 
     /// Decodes the file; a decoder failure shows its text and fails the open.
@@ -32,5 +33,6 @@ public:
 private:
     void SetOpened(const QString& path, bool bAddToMRU);
 
+    IImageHost& m_host;
     std::unique_ptr<CDrawDibBmp> m_pBmp;
 };

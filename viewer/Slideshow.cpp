@@ -1,20 +1,18 @@
 #include "Slideshow.h"
 
-#include "ChildFrame.h"
 #include "DocTemplate.h"
 #include "DrawDibBmp.h"
-#include "FileListCtrl.h"
-#include "MainFrame.h"
+#include "ISlideHost.h"
+#include "ISlideSource.h"
+#include "MDIChildWnd.h"
 #include "MessageBox.h"
 #include "NativePath.h"
-#include "PLView.h"
 #include "PLViewerDoc.h"
 #include "Settings.h"
+#include "SlideshowState.h"
 #include "Strings.h"
-#include "VistrelApp.h"
 
 #include <QFileInfo>
-#include <QStatusBar>
 #include <QTimer>
 
 namespace
@@ -23,13 +21,14 @@ constexpr int kDefaultDelayMs = 7000;
 constexpr int kStatusMs = 10000; // how long a failed file's message stays in the status bar
 } // namespace
 
-CSlideshow::CSlideshow(CVistrelApp& app)
-    : m_app(app), m_loader(
-                      [this](std::shared_ptr<CSlideLoader::Slide> slide)
-                      {
-                          QMetaObject::invokeMethod(
-                              this, [this, slide] { OnLoaded(slide); }, Qt::QueuedConnection);
-                      })
+CSlideshow::CSlideshow(ISlideHost& host)
+    : m_host(host), m_state(host.GetSlideshowState()),
+      m_loader(
+          [this](std::shared_ptr<CSlideLoader::Slide> slide)
+          {
+              QMetaObject::invokeMethod(
+                  this, [this, slide] { OnLoaded(slide); }, Qt::QueuedConnection);
+          })
 {
 }
 
@@ -37,9 +36,8 @@ CSlideshow::~CSlideshow() = default;
 
 void CSlideshow::Start()
 {
-    if (m_app.m_bPanning)
-        m_app.StopPanning();
-    CFileListCtrl* pList = m_app.GetFileList();
+    m_host.BeginSlideshow();
+    ISlideSource* pList = m_host.GetSlideSource();
     if (!pList)
         return;
     if (pList->GetItemCount() <= 1)
@@ -56,28 +54,27 @@ void CSlideshow::Start()
     // change slides as fast as they decode: the default stands in for it.
     const int delay = Settings::GetProfileInt(QStringLiteral("Settings"),
                                               QStringLiteral("slideshowspeed"), kDefaultDelayMs);
-    m_app.m_nSlideshowDelay = delay > 0 ? delay : kDefaultDelayMs;
-    m_app.m_bRandomSlideshow = Settings::GetProfileInt(QStringLiteral("Settings"),
-                                                       QStringLiteral("randomslideshow"), 1) != 0;
-    m_app.m_bSlideshowPaused = false;
-    pList->m_nMisses = 0;
-    pList->m_nNextIndex = 0;
-    m_app.m_bSlideshowRunning = true;
+    m_state.m_nSlideshowDelay = delay > 0 ? delay : kDefaultDelayMs;
+    m_state.m_bRandomSlideshow = Settings::GetProfileInt(QStringLiteral("Settings"),
+                                                         QStringLiteral("randomslideshow"), 1) != 0;
+    m_state.m_bSlideshowPaused = false;
+    pList->BeginShow();
+    m_state.m_bSlideshowRunning = true;
     m_bFirst = true;
     const bool bPicked = RequestNext(false);
-    m_app.m_strCurrentImage = m_strNextSlidePath;
-    if (!bPicked && m_app.m_bSlideshowRunning)
+    m_host.SetCurrentImage(m_strNextSlidePath);
+    if (!bPicked && m_state.m_bSlideshowRunning)
     {
-        m_app.m_bSlideshowRunning = false;
+        m_state.m_bSlideshowRunning = false;
         m_bFirst = false;
         Message(Str::kNoImages);
     }
-    m_app.Router().UpdateSoon();
+    m_host.UpdateCommands();
 }
 
 void CSlideshow::NextSlide()
 {
-    if (!m_app.m_bSlideshowRunning || m_app.m_bSlideshowPaused || m_bFirst)
+    if (!m_state.m_bSlideshowRunning || m_state.m_bSlideshowPaused || m_bFirst)
         return;
     if (m_pNextSlide)
     {
@@ -93,37 +90,37 @@ void CSlideshow::NextSlide()
 
 void CSlideshow::Stop()
 {
-    m_app.m_bSlideshowRunning = false;
-    if (CFileListCtrl* pList = m_app.GetFileList())
-        pList->m_bUseSelection = false;
+    m_state.m_bSlideshowRunning = false;
+    if (ISlideSource* pList = m_host.GetSlideSource())
+        pList->EndShow();
     StopTimers();
     Reset();
-    m_app.Router().UpdateSoon();
+    m_host.UpdateCommands();
 }
 
 void CSlideshow::Pause()
 {
-    if (!m_app.m_bSlideshowRunning)
+    if (!m_state.m_bSlideshowRunning)
         return;
-    m_app.m_bSlideshowPaused = true;
-    m_app.Router().UpdateSoon();
+    m_state.m_bSlideshowPaused = true;
+    m_host.UpdateCommands();
 }
 
 void CSlideshow::Resume()
 {
-    if (!m_app.m_bSlideshowRunning)
+    if (!m_state.m_bSlideshowRunning)
         return;
-    m_app.m_bSlideshowPaused = false;
-    m_app.Router().UpdateSoon();
+    m_state.m_bSlideshowPaused = false;
+    m_host.UpdateCommands();
 }
 
 bool CSlideshow::RequestNext(bool bRetry)
 {
-    CFileListCtrl* pList = m_app.GetFileList();
+    ISlideSource* pList = m_host.GetSlideSource();
     m_strNextSlidePath.clear();
     if (pList)
         m_strNextSlidePath =
-            m_app.m_bRandomSlideshow && !bRetry ? pList->PickRandom() : pList->PickNext();
+            m_state.m_bRandomSlideshow && !bRetry ? pList->PickRandom() : pList->PickNext();
     if (m_strNextSlidePath.isEmpty())
         return false;
     try
@@ -145,7 +142,7 @@ void CSlideshow::OnLoaded(const std::shared_ptr<CSlideLoader::Slide>& slide)
     if (slide->nTicket != m_nTicket)
         return; // nobody waits for it any more
     m_nTicket = 0;
-    if (!m_app.m_bSlideshowRunning)
+    if (!m_state.m_bSlideshowRunning)
     {
         // Escape ended the show without a stop.
         Reset();
@@ -159,7 +156,7 @@ void CSlideshow::OnLoaded(const std::shared_ptr<CSlideLoader::Slide>& slide)
     m_nFailures = 0;
     // The bitmap is the CDrawDibBmp that RequestNext handed the loader.
     std::unique_ptr<CDrawDibBmp> pBmp(static_cast<CDrawDibBmp*>(slide->pBmp.release()));
-    if (m_bFirst || (m_bDue && !m_app.m_bSlideshowPaused))
+    if (m_bFirst || (m_bDue && !m_state.m_bSlideshowPaused))
         ShowSlide(m_strNextSlidePath, std::move(pBmp));
     else
         m_pNextSlide = std::move(pBmp);
@@ -168,22 +165,21 @@ void CSlideshow::OnLoaded(const std::shared_ptr<CSlideLoader::Slide>& slide)
 void CSlideshow::OnFailed(const CSlideLoader::Slide& slide)
 {
     // One line in the status bar instead of a message box per tick.
-    if (CMainFrame* pMain = m_app.GetMainFrame())
-        pMain->statusBar()->showMessage(
-            QStringLiteral("%1: %2").arg(QFileInfo(m_strNextSlidePath).fileName(),
-                                         QString::fromLocal8Bit(slide.error.c_str()).trimmed()),
-            kStatusMs);
-    const CFileListCtrl* pList = m_app.GetFileList();
+    m_host.ShowStatus(
+        QStringLiteral("%1: %2").arg(QFileInfo(m_strNextSlidePath).fileName(),
+                                     QString::fromLocal8Bit(slide.error.c_str()).trimmed()),
+        kStatusMs);
+    const ISlideSource* pList = m_host.GetSlideSource();
     const int bound = pList ? std::max(1, pList->SourceSize()) : 1;
     if (++m_nFailures < bound && RequestNext(true))
         return;
     m_nFailures = 0;
     m_bDue = false;
-    if (m_bFirst && m_app.m_bSlideshowRunning)
+    if (m_bFirst && m_state.m_bSlideshowRunning)
     {
         m_bFirst = false;
-        m_app.m_bSlideshowRunning = false;
-        m_app.Router().UpdateSoon();
+        m_state.m_bSlideshowRunning = false;
+        m_host.UpdateCommands();
         Message(Str::kNoImages);
     }
     // During the show the slide on screen stays; the next tick tries again.
@@ -191,9 +187,8 @@ void CSlideshow::OnFailed(const CSlideLoader::Slide& slide)
 
 void CSlideshow::ShowSlide(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp)
 {
-    CDocTemplate* pTemplate = m_app.GetImageTemplate();
-    auto* pDoc = new CPLViewerDoc;
-    pTemplate->AddDocument(pDoc);
+    CDocTemplate* pTemplate = m_host.GetImageTemplate();
+    auto* pDoc = static_cast<CPLViewerDoc*>(pTemplate->CreateNewDocument());
     CMDIChildWnd* pFrame = pTemplate->CreateNewFrame(pDoc);
     if (!pFrame)
     {
@@ -205,15 +200,10 @@ void CSlideshow::ShowSlide(const QString& path, std::unique_ptr<CDrawDibBmp> pBm
     pTemplate->InitialUpdateFrame(pFrame, pDoc, true);
     m_bFirst = m_bDue = false;
 
-    // The delay counts from now: the slide is painted next.
-    if (auto* pChild = dynamic_cast<CChildFrame*>(pFrame))
-        m_app.m_nSlideshowTimer = pChild->StartSlideshowTimer(m_app.m_nSlideshowDelay);
-
     const QPointer<CMDIChildWnd> pOld = m_pCurrentSlideFrame;
     m_pCurrentSlideFrame = pFrame;
-    m_app.SetPanView(dynamic_cast<CPLView*>(pFrame->GetActiveView()));
-    m_app.RestartPanning();
-    m_app.m_strCurrentImage = pDoc->GetPathName();
+    // The delay counts from now: the slide is painted next.
+    m_host.SlideFrameShown(pFrame, pDoc->GetPathName());
     // The last slide closes in a turn of its own: the change and the close
     // (freeing its picture) are two short waits of this thread, not one long one.
     QTimer::singleShot(0, this,
@@ -229,12 +219,7 @@ void CSlideshow::ShowSlide(const QString& path, std::unique_ptr<CDrawDibBmp> pBm
 
 void CSlideshow::StopTimers()
 {
-    CMainFrame* pMain = m_app.GetMainFrame();
-    if (!pMain)
-        return;
-    for (CMDIChildWnd* pFrame = pMain->NextChildFrame(); pFrame; pFrame = pMain->NextChildFrame())
-        if (auto* pChild = dynamic_cast<CChildFrame*>(pFrame))
-            pChild->StopSlideshowTimer();
+    m_host.StopSlideshowTimers();
 }
 
 void CSlideshow::Reset()
@@ -249,5 +234,5 @@ void CSlideshow::Reset()
 
 void CSlideshow::Message(const char* text)
 {
-    AfxMessageBox(QString::fromLatin1(text), MB_OK, m_app.GetMainFrame());
+    AfxMessageBox(QString::fromLatin1(text), MB_OK, m_host.GetMessageParent());
 }

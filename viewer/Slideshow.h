@@ -1,4 +1,5 @@
 #pragma once
+#include "MDIChildWnd.h"
 #include "SlideLoader.h"
 
 #include <QObject>
@@ -9,7 +10,8 @@
 
 class CDrawDibBmp;
 class CMDIChildWnd;
-class CVistrelApp;
+class ISlideHost;
+struct CSlideshowState;
 
 /// The slideshow: shows the pictures of the list bar (or its slideshow
 /// selection) one at a time, each in a maximised image window that replaces
@@ -24,13 +26,14 @@ class CVistrelApp;
 /// pick gives up until the next tick (at the start: "No images in this
 /// directory.").
 ///
-/// The shared state (running, paused, order, delay, timer) lives in the
-/// application object, where the frames read it.
+/// The shared state (running, paused, order, delay, timer) lives with the
+/// host, where the frames read it; the pictures come from the host's
+/// ISlideSource.
 class CSlideshow : public QObject
 {
     Q_OBJECT
 public:
-    explicit CSlideshow(CVistrelApp& app);
+    explicit CSlideshow(ISlideHost& host);
     ~CSlideshow() override;
 
     void Start();
@@ -64,7 +67,8 @@ private:
     void Reset();
     void Message(const char* text);
 
-    CVistrelApp& m_app;
+    ISlideHost& m_host;
+    CSlideshowState& m_state;
     QPointer<CMDIChildWnd> m_pCurrentSlideFrame;
     QString m_strNextSlidePath;
     std::unique_ptr<CDrawDibBmp> m_pNextSlide; // decoded and waiting for its tick

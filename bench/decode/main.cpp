@@ -36,6 +36,8 @@ struct BenchCase
 {
     std::string name;
     std::string path;
+    std::string peer;        // a command; empty for QImageReader
+    std::string peerStartup; // the command on a tiny picture
 };
 
 std::vector<BenchCase>& Registry()
@@ -95,10 +97,22 @@ long long MeasureOurPeak(CAnyPicDecoder& decoder, const std::string& path)
         [&] { decoder.DecodeSource(source, bmp, 0); });
 }
 
+/// The peer command's seconds for the case, its start-up taken off.
+double TimePeer(const BenchCase& c)
+{
+    auto run = [](const std::string& command)
+    {
+        if (std::system(command.c_str()) != 0)
+            throw std::runtime_error("peer failed: " + command);
+    };
+    return std::max(1e-6, TimeOnce([&] { run(c.peer); }) - TimeOnce([&] { run(c.peerStartup); }));
+}
+
 Result RunCase(CAnyPicDecoder& decoder, const BenchCase& c, const Options& opt)
 {
     Result r;
-    const bool qtReads = QImageReader(QString::fromStdString(c.path)).canRead();
+    const bool hasPeer = !c.peer.empty();
+    const bool qtReads = hasPeer || QImageReader(QString::fromStdString(c.path)).canRead();
 
     // Warm-up, which also yields the sizes.
     size_t bitmapBytes = 0;
@@ -109,7 +123,7 @@ Result RunCase(CAnyPicDecoder& decoder, const BenchCase& c, const Options& opt)
         r.height = bmp.GetHeight();
         bitmapBytes = bmp.GetMemoryUse();
     }
-    if (qtReads)
+    if (qtReads && !hasPeer)
     {
         const QImage img = DecodeQt(c.path);
         r.sizesAgree = img.width() == r.width && img.height() == r.height;
@@ -124,7 +138,12 @@ Result RunCase(CAnyPicDecoder& decoder, const BenchCase& c, const Options& opt)
             ours.push_back(TimeOnce([&] { DecodeOurs(decoder, c.path, bmp); }));
             bestOurs = std::min(bestOurs, ours.back());
         }
-        if (qtReads)
+        if (hasPeer)
+        {
+            qt.push_back(TimePeer(c));
+            bestQt = std::min(bestQt, qt.back());
+        }
+        else if (qtReads)
         {
             QImage img;
             qt.push_back(TimeOnce([&] { img = DecodeQt(c.path); }));
@@ -227,7 +246,13 @@ int Usage()
 
 void RegisterCase(const std::string& name, const std::string& path)
 {
-    Registry().push_back({name, path});
+    Registry().push_back({name, path, {}, {}});
+}
+
+void RegisterPeerCase(const std::string& name, const std::string& path, const std::string& command,
+                      const std::string& startup)
+{
+    Registry().push_back({name, path, command, startup});
 }
 
 int main(int argc, char** argv)
@@ -264,12 +289,15 @@ int main(int argc, char** argv)
         AddBmpTgaCases(setup);
         AddPngJpegTiffCases(setup);
         AddGifCases(setup);
+        AddWebPHeifJxlCases(setup);
 
-        std::printf("%d repetition(s) each, median; ratio = our speed / Qt's (>= 1: ours faster);\n"
+        std::printf("%d repetition(s) each, median; ratio = our speed / the peer's (>= 1: ours "
+                    "faster);\nthe peer is Qt's QImageReader, for HEIC/AVIF heif-convert and for "
+                    "JPEG XL djxl\n(their start-up taken off);\n"
                     "peak-bmp = resident memory of our decode at its peak less the bitmap\n\n",
                     opt.reps);
         std::printf("%-22s %-13s %8s %9s %9s %7s %6s %12s\n", "case", "size", "file MiB",
-                    "ours MP/s", "Qt MP/s", "ratio", "best", "peak-bmp MiB");
+                    "ours MP/s", "peer MP/s", "ratio", "best", "peak-bmp MiB");
         CAnyPicDecoder decoder; // one decoder for every file, as the program has
         for (const BenchCase& c : Registry())
         {

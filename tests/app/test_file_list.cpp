@@ -159,8 +159,8 @@ TEST_P(Picks, FollowTheRules)
     for (int i = 0; i < c.picks; ++i)
     {
         const QString path = c.order == Order::Random ? list.PickRandom() : list.PickNext();
-        EXPECT_LE(list.m_nMisses, int(c.entries.size()));
-        EXPECT_EQ(list.m_strPicked, path);
+        EXPECT_LE(list.GetMisses(), int(c.entries.size()));
+        EXPECT_EQ(list.GetCurrentFile(), path);
         slides.append(path.isEmpty() ? QString() : QFileInfo(path).fileName());
         if (!path.isEmpty())
         {
@@ -267,7 +267,9 @@ TEST(FileListTest, ImageTest)
         const char* name;
         bool image;
     } cases[] = {{"pics.jpg", false}, {"a.JPG", true}, {"jpg", false},
-                 {"b.tar.gz", false}, {"c.pct", true}, {"gone.gif", true}};
+                 {"b.tar.gz", false}, {"c.pct", true}, {"gone.gif", true},
+                 {"d.webp", true},    {"e.HEIC", true}, {"f.heif", true},
+                 {"g.avif", true},    {"h.jxl", true}};
     for (const auto& c : cases)
         EXPECT_EQ(CFileListCtrl::IsImageFile(dir.path() + '/' + c.name), c.image) << c.name;
 }
@@ -285,23 +287,23 @@ TEST_F(AppTest, CopyCutAndDeleteWorkOnTheSelection)
     m_app->Router().Route(Id::ID_LISTBAR_COPY);
     EXPECT_EQ(QApplication::clipboard()->text(), a);
     EXPECT_EQ(QApplication::clipboard()->mimeData()->urls().value(0).toLocalFile(), a);
-    EXPECT_TRUE(list->m_selection.isEmpty());
-    EXPECT_FALSE(list->m_bMultiCopy);
+    EXPECT_TRUE(list->GetSlideshowSelection().isEmpty());
+    EXPECT_FALSE(list->HasMultiCopy());
 
     // Several: the selection is kept, in list order, and the clipboard names
     // them all, as a copy for the file manager.
     Select(*list, {"c.txt", "a.txt"});
     EXPECT_EQ(list->CopySelection(), 2);
-    EXPECT_EQ(list->m_selection, (QStringList{a, c}));
-    EXPECT_TRUE(list->m_bMultiCopy);
+    EXPECT_EQ(list->GetSlideshowSelection(), (QStringList{a, c}));
+    EXPECT_TRUE(list->HasMultiCopy());
     EXPECT_EQ(QApplication::clipboard()->text(), a + '\n' + c);
     EXPECT_FALSE(CFileDrag::IsCut(QApplication::clipboard()->mimeData()));
 
     // Cut: the paths for moving, a pending cut, the items dimmed.
     m_app->Router().Route(Id::ID_LISTBAR_MOVECUT);
-    EXPECT_EQ(list->m_strDragFiles, CFileName::JoinPathList({a, c}));
+    EXPECT_EQ(list->GetPendingCut(), CFileName::JoinPathList({a, c}));
     EXPECT_TRUE(m_app->m_bCutPending);
-    EXPECT_FALSE(list->m_bMultiCopy);
+    EXPECT_FALSE(list->HasMultiCopy());
     EXPECT_EQ(QApplication::clipboard()->mimeData()->data("x-special/gnome-copied-files"),
               "cut\nfile://" + a.toUtf8() + "\nfile://" + c.toUtf8());
     EXPECT_TRUE(list->model()->data(list->model()->index(0, 0), Qt::ForegroundRole).isValid());
@@ -325,8 +327,8 @@ TEST_F(AppTest, CopyCutAndDeleteWorkOnTheSelection)
     EXPECT_EQ(QDir(TestDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{"c.txt"});
     EXPECT_EQ(Names(*list), QStringList{"c.txt"});
-    EXPECT_TRUE(list->m_selection.isEmpty());
-    EXPECT_FALSE(list->m_bMultiCopy); // a later paste finds no copy
+    EXPECT_TRUE(list->GetSlideshowSelection().isEmpty());
+    EXPECT_FALSE(list->HasMultiCopy()); // a later paste finds no copy
     EXPECT_EQ(m_messages.size(), 1); // the question only
 }
 
@@ -457,7 +459,7 @@ TEST_F(AppTest, StepsReplaceTheActivePictureAndStopAtTheEnds)
     down->trigger();
     ProcessEvents();
     EXPECT_EQ(openPaths(), QStringList{"4.bmp"});
-    EXPECT_TRUE(list->m_bAtLast);
+    EXPECT_TRUE(list->IsAtLast());
     m_app->Router().UpdateAll();
     EXPECT_FALSE(down->isEnabled());
     EXPECT_TRUE(up->isEnabled());
@@ -466,7 +468,7 @@ TEST_F(AppTest, StepsReplaceTheActivePictureAndStopAtTheEnds)
     up->trigger();
     ProcessEvents();
     EXPECT_EQ(openPaths(), QStringList{"1.bmp"});
-    EXPECT_TRUE(list->m_bAtFirst);
+    EXPECT_TRUE(list->IsAtFirst());
     m_app->Router().UpdateAll();
     EXPECT_FALSE(up->isEnabled());
 

@@ -4,6 +4,8 @@
 #include "FileDrag.h"
 #include "FileListCtrl.h"
 #include "FileName.h"
+#include "IBrowser.h"
+#include "IPendingFiles.h"
 #include "ListBar.h"
 #include "MainFrame.h"
 #include "MessageBox.h"
@@ -21,12 +23,33 @@
 #include <QTabWidget>
 #include <QThread>
 
+#include <utility>
+
 namespace
 {
 QString ProjectDir(const QString& name)
 {
     return QDir(CProjectDoc::ProjectsDirectory()).filePath(name);
 }
+
+// What a tree made without the program asks of its browser and pending files.
+struct StandIn : IBrowser, IPendingFiles
+{
+    bool IsImageFile(const QString& path) const override { return path.endsWith(".jpg"); }
+    bool OpenImage(const QString& path, bool) override
+    {
+        opened.append(path);
+        return true;
+    }
+    void ShowFolder(const QString& path) override { folders.append(path); }
+    void SetCurrentImage(const QString& path) override { current = path; }
+    QStringList TakeMultiCopy() override { return std::exchange(copy, {}); }
+    QString GetPendingCut() const override { return cut; }
+    void CutMoved() override { cut.clear(); }
+
+    QStringList opened, folders, copy;
+    QString current, cut;
+};
 } // namespace
 
 TEST_F(ProjectTest, TreeListsFoldersThenFilesAndHidesOnlyTheProjectFile)
@@ -439,12 +462,17 @@ TEST_F(ProjectTest, PasteFromEachSource)
             QApplication::clipboard()->setText(TestDir() + "/gone.jpg");
             break;
         case ListMultiCopy:
-            list->m_selection = {a, b};
-            list->m_bMultiCopy = true;
-            break;
         case ListCut:
-            list->m_strDragFiles = CFileName::JoinPathList({a, b});
-            m_app->m_bCutPending = true;
+            // The list's own copy or cut of a.jpg and b.jpg.
+            list->SetDirectory(TestDir());
+            list->selectionModel()->clearSelection();
+            for (int i = 0; i < list->GetItemCount(); ++i)
+                if (list->GetItemText(i) == "a.jpg" || list->GetItemText(i) == "b.jpg")
+                    list->selectionModel()->select(list->model()->index(i, 0),
+                                                   QItemSelectionModel::Select |
+                                                       QItemSelectionModel::Rows);
+            m_app->Router().Route(c.source == ListCut ? Id::ID_LISTBAR_MOVECUT
+                                                      : Id::ID_LISTBAR_COPY);
             break;
         }
         m_app->Router().Route(Id::ID_PROJECTTREE_PASTE);
@@ -463,9 +491,9 @@ TEST_F(ProjectTest, PasteFromEachSource)
                         QStringList{"x.jpg"});
         }
         EXPECT_EQ(QFileInfo::exists(a), !c.bMoved);
-        EXPECT_TRUE(list->m_strDragFiles.isEmpty());
-        EXPECT_TRUE(list->m_selection.isEmpty());
-        EXPECT_FALSE(list->m_bMultiCopy);
+        EXPECT_TRUE(list->GetPendingCut().isEmpty());
+        EXPECT_TRUE(list->GetSlideshowSelection().isEmpty());
+        EXPECT_FALSE(list->HasMultiCopy());
         EXPECT_FALSE(m_app->m_bCutPending);
         EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join("|").toStdString();
     }
@@ -502,5 +530,53 @@ TEST_F(ProjectTest, DraggedFileMovesIntoTheFolderItIsDroppedOn)
     EXPECT_TRUE(QFileInfo::exists(ProjectDir("Trip") + "/y.jpg"));
     EXPECT_EQ(ChildTexts(root), (QStringList{"Day1", "Day2", "y.jpg", "z.jpg"}));
     EXPECT_EQ(Tree()->currentItem(), ChildNamed(root, "y.jpg"));
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join("|").toStdString();
+}
+
+// The tree alone: what it shows, opens and pastes goes through what it is given.
+TEST_F(ProjectTest, TreeWithoutTheProgramUsesItsBrowserAndPendingFiles)
+{
+    StandIn host;
+    CProjectTreeCtrl tree(nullptr, &host, &host);
+    tree.LoadProject(MakeProject(QStringLiteral("Trip"), "Trip\r\n",
+                                 {QStringLiteral("Day1/x.jpg"), QStringLiteral("notes.txt")}));
+    tree.ShowProjectRoot();
+    QTreeWidgetItem* root = tree.GetRootItem();
+    root->setExpanded(true);
+    QTreeWidgetItem* day1 = ChildNamed(root, "Day1");
+    auto select = [&tree](QTreeWidgetItem* pItem)
+    {
+        tree.setCurrentItem(pItem);
+        tree.m_hCurItem = pItem;
+    };
+
+    // A folder shows in the list; every item is the current path.
+    select(day1);
+    EXPECT_EQ(host.folders, QStringList{ProjectDir("Trip") + "/Day1"});
+    select(ChildNamed(root, "notes.txt"));
+    EXPECT_EQ(host.current, ProjectDir("Trip") + "/notes.txt");
+    EXPECT_EQ(host.folders.size(), 1);
+    // Show opens pictures only.
+    tree.OnShow();
+    day1->setExpanded(true);
+    select(ChildNamed(day1, "x.jpg"));
+    tree.OnShow();
+    EXPECT_EQ(host.opened, QStringList{ProjectDir("Trip") + "/Day1/x.jpg"});
+
+    // A paste takes the copy first (used up), then the cut (moved, used up).
+    const QString a = TestDir() + "/a.jpg", b = TestDir() + "/b.jpg";
+    WriteFile(a, "a");
+    WriteFile(b, "b");
+    select(day1);
+    host.copy = {a};
+    host.cut = CFileName::JoinPathList({b});
+    EXPECT_TRUE(tree.OnPaste());
+    EXPECT_TRUE(host.copy.isEmpty());
+    EXPECT_EQ(ChildTexts(day1), (QStringList{"a.jpg", "x.jpg"}));
+    EXPECT_TRUE(tree.OnPaste());
+    EXPECT_TRUE(host.cut.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(b));
+    EXPECT_EQ(ChildTexts(day1), (QStringList{"a.jpg", "b.jpg", "x.jpg"}));
+    EXPECT_TRUE(QFileInfo::exists(a));
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join("|").toStdString();
 }

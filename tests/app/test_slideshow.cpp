@@ -3,12 +3,18 @@
 #include "DocTemplate.h"
 #include "Document.h"
 #include "FileListCtrl.h"
+#include "IImageHost.h"
+#include "ISlideHost.h"
+#include "ISlideSource.h"
 #include "ListBar.h"
+#include "MDIFrameWnd.h"
 #include "MainFrame.h"
 #include "PLView.h"
+#include "PLViewerDoc.h"
 #include "Resource.h"
 #include "Settings.h"
 #include "Slideshow.h"
+#include "SlideshowState.h"
 #include "Strings.h"
 
 #include <QAction>
@@ -22,6 +28,7 @@
 #include <QStatusBar>
 
 #include <functional>
+#include <memory>
 #include <set>
 
 using namespace Id;
@@ -214,6 +221,8 @@ TEST_P(ShowCases, ShowTheListsPicturesOrSayWhyNot)
         EXPECT_EQ(m_shown.mid(0, n), c.expect);
     }
     // One window on screen, maximised: each slide replaces the last.
+    // The last slide closes in a turn of its own after the next one shows.
+    ProcessUntil([this] { return ShownFrames().size() == 1; }, 1000);
     const QList<CMDIChildWnd*> frames = ShownFrames();
     ASSERT_EQ(frames.size(), 1);
     EXPECT_TRUE(frames[0]->isMaximized());
@@ -256,7 +265,7 @@ TEST_F(SlideshowTest, StopKeepsTheSlideOnScreenAndTheNextStartTakesTheWholeList)
     ASSERT_TRUE(WaitForSlides(2));
     Command(ID_SLIDESHOW_STOP);
     EXPECT_FALSE(m_app->m_bSlideshowRunning);
-    EXPECT_FALSE(List()->m_bUseSelection);
+    EXPECT_FALSE(List()->IsUsingSelection());
     const qsizetype shown = m_shown.size();
     ProcessFor(300);
     EXPECT_EQ(m_shown.size(), shown);
@@ -370,4 +379,139 @@ TEST_F(SlideshowTest, QuittingDuringASlideChangeAndAPassEndsCleanly)
     EXPECT_TRUE(Frame()->IsClosed());
     m_app.reset(); // joins the loader and the panning workers
     EXPECT_LT(timer.elapsed(), 3000);
+}
+
+namespace
+{
+// The slideshow with stand-ins for the program: the picks come from lists of
+// names and the ticks are given by hand.
+class SlideshowAlone : public AppTest, public ISlideHost, public ISlideSource, public IImageHost
+{
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        m_pApp = std::make_unique<CWinApp>(QStringLiteral("Vistrel"));
+        m_pMain = std::make_unique<CMDIFrameWnd>();
+        m_pApp->SetMainWnd(m_pMain.get());
+        m_pTemplate = std::make_unique<CDocTemplate>(
+            0, QString(), [this] { return new CPLViewerDoc(*this); },
+            [] { return new CMDIChildWnd; }, [this] { return new CPLView(*this); });
+        m_pShow = std::make_unique<CSlideshow>(*this);
+    }
+    void TearDown() override
+    {
+        m_pShow.reset();
+        m_pTemplate.reset();
+        m_pMain.reset();
+        m_pApp.reset();
+        AppTest::TearDown();
+    }
+    /// Lists the names: "bad..." a damaged file, any other a small picture.
+    void List(const QStringList& names)
+    {
+        for (const QString& name : names)
+        {
+            if (name.startsWith(QLatin1String("bad")))
+            {
+                QFile file(QDir(TestDir()).filePath(name));
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                file.write("BM, but no bitmap follows");
+            }
+            else
+            {
+                MakeBmp(name, QSize(8, 8), Qt::blue);
+            }
+        }
+        m_list = names;
+    }
+
+    // The host.
+    CSlideshowState& GetSlideshowState() override { return m_state; }
+    ISlideSource* GetSlideSource() override { return this; }
+    CDocTemplate* GetImageTemplate() const override { return m_pTemplate.get(); }
+    void BeginSlideshow() override {}
+    void SlideFrameShown(CMDIChildWnd*, const QString& path) override
+    {
+        m_shown.append(QFileInfo(path).fileName());
+    }
+    void StopSlideshowTimers() override { ++m_nTimerStops; }
+    void SetCurrentImage(const QString&) override {}
+    void ShowStatus(const QString& text, int) override { m_status.append(text); }
+    QWidget* GetMessageParent() const override { return m_pMain.get(); }
+    void UpdateCommands() override {}
+    // The source: sequential picks cycle through m_list, random ones take m_random in turn.
+    int GetItemCount() const override { return int(m_list.size()); }
+    QString PickRandom() override
+    {
+        return Path(m_random.isEmpty() ? QString() : m_random.takeFirst());
+    }
+    QString PickNext() override
+    {
+        return m_list.isEmpty() ? QString() : Path(m_list[m_nNext++ % m_list.size()]);
+    }
+    int SourceSize() const override { return int(m_list.size()); }
+    void BeginShow() override { m_nNext = 0; }
+    void EndShow() override { ++m_nEnds; }
+    // The image windows' host.
+    CPicDecoder& GetDecoder() override { return m_decoder; }
+    QPrinter& GetPrinter() override { return m_pApp->GetPrinter(); }
+    CPLView* GetPanView() const override { return m_pPanView; }
+    void SetPanView(CPLView* pView) override { m_pPanView = pView; }
+
+    QString Path(const QString& name) const
+    {
+        return name.isEmpty() ? QString() : QDir(TestDir()).filePath(name);
+    }
+
+    std::unique_ptr<CWinApp> m_pApp;
+    std::unique_ptr<CMDIFrameWnd> m_pMain;
+    std::unique_ptr<CDocTemplate> m_pTemplate;
+    CSlideshowState m_state;
+    CAnyPicDecoder m_decoder;
+    CPLView* m_pPanView = nullptr;
+    QStringList m_list, m_random, m_shown, m_status;
+    int m_nNext = 0;
+    int m_nTimerStops = 0;
+    int m_nEnds = 0;
+    std::unique_ptr<CSlideshow> m_pShow; // last: it goes first
+};
+} // namespace
+
+TEST_F(SlideshowAlone, AFailedPickGoesOnInListOrderAndASweepOfFailuresGivesUp)
+{
+    List({"a.bmp", "bad.bmp", "b.bmp"});
+    m_random = {"bad.bmp", "bad.bmp"};
+    Settings::WriteProfileInt(QStringLiteral("Settings"), QStringLiteral("randomslideshow"), 1);
+    m_pShow->Start();
+    // The random pick fails; the retry takes the list's first entry.
+    ASSERT_TRUE(ProcessUntil([&] { return m_shown.size() == 1; }));
+    EXPECT_EQ(m_shown, QStringList{"a.bmp"});
+    // Ahead: random "bad.bmp", then the list's "bad.bmp" again, then "b.bmp".
+    m_pShow->NextSlide();
+    ASSERT_TRUE(ProcessUntil([&] { return m_shown.size() == 2; }));
+    EXPECT_EQ(m_shown, (QStringList{"a.bmp", "b.bmp"}));
+    EXPECT_EQ(m_status.size(), 3);
+    EXPECT_TRUE(m_status.value(0).startsWith("bad.bmp: ")) << m_status.value(0).toStdString();
+    // Nothing left to pick at random: a tick shows nothing and the show goes on.
+    m_pShow->NextSlide();
+    ProcessEvents();
+    EXPECT_EQ(m_shown.size(), 2);
+    EXPECT_TRUE(m_state.m_bSlideshowRunning);
+    m_pShow->Stop();
+    EXPECT_FALSE(m_state.m_bSlideshowRunning);
+    EXPECT_EQ(m_nEnds, 1);
+    EXPECT_GE(m_nTimerStops, 2); // at the start and at the stop
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('\n').toStdString();
+
+    // A source of nothing but damaged files: one sweep, then one message.
+    m_status.clear();
+    List({"bad1.bmp", "bad2.bmp"});
+    Settings::WriteProfileInt(QStringLiteral("Settings"), QStringLiteral("randomslideshow"), 0);
+    m_pShow->Start();
+    ASSERT_TRUE(ProcessUntil([&] { return !m_messages.isEmpty(); }));
+    EXPECT_EQ(m_messages, QStringList{QString::fromLatin1(Str::kNoImages)});
+    EXPECT_EQ(m_status.size(), 2);
+    EXPECT_FALSE(m_state.m_bSlideshowRunning);
+    EXPECT_EQ(m_shown.size(), 2);
 }

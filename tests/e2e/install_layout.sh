@@ -22,6 +22,7 @@ fi
 launcher=$prefix/share/applications/vistrel.desktop
 grep -q '^Exec=vistrel %F$' "$launcher" || { echo "FAIL: the launcher takes no files"; exit 1; }
 for type in image/bmp image/png image/jpeg image/tiff image/x-tga image/x-pict image/x-eps \
+            image/gif image/webp image/heic image/heif image/avif image/jxl \
             application/x-vistrel-project; do
     grep -q "^MimeType=.*$type;" "$launcher" || { echo "FAIL: the launcher lacks $type"; exit 1; }
 done

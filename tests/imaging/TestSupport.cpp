@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "ColourManager.h"
+
 #include "AnyPicDecoder.h"
 #include "DataSource.h"
 
@@ -231,5 +233,14 @@ Bytes& Bytes::fill(size_t n, uint8_t v)
 {
     data.insert(data.end(), n, v);
     return *this;
+}
+ColourManagementOff::ColourManagementOff() : m_bWasOn(CColourManager::IsEnabled())
+{
+    CColourManager::SetEnabled(false);
+}
+
+ColourManagementOff::~ColourManagementOff()
+{
+    CColourManager::SetEnabled(m_bWasOn);
 }
 } // namespace test

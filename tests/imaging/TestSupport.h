@@ -70,6 +70,19 @@ struct Bytes
     size_t size() const { return data.size(); }
 };
 
+/// Turns colour management off for its lifetime.
+class ColourManagementOff
+{
+public:
+    ColourManagementOff();
+    ~ColourManagementOff();
+    ColourManagementOff(const ColourManagementOff&) = delete;
+    ColourManagementOff& operator=(const ColourManagementOff&) = delete;
+
+private:
+    bool m_bWasOn;
+};
+
 inline std::optional<std::string> OptionalText(const char* text)
 {
     return text ? std::optional<std::string>(text) : std::nullopt;

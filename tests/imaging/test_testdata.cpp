@@ -8,7 +8,7 @@ TEST(TestData, SuiteFoldersArePresent)
 {
     for (const char* folder :
          {"bmpsuite", "image-rs-bmp", "pngsuite", "libtiff", "image-rs-tga", "pillow-tga",
-          "pict-twelvemonkeys", "eps-pillow", "jpeg-decoder", "bombs"})
+          "pict-twelvemonkeys", "eps-pillow", "jpeg-decoder", "bombs", "formats"})
         EXPECT_TRUE(std::filesystem::is_directory(test::TestData(folder)))
             << "test data folder missing: " << test::TestData(folder);
 }

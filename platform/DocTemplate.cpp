@@ -3,6 +3,7 @@
 #include "Document.h"
 #include "MDIChildWnd.h"
 #include "MDIFrameWnd.h"
+#include "NativePath.h"
 #include "View.h"
 #include "WinApp.h"
 
@@ -99,7 +100,7 @@ CMDIChildWnd* CDocTemplate::CreateNewFrame(CDocument* pDoc)
 void CDocTemplate::InitialUpdateFrame(CMDIChildWnd* pFrame, CDocument* pDoc, bool bMakeVisible)
 {
     if (pDoc)
-        pFrame->setWindowTitle(pDoc->GetTitle());
+        pFrame->setWindowTitle(NativePath::ForDisplay(pDoc->GetTitle()));
     if (CView* pView = pFrame->GetActiveView())
         pView->OnInitialUpdate();
     if (bMakeVisible)

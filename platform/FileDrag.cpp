@@ -10,6 +10,8 @@
 namespace
 {
 const QString kUriList = QStringLiteral("text/uri-list");
+const QString kGnomeCopied = QStringLiteral("x-special/gnome-copied-files");
+const QString kKdeCut = QStringLiteral("application/x-kde-cutselection");
 
 // Characters left as they are in a file URL's path.
 const QByteArray kUrlSafe = QByteArrayLiteral("/-._~!$&'()*+,;=:@");
@@ -34,6 +36,28 @@ QMimeData* CFileDrag::Create(const QStringList& paths, bool bFromList)
     return pData;
 }
 
+QMimeData* CFileDrag::CreateForClipboard(const QStringList& paths, bool bCut)
+{
+    QMimeData* pData = Create(paths, false);
+    QByteArray gnome = bCut ? "cut" : "copy";
+    for (const QByteArray& uri : pData->data(kUriList).split('\n'))
+        if (!uri.trimmed().isEmpty())
+            gnome += '\n' + uri.trimmed();
+    pData->setData(kGnomeCopied, gnome);
+    if (bCut)
+        pData->setData(kKdeCut, "1");
+    return pData;
+}
+
+bool CFileDrag::IsCut(const QMimeData* pData)
+{
+    if (!pData)
+        return false;
+    if (pData->hasFormat(kGnomeCopied))
+        return pData->data(kGnomeCopied).split('\n').first().trimmed() == "cut";
+    return pData->data(kKdeCut).startsWith('1');
+}
+
 bool CFileDrag::IsFromFileList(const QMimeData* pData)
 {
     return pData && pData->hasFormat(QString::fromLatin1(kListFormat));
@@ -52,7 +76,15 @@ QStringList CFileDrag::Paths(const QMimeData* pData)
         return out;
     }
     // Read the URLs' bytes ourselves: QUrl would replace bytes that are not UTF-8.
-    for (QByteArray line : pData->data(kUriList).split('\n'))
+    // A file manager's copy may come as its own format alone: its lines
+    // after the first are the URLs.
+    QByteArray uris = pData->data(kUriList);
+    if (uris.isEmpty() && pData->hasFormat(kGnomeCopied))
+    {
+        uris = pData->data(kGnomeCopied);
+        uris = uris.mid(uris.indexOf('\n') + 1);
+    }
+    for (QByteArray line : uris.split('\n'))
     {
         line = line.trimmed();
         if (!line.startsWith("file://") || line.startsWith('#'))

@@ -12,7 +12,10 @@ class QWidget;
 /// - "text/plain": the paths, one a line;
 /// - "application/x-vistrel-file-list": the paths as bytes, each ended by a
 ///   zero byte; present only when the files come from the program's file list,
-///   whose files are copied on a drop, never moved.
+///   whose files are copied on a drop, never moved;
+/// - on the clipboard also "x-special/gnome-copied-files" ("copy" or "cut",
+///   then the URLs, one a line) and, for a cut, "application/x-kde-cutselection",
+///   which is how the desktop's file managers tell a cut from a copy.
 class CFileDrag
 {
 public:
@@ -20,6 +23,10 @@ public:
 
     /// New data naming the paths; bFromList adds the file list's own format.
     static QMimeData* Create(const QStringList& paths, bool bFromList);
+    /// Clipboard data naming the paths, for a copy or (bCut) a move.
+    static QMimeData* CreateForClipboard(const QStringList& paths, bool bCut);
+    /// Whether clipboard data asks for a move (a cut here or in a file manager).
+    static bool IsCut(const QMimeData* pData);
     /// The local paths the data names (the list's format, else its URLs).
     static QStringList Paths(const QMimeData* pData);
     static bool IsFromFileList(const QMimeData* pData);

@@ -245,6 +245,7 @@ void CMDIFrameWnd::SaveSizeBarState(const QString& name)
 
 void CMDIFrameWnd::LoadSizeBarState(const QString& name)
 {
+    m_bBarStateLoaded = true;
     const QByteArray state = Settings::GetProfileBinary(name, QStringLiteral("State"));
     if (!state.isEmpty())
         restoreState(state);

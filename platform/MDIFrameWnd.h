@@ -51,6 +51,9 @@ public:
     /// The places and sizes of all bars, stored under the section name.
     void SaveSizeBarState(const QString& name);
     void LoadSizeBarState(const QString& name);
+    /// Whether LoadSizeBarState has run: a state saved before it would
+    /// overwrite the stored one with the defaults.
+    bool IsBarStateLoaded() const { return m_bBarStateLoaded; }
     static Qt::DockWidgetArea AreaOfDockSide(int nDockBarID);
 
 signals:
@@ -63,6 +66,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    bool m_bBarStateLoaded = false;
     void RememberNormal();
     QMargins FrameMargins() const;
     void ApplyPendingFrameRect();

@@ -1,5 +1,6 @@
 #include "MessageBox.h"
 
+#include "Termination.h"
 #include "WinApp.h"
 
 #include <QApplication>
@@ -7,6 +8,22 @@
 
 namespace
 {
+// While the program is ending a box is not shown and a question counts as
+// declined: nothing is replaced, saved or deleted that the user did not confirm.
+int DeclinedAnswer(int type)
+{
+    switch (type & 0xF)
+    {
+    case MB_OK:
+        return IDOK;
+    case MB_YESNO:
+    case MB_YESNOCANCEL:
+        return IDNO;
+    default:
+        return IDCANCEL;
+    }
+}
+
 MessageBoxHook::Hook& CurrentHook()
 {
     static MessageBoxHook::Hook hook;
@@ -28,6 +45,9 @@ int AfxMessageBox(const QString& text, int type, QWidget* parent)
 {
     if (CurrentHook())
         return CurrentHook()(text, type);
+
+    if (Termination::IsRequested())
+        return DeclinedAnswer(type);
 
     QMessageBox box(parent ? parent : QApplication::activeWindow());
     box.setWindowTitle(CWinApp::Get() ? CWinApp::Get()->GetAppName()
@@ -65,7 +85,10 @@ int AfxMessageBox(const QString& text, int type, QWidget* parent)
         box.setStandardButtons(QMessageBox::Ok);
         break;
     }
-    switch (box.exec())
+    const int result = box.exec();
+    if (Termination::IsRequested())
+        return DeclinedAnswer(type);
+    switch (result)
     {
     case QMessageBox::Yes:
         return IDYES;

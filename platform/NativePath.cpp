@@ -1,5 +1,7 @@
 #include "NativePath.h"
 
+#include <cstring>
+
 namespace
 {
 constexpr char16_t kEscapeBase = 0xDC00;
@@ -94,6 +96,29 @@ bool HasEscapes(const QString& path)
             return true;
     }
     return false;
+}
+
+QString ForDisplay(const QString& path)
+{
+    if (!HasEscapes(path))
+        return path;
+    QString out = path;
+    for (qsizetype i = 0; i < out.size(); ++i)
+    {
+        if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
+            ++i;
+        else if (IsEscape(out[i].unicode()))
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
+QStringList Arguments(int argc, const char* const* argv)
+{
+    QStringList out;
+    for (int i = 0; i < argc; ++i)
+        out.append(Decode(argv[i], qsizetype(strlen(argv[i]))));
+    return out;
 }
 
 QByteArray Encode(const QString& path)

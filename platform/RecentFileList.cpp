@@ -13,7 +13,7 @@ void CRecentFileList::ReadList()
 {
     m_arrNames.clear();
     for (int i = 0; i < m_nSize; ++i)
-        m_arrNames.append(Settings::GetProfileString(m_strSection, m_strEntryFormat.arg(i + 1)));
+        m_arrNames.append(Settings::GetProfilePath(m_strSection, m_strEntryFormat.arg(i + 1)));
     // Empty entries end the list; later ones move up.
     m_arrNames.removeAll(QString());
 }
@@ -21,7 +21,7 @@ void CRecentFileList::ReadList()
 void CRecentFileList::WriteList() const
 {
     for (int i = 0; i < m_nSize; ++i)
-        Settings::WriteProfileString(m_strSection, m_strEntryFormat.arg(i + 1), (*this)[i]);
+        Settings::WriteProfilePath(m_strSection, m_strEntryFormat.arg(i + 1), (*this)[i]);
 }
 
 void CRecentFileList::Add(const QString& path)

@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include "NativePath.h"
+
 #include <QSettings>
 
 namespace
@@ -91,6 +93,22 @@ QByteArray GetProfileBinary(const QString& section, const QString& entry)
 bool WriteProfileBinary(const QString& section, const QString& entry, const QByteArray& value)
 {
     return WriteValue(section, entry, value);
+}
+
+QString GetProfilePath(const QString& section, const QString& entry)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, g_maker, g_application);
+    const QVariant v = Lookup(store, section, entry);
+    if (v.typeId() == QMetaType::QByteArray)
+        return NativePath::Decode(v.toByteArray());
+    return GetProfileString(section, entry);
+}
+
+bool WriteProfilePath(const QString& section, const QString& entry, const QString& path)
+{
+    if (NativePath::HasEscapes(path))
+        return WriteValue(section, entry, NativePath::Encode(path));
+    return WriteValue(section, entry, path);
 }
 
 bool HasProfileValue(const QString& section, const QString& entry)

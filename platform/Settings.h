@@ -18,6 +18,10 @@ bool WriteProfileString(const QString& section, const QString& entry, const QStr
 bool WriteProfileInt(const QString& section, const QString& entry, int value);
 QByteArray GetProfileBinary(const QString& section, const QString& entry);
 bool WriteProfileBinary(const QString& section, const QString& entry, const QByteArray& value);
+/// A path, kept byte for byte: as text, or as bytes when the name is not
+/// valid UTF-8 (text would turn those bytes into U+FFFD).
+QString GetProfilePath(const QString& section, const QString& entry);
+bool WriteProfilePath(const QString& section, const QString& entry, const QString& path);
 /// True when the value exists.
 bool HasProfileValue(const QString& section, const QString& entry);
 /// Path of the store file.

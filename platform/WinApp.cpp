@@ -6,6 +6,7 @@
 #include "Document.h"
 #include "MDIChildWnd.h"
 #include "MDIFrameWnd.h"
+#include "NativePath.h"
 #include "RecentFileList.h"
 #include "Settings.h"
 #include "View.h"
@@ -41,7 +42,7 @@ CWinApp::CWinApp(const QString& appName) : m_strAppName(appName)
                 ui.SetVisible(index == 0);
                 return;
             }
-            QString shown = path;
+            QString shown = NativePath::ForDisplay(path);
             shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
             ui.SetText(QStringLiteral("&%1 %2").arg(index + 1).arg(shown));
             ui.SetVisible(true);
@@ -163,7 +164,8 @@ void CWinApp::OnFileOpen()
     QString fileName;
     if (!m_pDocManager->DoPromptFileName(fileName, QStringLiteral("Open"), true, nullptr))
         return;
-    OpenDocumentFile(fileName);
+    if (CDocument* pDoc = OpenDocumentFile(fileName))
+        OnFileOpened(pDoc);
 }
 
 void CWinApp::OnFilePrintSetup()

@@ -64,6 +64,8 @@ public:
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
     void OnFileOpen();
+    /// After File > Open has opened the document.
+    virtual void OnFileOpened(CDocument*) {}
     void OnFilePrintSetup();
     void OnOpenRecentFile(int index);
 

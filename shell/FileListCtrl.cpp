@@ -11,6 +11,7 @@
 #include "NativePath.h"
 #include "PictureLoader.h"
 #include "Resource.h"
+#include "SHFileInfo.h"
 #include "Settings.h"
 #include "Strings.h"
 #include "View.h"
@@ -19,12 +20,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QDrag>
 #include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QStyle>
 #include <QSet>
 
 #include <algorithm>
@@ -36,7 +39,7 @@ namespace
 {
 constexpr int kDragDelayMs = 80;
 constexpr int kMaxName = 255; // characters; the file system refuses a name over 255 bytes
-constexpr int kDefaultWidths[CFileListModel::ColumnCount] = {150, 180, 125, 150};
+constexpr int kMinWidths[CFileListModel::ColumnCount] = {150, 90, 125, 150};
 const QString kSection = QStringLiteral("ListBar");
 const QString kWidthsEntry = QStringLiteral("column widths");
 } // namespace
@@ -87,8 +90,38 @@ void CFileListCtrl::LoadColumnWidths()
     {
         bool ok = false;
         const int width = c < stored.size() ? stored[c].toInt(&ok) : 0;
-        header()->resizeSection(c, ok && width > 0 ? width : kDefaultWidths[c]);
+        header()->resizeSection(c, ok && width > 0 ? width : DefaultColumnWidth(c));
     }
+}
+
+int CFileListCtrl::DefaultColumnWidth(int column) const
+{
+    // Wide enough for the longest texts the column usually shows, in the
+    // list's own font: a size in bytes, a type, a date with two-digit parts.
+    QStringList samples;
+    switch (column)
+    {
+    case CFileListModel::SizeColumn:
+        samples = {CSHFileInfo::SizeText(1000), CSHFileInfo::SizeText(999999),
+                   CSHFileInfo::SizeText(999LL * 1024 * 1024 + 1)};
+        break;
+    case CFileListModel::TypeColumn:
+        samples = {QStringLiteral("Windows BMP image"), QStringLiteral("Folder")};
+        break;
+    case CFileListModel::ModifiedColumn:
+        samples = {CSHFileInfo::TimeText(QDateTime(QDate(2026, 12, 28), QTime(23, 58)).toSecsSinceEpoch())};
+        break;
+    default:
+        samples = {QStringLiteral("IMG_20261228_235859.jpeg")};
+        break;
+    }
+    samples.append(m_pModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+    int width = kMinWidths[column];
+    const int margin = 3 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12 +
+                       (column == CFileListModel::NameColumn ? style()->pixelMetric(QStyle::PM_SmallIconSize) + 8 : 0);
+    for (const QString& text : samples)
+        width = std::max(width, fontMetrics().horizontalAdvance(text) + margin);
+    return width;
 }
 
 void CFileListCtrl::SaveColumnWidths() const
@@ -196,6 +229,12 @@ void CFileListCtrl::keyPressEvent(QKeyEvent* event)
         Reload();
         return;
     }
+    if ((event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Backspace) ||
+        (event->modifiers() == Qt::AltModifier && event->key() == Qt::Key_Up))
+    {
+        GoToParent();
+        return;
+    }
     if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_F2 &&
         currentIndex().isValid() && state() != EditingState)
     {
@@ -203,6 +242,24 @@ void CFileListCtrl::keyPressEvent(QKeyEvent* event)
         return;
     }
     QTreeView::keyPressEvent(event);
+}
+
+void CFileListCtrl::GoToParent()
+{
+    const QString folder = QDir::cleanPath(m_strDirectory);
+    const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
+    if (folder.isEmpty() || folder == QLatin1String("/") || slash < 0)
+        return;
+    const QString parent = slash == 0 ? QStringLiteral("/") : folder.left(slash);
+    CVistrelApp* pApp = CVistrelApp::Get();
+    if (pApp && pApp->GetMainFrame())
+        pApp->GetMainFrame()->SetListDirectory(parent);
+    else
+        SetDirectory(parent);
+    // The folder we came from is the one selected.
+    SelectNamed(folder.mid(slash + 1));
+    if (currentIndex().isValid())
+        scrollTo(currentIndex());
 }
 
 void CFileListCtrl::RenameEntry(const QString& oldName, const QString& newName)
@@ -236,7 +293,7 @@ QString CFileListCtrl::GetFullPath(const QString& name) const
     return CFileName::JoinPath(m_strDirectory, name);
 }
 
-bool CFileListCtrl::HasImageExtension(const QString& name)
+const QStringList& CFileListCtrl::ImageExtensions()
 {
     static const QStringList kExtensions = {
         QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".gif"),
@@ -245,6 +302,12 @@ bool CFileListCtrl::HasImageExtension(const QString& name)
         QStringLiteral(".jif"), QStringLiteral(".pct"),  QStringLiteral(".webp"),
         QStringLiteral(".heic"), QStringLiteral(".heif"), QStringLiteral(".avif"),
         QStringLiteral(".jxl")};
+    return kExtensions;
+}
+
+bool CFileListCtrl::HasImageExtension(const QString& name)
+{
+    const QStringList& kExtensions = ImageExtensions();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot >= 0 && name.indexOf(QLatin1Char('/'), dot) < 0 &&
            kExtensions.contains(name.mid(dot).toLower());
@@ -402,16 +465,13 @@ int CFileListCtrl::CopySelection()
 {
     const QStringList paths = SelectedPaths();
     m_selection.clear();
-    m_bMultiCopy = false;
-    if (paths.size() == 1)
-    {
-        QApplication::clipboard()->setMimeData(CFileDrag::Create(paths, false));
-    }
-    else if (paths.size() > 1)
-    {
+    // On the clipboard too, so that the folder tree, the list and the
+    // desktop's file manager can paste them.
+    if (!paths.isEmpty())
+        QApplication::clipboard()->setMimeData(CFileDrag::CreateForClipboard(paths, false));
+    m_bMultiCopy = paths.size() > 1;
+    if (m_bMultiCopy)
         m_selection = paths;
-        m_bMultiCopy = true;
-    }
     return int(paths.size());
 }
 
@@ -429,7 +489,7 @@ void CFileListCtrl::CutSelection()
     m_strDragFiles = CFileName::JoinPathList(paths);
     m_pModel->SetCutRows(SelectedRows());
     if (!paths.isEmpty())
-        QApplication::clipboard()->setMimeData(CFileDrag::Create(paths, false));
+        QApplication::clipboard()->setMimeData(CFileDrag::CreateForClipboard(paths, true));
     m_bMultiCopy = false;
 }
 

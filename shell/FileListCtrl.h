@@ -39,6 +39,9 @@ public:
     /// A file or folder was renamed: the list shows the folder under its new
     /// path, and the file last picked keeps being found.
     void FollowRename(const QString& from, const QString& to);
+    /// Lists the parent folder with the folder we came from selected
+    /// (Backspace, Alt+Up).
+    void GoToParent();
     /// Selects only the entry of that name (exactly), when there is one.
     void SelectNamed(const QString& name);
     const QString& GetDirectory() const { return m_strDirectory; }
@@ -47,6 +50,8 @@ public:
     /// last "." is one the program opens.
     static bool IsImageFile(const QString& path);
     static bool HasImageExtension(const QString& name);
+    /// The lower-cased extensions, with their dots, that HasImageExtension takes.
+    static const QStringList& ImageExtensions();
 
     int GetItemCount() const override;
     /// The item's name (the file name, as NativePath keeps it).
@@ -141,6 +146,8 @@ private:
     bool ReadEntries(const QString& path, bool bOnlyIfChanged = false);
     void OnFolderChanged();
     void LoadColumnWidths();
+    /// A column's width when none is stored: its usual texts fit.
+    int DefaultColumnWidth(int column) const;
     void SaveColumnWidths() const;
 
     CFileListModel* m_pModel;

@@ -3,6 +3,7 @@
 #include "DirectoryReader.h"
 #include "FileDrag.h"
 #include "FileName.h"
+#include "FilePaste.h"
 #include "LabelEditDelegate.h"
 #include "MainFrame.h"
 #include "MessageBox.h"
@@ -17,15 +18,19 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QFileSystemWatcher>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace
 {
@@ -34,24 +39,30 @@ constexpr int kDragDelayMs = 80;
 constexpr int kMaxLabel = 127;
 // Above this many sub-folders, their own sub-folders are not looked for ahead.
 constexpr size_t kProbeLimit = 500;
+// A burst of changes on disk (a copy of many folders) is read once, this long after it.
+constexpr int kSyncDelayMs = 250;
 
-// Volumes a user mounts and opens: devices outside the system's own places.
-bool IsUserVolume(const QStorageInfo& volume)
+// Network file systems, shown wherever they are mounted outside the system's places.
+bool IsNetworkFileSystem(const QByteArray& type)
 {
-    const QString root = volume.rootPath();
-    if (!volume.isValid() || !volume.isReady() || root == QLatin1String("/"))
-        return false;
-    for (const char* system : {"/boot", "/snap", "/proc", "/sys", "/dev", "/run/user", "/var"})
-        if (root == QLatin1String(system) || root.startsWith(QLatin1String(system) + '/'))
-            return false;
-    if (volume.fileSystemType() == "squashfs" || volume.fileSystemType() == "overlay")
-        return false;
-    return volume.device().startsWith("/dev/") || root.startsWith(QLatin1String("/media/")) ||
-           root.startsWith(QLatin1String("/mnt/")) || root.startsWith(QLatin1String("/run/media/"));
+    static const char* const kTypes[] = {"nfs",        "nfs4",       "cifs",      "smb3",
+                                         "smbfs",      "fuse.sshfs", "sshfs",     "davfs",
+                                         "fuse.davfs2", "afs",       "ceph",      "glusterfs",
+                                         "fuse.glusterfs", "fuse.rclone", "fuse.s3fs"};
+    for (const char* known : kTypes)
+        if (type == known)
+            return true;
+    return false;
+}
+
+bool IsAtOrUnder(const QString& path, const char* folder)
+{
+    return path == QLatin1String(folder) || path.startsWith(QLatin1String(folder) + '/');
 }
 } // namespace
 
-CFolderTreeCtrl::CFolderTreeCtrl(QWidget* parent) : QTreeWidget(parent)
+CFolderTreeCtrl::CFolderTreeCtrl(QWidget* parent)
+    : QTreeWidget(parent), m_pWatcher(new QFileSystemWatcher(this))
 {
     setObjectName(QStringLiteral("FolderTree"));
     setAccessibleName(QStringLiteral("Desktop folders"));
@@ -66,6 +77,31 @@ CFolderTreeCtrl::CFolderTreeCtrl(QWidget* parent) : QTreeWidget(parent)
     setDropIndicatorShown(false);
 
     connect(this, &QTreeWidget::itemExpanded, this, &CFolderTreeCtrl::RefreshFolder);
+    connect(this, &QTreeWidget::itemExpanded, this, &CFolderTreeCtrl::UpdateWatches);
+    connect(this, &QTreeWidget::itemCollapsed, this, &CFolderTreeCtrl::UpdateWatches);
+    connect(m_pWatcher, &QFileSystemWatcher::directoryChanged, this,
+            &CFolderTreeCtrl::OnFolderChanged);
+    m_syncTimer.setSingleShot(true);
+    m_syncTimer.setInterval(kSyncDelayMs);
+    connect(&m_syncTimer, &QTimer::timeout, this,
+            [this]
+            {
+                if (m_pEditItem)
+                {
+                    m_syncTimer.start(); // a label is being edited: after it closes
+                    return;
+                }
+                const QStringList changed = std::exchange(m_changedFolders, {});
+                // Found afresh for each folder: a reading may take others' items away.
+                for (const QString& path : changed)
+                    for (QTreeWidgetItemIterator it(this); *it; ++it)
+                        if ((*it)->isExpanded() && GetItemPath(*it) == path)
+                        {
+                            SyncChildren(*it);
+                            break;
+                        }
+                UpdateWatches();
+            });
     connect(this, &QTreeWidget::itemCollapsed, this,
             [this](QTreeWidgetItem* pItem)
             {
@@ -82,8 +118,29 @@ CFolderTreeCtrl::CFolderTreeCtrl(QWidget* parent) : QTreeWidget(parent)
     connect(this, &QTreeWidget::currentItemChanged, this, &CFolderTreeCtrl::OnCurrentItemChanged);
 }
 
+bool CFolderTreeCtrl::IsUserVolume(const QString& root, const QByteArray& fileSystemType)
+{
+    if (root == QLatin1String("/"))
+        return false;
+    // Removable media land in /media or /run/media/USER (another user's are
+    // not ours to open); /mnt is where a user mounts by hand.
+    if (IsAtOrUnder(root, "/run/media"))
+    {
+        const QString mine =
+            QStringLiteral("/run/media/") + QDir(QDir::homePath()).dirName() + QLatin1Char('/');
+        return root.startsWith(mine) || root + '/' == mine;
+    }
+    if (root.startsWith(QLatin1String("/media/")) || IsAtOrUnder(root, "/mnt"))
+        return true;
+    for (const char* system : {"/boot", "/snap", "/proc", "/sys", "/dev", "/run", "/var", "/etc",
+                               "/usr", "/tmp"})
+        if (IsAtOrUnder(root, system))
+            return false;
+    return IsNetworkFileSystem(fileSystemType);
+}
+
 QTreeWidgetItem* CFolderTreeCtrl::AddFolder(QTreeWidgetItem* pParent, const QString& name,
-                                            const QString& path, bool bProbeChildren)
+                                            const QString& path, bool bProbeChildren, int nIndex)
 {
     auto* pItem = new QTreeWidgetItem;
     pItem->setText(0, name);
@@ -95,7 +152,9 @@ QTreeWidgetItem* CFolderTreeCtrl::AddFolder(QTreeWidgetItem* pParent, const QStr
     pItem->setChildIndicatorPolicy(bMayHaveChildren
                                        ? QTreeWidgetItem::ShowIndicator
                                        : QTreeWidgetItem::DontShowIndicatorWhenChildless);
-    if (pParent)
+    if (pParent && nIndex >= 0)
+        pParent->insertChild(nIndex, pItem);
+    else if (pParent)
         pParent->addChild(pItem);
     else
         addTopLevelItem(pItem);
@@ -117,9 +176,11 @@ void CFolderTreeCtrl::FillRoot(bool bExpandFirst)
     }
     AddFolder(nullptr, QStringLiteral("File System"), QStringLiteral("/"), false);
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
-        if (IsUserVolume(volume))
+        if (volume.isValid() && volume.isReady() &&
+            IsUserVolume(volume.rootPath(), volume.fileSystemType()))
             AddFolder(nullptr, volume.displayName(), volume.rootPath(), false);
     m_bFilling = false;
+    UpdateWatches();
 
     QTreeWidgetItem* pFirst = topLevelItem(0);
     QFont bold = pFirst->font(0);
@@ -241,11 +302,24 @@ bool CFolderTreeCtrl::SelectPath(const QString& path)
     return pItem != nullptr;
 }
 
+void CFolderTreeCtrl::FollowListFolder(const QString& path)
+{
+    if (m_bFollowing || GetItemPath(currentItem()) == QDir::cleanPath(path))
+        return;
+    m_bFollowing = true;
+    // A folder the tree cannot show leaves nothing highlighted, so that a
+    // click on any folder, the last one too, points the list there again.
+    if (!SelectPath(path))
+        setCurrentItem(nullptr);
+    m_bFollowing = false;
+}
+
 void CFolderTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidgetItem* pPrevious)
 {
     m_hPrevItem = pPrevious;
     m_hCurItem = pCurrent;
-    if (m_bFilling || !pCurrent || (m_bNewFolderPending && pCurrent == m_pEditItem))
+    if (m_bFilling || m_bFollowing || !pCurrent ||
+        (m_bNewFolderPending && pCurrent == m_pEditItem))
         return;
     const QString path = GetItemPath(pCurrent);
     CVistrelApp* pApp = CVistrelApp::Get();
@@ -258,6 +332,95 @@ void CFolderTreeCtrl::OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidge
         return;
     if (CMainFrame* pFrame = pApp->GetMainFrame())
         pFrame->SetListDirectory(path);
+}
+
+void CFolderTreeCtrl::UpdateWatches()
+{
+    QStringList wanted;
+    for (QTreeWidgetItemIterator it(this); *it; ++it)
+        if ((*it)->isExpanded() && !GetItemPath(*it).isEmpty())
+            wanted.append(GetItemPath(*it));
+    const QStringList watched = m_pWatcher->directories();
+    QStringList gone, added;
+    for (const QString& path : watched)
+        if (!wanted.contains(path))
+            gone.append(path);
+    for (const QString& path : wanted)
+        if (!watched.contains(path))
+            added.append(path);
+    if (!gone.isEmpty())
+        m_pWatcher->removePaths(gone);
+    if (!added.isEmpty())
+        m_pWatcher->addPaths(added);
+}
+
+void CFolderTreeCtrl::OnFolderChanged(const QString& path)
+{
+    if (!m_changedFolders.contains(path))
+        m_changedFolders.append(path);
+    m_syncTimer.start();
+}
+
+void CFolderTreeCtrl::SyncChildren(QTreeWidgetItem* pItem)
+{
+    const QString path = GetItemPath(pItem);
+    std::vector<CDirEntry> folders;
+    CDirectoryReader::Read(path, CDirectoryReader::VisibleFolders, folders);
+    QStringList names;
+    for (const CDirEntry& folder : folders)
+        names.append(folder.name);
+
+    QTreeWidgetItem* pCurrent = currentItem();
+    bool bLostCurrent = false;
+    m_bFilling = true;
+    for (int i = pItem->childCount() - 1; i >= 0; --i)
+    {
+        QTreeWidgetItem* pChild = pItem->child(i);
+        if (names.contains(pChild->text(0)))
+            continue;
+        for (QTreeWidgetItem* p = pCurrent; p && !bLostCurrent; p = p->parent())
+            bLostCurrent = p == pChild;
+        delete pChild;
+    }
+    const bool bProbe = folders.size() <= kProbeLimit;
+    for (int i = 0; i < int(folders.size()); ++i)
+    {
+        const QString& name = folders[size_t(i)].name;
+        if (i < pItem->childCount() && pItem->child(i)->text(0) == name)
+        {
+            QTreeWidgetItem* pChild = pItem->child(i);
+            // A folder made in a collapsed child gives it its expander.
+            if (!pChild->isExpanded() && bProbe)
+                pChild->setChildIndicatorPolicy(
+                    CDirectoryReader::HasEntries(GetItemPath(pChild), CDirectoryReader::VisibleFolders)
+                        ? QTreeWidgetItem::ShowIndicator
+                        : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+            continue;
+        }
+        int j = i + 1;
+        while (j < pItem->childCount() && pItem->child(j)->text(0) != name)
+            ++j;
+        if (j < pItem->childCount())
+            pItem->insertChild(i, pItem->takeChild(j)); // renamed on disk: a new place
+        else
+            AddFolder(pItem, name, CFileName::JoinPath(path, name), bProbe, i);
+    }
+    pItem->setChildIndicatorPolicy(folders.empty() ? QTreeWidgetItem::DontShowIndicatorWhenChildless
+                                                   : QTreeWidgetItem::ShowIndicator);
+    m_bFilling = false;
+    if (bLostCurrent)
+        setCurrentItem(pItem); // the list shows the folder that is still there
+}
+
+void CFolderTreeCtrl::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier &&
+        state() != EditingState)
+    {
+        RenameItem(currentItem());
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 void CFolderTreeCtrl::NewFolder()
@@ -378,6 +541,9 @@ void CFolderTreeCtrl::contextMenuEvent(QContextMenuEvent* event)
         menu.addAction(QStringLiteral("&Rename"), this, [this, pItem] { RenameItem(pItem); });
     QAction* trash =
         menu.addAction(QStringLiteral("Move to &Trash"), this, [this, pItem] { TrashItem(pItem); });
+    QAction* paste = menu.addAction(QStringLiteral("&Paste"), this,
+                                    [this, path] { FilePaste::PasteInto(this, path); });
+    paste->setEnabled(!path.isEmpty() && FilePaste::CanPaste());
     rename->setEnabled(pItem->parent() != nullptr);
     trash->setEnabled(pItem->parent() != nullptr);
     menu.addSeparator();
@@ -457,6 +623,12 @@ void CFolderTreeCtrl::dropEvent(QDropEvent* event)
                 return;
             }
             CFileDrag::DropOnItem(this, dropped.get(), path);
+            // A collapsed folder is not watched: a first sub-folder dropped
+            // into it gives it its expander here.
+            for (QTreeWidgetItemIterator it(this); *it; ++it)
+                if (GetItemPath(*it) == path && !(*it)->isExpanded() &&
+                    CDirectoryReader::HasEntries(path, CDirectoryReader::VisibleFolders))
+                    (*it)->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
             setFocus();
         },
         Qt::QueuedConnection);

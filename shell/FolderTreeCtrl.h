@@ -1,13 +1,18 @@
 #pragma once
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QStringList>
+#include <QTimer>
 #include <QTreeWidget>
+
+class QFileSystemWatcher;
 
 /// The "Desktop" tab: the machine's folders as a tree. At the top stand the
 /// home folder, the desktop and pictures folders (when they exist), the file
 /// system root and each mounted volume; below them folders only, without
 /// hidden ones, sorted as the file manager sorts, read afresh on every
-/// expansion. Selecting a folder shows its files in the list bar. Folders are
+/// expansion and followed on disk while expanded. Selecting a folder shows its
+/// files in the list bar, and the selection follows the list's folder. Folders are
 /// created and renamed by label editing; the file list's drags drop here.
 /// Each item holds its absolute path (GetItemPath).
 class CFolderTreeCtrl : public QTreeWidget
@@ -39,6 +44,13 @@ public:
     /// Selects the item of the path, expanding the folders above it; false
     /// when the path is under no top-level item.
     bool SelectPath(const QString& path);
+    /// Selects the list's folder (expanding to it) without pointing the list
+    /// there again; a folder under no top-level item leaves the tree as it is.
+    void FollowListFolder(const QString& path);
+    /// Whether a mounted file system stands at the top level: removable and
+    /// network volumes and those under /media, /run/media/USER and /mnt, not
+    /// the system's own mounts.
+    static bool IsUserVolume(const QString& root, const QByteArray& fileSystemType);
 
     QTreeWidgetItem* m_hCurItem = nullptr;
     QTreeWidgetItem* m_hPrevItem = nullptr;
@@ -47,6 +59,7 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -56,13 +69,22 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    /// A new item for the folder, appended to pParent's children or, with
+    /// nIndex, inserted there.
     QTreeWidgetItem* AddFolder(QTreeWidgetItem* pParent, const QString& name, const QString& path,
-                               bool bProbeChildren);
+                               bool bProbeChildren, int nIndex = -1);
     void OnCurrentItemChanged(QTreeWidgetItem* pCurrent, QTreeWidgetItem* pPrevious);
     void BeginLabelEdit(QTreeWidgetItem* pItem);
     void EndLabelEdit(QTreeWidgetItem* pItem);
     void SetItemPath(QTreeWidgetItem* pItem, const QString& path);
     void SetDropHighlight(QTreeWidgetItem* pItem);
+    /// Brings the item's children in line with its folder on disk: gone
+    /// folders leave, new ones come in their sorted place, the others stay
+    /// with their own expansion and selection.
+    void SyncChildren(QTreeWidgetItem* pItem);
+    /// Watches the folders of the expanded items, and only those.
+    void UpdateWatches();
+    void OnFolderChanged(const QString& path);
 
     QPointer<QWidget> m_pEditor;
     QTreeWidgetItem* m_pEditItem = nullptr;
@@ -71,4 +93,8 @@ private:
     QElapsedTimer m_buttonDown;
     bool m_bCollapsing = false;
     bool m_bFilling = false; // selection changes while items are made are not the user's
+    bool m_bFollowing = false; // the selection follows the list: it must not point the list
+    QFileSystemWatcher* m_pWatcher;
+    QTimer m_syncTimer;        // gathers a burst of changes into one reading
+    QStringList m_changedFolders;
 };

@@ -15,6 +15,7 @@
 #include "MessageBox.h"
 #include "PLView.h"
 #include "PLViewerDoc.h"
+#include "FilePaste.h"
 #include "PrefsDlg.h"
 #include "ProjectTreeCtrl.h"
 #include "RecentFileList.h"
@@ -332,6 +333,28 @@ void CMainFrame::registerListCommands()
     }
     OnUpdate(ID_LISTBAR_MOVECUT, [this](CCmdUI& ui)
              { ui.Enable(!m_wndListBar->GetList()->GetSelectedName().isEmpty()); });
+    // Paste: into the project with the project tree focused (its own paste),
+    // else into the folder tree's folder when it has the focus, else into
+    // the list's folder.
+    OnCommand(ID_EDIT_PASTE,
+              [this]
+              {
+                  CProjectTreeCtrl* pProject = m_wndTreeBar->GetProjectTree();
+                  if (pProject->hasFocus())
+                  {
+                      if (pProject->OnPaste())
+                          CVistrelApp::Get()->m_bCutPending = false;
+                      return;
+                  }
+                  if (FilePaste::PasteInto(this, PasteFolder()) && !FilePaste::CanPaste())
+                      CVistrelApp::Get()->m_bCutPending = false;
+              });
+    OnUpdate(ID_EDIT_PASTE,
+             [this](CCmdUI& ui)
+             {
+                 ui.Enable(m_wndTreeBar->GetProjectTree()->hasFocus() ||
+                           (!PasteFolder().isEmpty() && FilePaste::CanPaste()));
+             });
     // File > New Folder works on the tree of the current tab.
     OnCommand(ID_FOLDERTREE_NEWFOLDER,
               [this]
@@ -373,6 +396,11 @@ void CMainFrame::OnAppExit()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (m_bClosed)
+    {
+        event->accept();
+        return;
+    }
     CVistrelApp* pApp = CVistrelApp::Get();
     if (!m_bExitCommand)
     {
@@ -385,7 +413,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     CWindowPlacement wp = GetWindowPlacement();
     wp.flags = 0;
     Settings::WriteProfileString(kSettings, kWindowPos, wp.Format());
-    SaveSizeBarState(QStringLiteral("Barstate"));
+    if (IsBarStateLoaded())
+        SaveSizeBarState(QStringLiteral("Barstate"));
 
     // Every view's panning stops (and its worker is joined) before the
     // windows go; the close then goes on at once.
@@ -518,6 +547,17 @@ void CMainFrame::SetListDirectory(const QString& path)
     if (CVistrelApp* pApp = CVistrelApp::Get())
         pApp->m_strBrowseDir = path;
     m_wndListBar->SetDirectory(path);
+    // The folder tree shows where the list is, however the list got there.
+    m_wndTreeBar->GetFolderTree()->FollowListFolder(path);
+}
+
+QString CMainFrame::PasteFolder() const
+{
+    CFolderTreeCtrl* pTree = m_wndTreeBar->GetFolderTree();
+    const QWidget* pFocus = QApplication::focusWidget();
+    if (pFocus && (pFocus == pTree || pTree->isAncestorOf(pFocus)))
+        return pTree->GetItemPath(pTree->currentItem());
+    return m_wndListBar->GetList()->GetDirectory();
 }
 
 void CMainFrame::ShowHiddenImageFrames()

@@ -85,6 +85,9 @@ private:
     void registerCommands();
     void registerListCommands();
     void UpdateMenuForActiveChild();
+    /// Where Paste puts files: the folder tree's folder while it has the
+    /// focus, else the list's folder.
+    QString PasteFolder() const;
     void OnAppExit();
     /// Runs the enabled command whose keypad shortcut the key is; true when one ran.
     bool TriggerKeypadShortcut(const QKeyEvent* pKey);

@@ -1,7 +1,11 @@
 #include "PrefsDlg.h"
 
+#include "MessageBox.h"
 #include "Settings.h"
 #include "ui_PrefsDlg.h"
+
+#include <QComboBox>
+#include <QLineEdit>
 
 #include <climits>
 
@@ -18,7 +22,8 @@ CPrefsDlg::CPrefsDlg(QWidget* pParent) : QDialog(pParent), m_ui(std::make_unique
 {
     m_ui->setupUi(this);
 
-    m_nRandom = Settings::GetProfileInt(kSettings, kRandomSlideshow, 0) != 0 ? 1 : 0;
+    // Absent, the order is the one the slideshow then takes: random.
+    m_nRandom = Settings::GetProfileInt(kSettings, kRandomSlideshow, 1) != 0 ? 1 : 0;
     m_ui->random->setChecked(m_nRandom != 0);
     m_ui->sequential->setChecked(m_nRandom == 0);
     m_nSlideshowDelay = Settings::GetProfileInt(kSettings, kSlideshowSpeed, 7000) / 1000;
@@ -75,8 +80,29 @@ int CPrefsDlg::ReadSeconds(const QString& text)
 
 void CPrefsDlg::accept()
 {
-    m_nSlideshowDelay = ReadSeconds(m_ui->slideshowDelay->currentText());
-    m_nPanDelay = ReadSeconds(m_ui->panDelay->currentText());
+    // A delay that does not start with a positive number would store 0 or
+    // less: the dialog stays open on that field instead.
+    const struct
+    {
+        QComboBox* pField;
+        int& nSeconds;
+        const char* what;
+    } delays[] = {{m_ui->slideshowDelay, m_nSlideshowDelay, "slideshow"},
+                  {m_ui->panDelay, m_nPanDelay, "panning"}};
+    for (const auto& delay : delays)
+    {
+        const int n = ReadSeconds(delay.pField->currentText());
+        if (n <= 0)
+        {
+            AfxMessageBox(QStringLiteral("The %1 delay must be a whole number of seconds, 1 or more.")
+                              .arg(QLatin1String(delay.what)),
+                          MB_OK | MB_ICONWARNING, this);
+            delay.pField->setFocus();
+            delay.pField->lineEdit()->selectAll();
+            return;
+        }
+        delay.nSeconds = n;
+    }
     Settings::WriteProfileInt(kSettings, kPanSync, m_nPanSync);
     Settings::WriteProfileInt(kSettings, kPanDelay, m_nPanDelay * 1000);
     Settings::WriteProfileInt(kSettings, kSlideshowSpeed, m_nSlideshowDelay * 1000);

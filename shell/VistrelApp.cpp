@@ -21,6 +21,7 @@
 #include "Slideshow.h"
 #include "SplashWindow.h"
 #include "Strings.h"
+#include "Termination.h"
 #include "TreeBar.h"
 
 #include <QCoreApplication>
@@ -343,12 +344,14 @@ bool CVistrelApp::InitInstance()
                          QStringLiteral("default.html"));
     if (projectOnExit == QLatin1String("yes"))
         OpenProjectFile(project1);
+    if (StartUpEnded())
+        return false;
 
     if (GetProfileString(QStringLiteral("Startup"), QStringLiteral("FilesOnExit"),
                          QStringLiteral("no")) == QLatin1String("yes"))
     {
         ReopenRecentFiles(GetProfileInt(QStringLiteral("StartUp"), QStringLiteral("FilesOpen"), 4));
-        if (pMainFrame->IsClosed())
+        if (StartUpEnded())
             return false;
     }
 
@@ -359,7 +362,7 @@ bool CVistrelApp::InitInstance()
     QString browse, picture;
     for (const QString& file : files)
     {
-        if (QFileInfo(file).isDir())
+        if (CFileName().IsFolder(file))
         {
             browse = file;
             picture.clear();
@@ -372,20 +375,18 @@ bool CVistrelApp::InitInstance()
         else
         {
             OpenDocumentFile(file);
-            browse = QFileInfo(file).absolutePath();
-            picture = QFileInfo(file).fileName();
+            browse.clear();
+            picture = file;
         }
-        if (pMainFrame->IsClosed())
+        if (StartUpEnded())
             return false;
     }
-    if (!browse.isEmpty())
-    {
+    if (!picture.isEmpty())
+        ShowInList(picture);
+    else if (!browse.isEmpty())
         pMainFrame->SetListDirectory(browse);
-        if (!picture.isEmpty())
-            pMainFrame->GetListBar()->GetList()->SelectNamed(picture);
-    }
 
-    if (pMainFrame->IsClosed())
+    if (StartUpEnded())
         return false;
     pMainFrame->LoadSizeBarState(QStringLiteral("Barstate"));
     pMainFrame->show();
@@ -419,11 +420,20 @@ void CVistrelApp::ReopenRecentFiles(int nFiles)
         m_strPendingPlacement = placements.value(i);
         OpenDocumentFile(recent[i]);
         m_strPendingPlacement.clear();
-        if (GetMainFrame()->IsClosed())
+        if (StartUpEnded())
             return;
     }
     for (qsizetype i = recent.size() - 1; i >= 0; --i)
         AddToRecentFileList(recent[i]);
+}
+
+bool CVistrelApp::StartUpEnded()
+{
+    // A termination request met during start-up (a message box was up)
+    // ends it here, once the code that showed the box has returned.
+    if (Termination::IsRequested() && !GetMainFrame()->IsClosed())
+        GetMainFrame()->close();
+    return GetMainFrame()->IsClosed();
 }
 
 bool CVistrelApp::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
@@ -630,6 +640,22 @@ void CVistrelApp::OnAppAbout()
 {
     CAboutDlg dialog(GetMainWnd());
     dialog.exec();
+}
+
+void CVistrelApp::OnFileOpened(CDocument* pDoc)
+{
+    if (pDoc->GetDocTemplate() == m_pImageTemplate)
+        ShowInList(pDoc->GetPathName());
+}
+
+void CVistrelApp::ShowInList(const QString& picture)
+{
+    CMainFrame* pMain = GetMainFrame();
+    const qsizetype slash = picture.lastIndexOf(QLatin1Char('/'));
+    if (!pMain || slash < 0)
+        return;
+    pMain->SetListDirectory(slash == 0 ? QStringLiteral("/") : picture.left(slash));
+    pMain->GetListBar()->GetList()->SelectNamed(picture.mid(slash + 1));
 }
 
 void CVistrelApp::OnListBarShow()

@@ -130,7 +130,15 @@ private:
     /// Reopens up to nFiles recent files, each at its stored placement, the
     /// active one on top; the recent list keeps its order.
     void ReopenRecentFiles(int nFiles);
+    /// Whether start-up must stop: the main frame has closed, or a
+    /// termination request came while a box was up (the frame closes now).
+    bool StartUpEnded();
     void OnAppAbout();
+    /// A picture opened from File > Open is shown in the list, as one named
+    /// on the command line is.
+    void OnFileOpened(CDocument* pDoc) override;
+    /// Lists the picture's folder with the picture selected.
+    void ShowInList(const QString& picture);
     void OnListBarShow();
 
     CAnyPicDecoder m_decoder;

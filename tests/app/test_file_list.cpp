@@ -4,6 +4,7 @@
 #include "DocTemplate.h"
 #include "Document.h"
 #include "FileListCtrl.h"
+#include "FileDrag.h"
 #include "FileName.h"
 #include "ListBar.h"
 #include "MDIChildWnd.h"
@@ -289,18 +290,22 @@ TEST_F(AppTest, CopyCutAndDeleteWorkOnTheSelection)
     EXPECT_TRUE(list->GetSlideshowSelection().isEmpty());
     EXPECT_FALSE(list->HasMultiCopy());
 
-    // Several: the selection is kept, in list order, and the clipboard stays.
+    // Several: the selection is kept, in list order, and the clipboard names
+    // them all, as a copy for the file manager.
     Select(*list, {"c.txt", "a.txt"});
     EXPECT_EQ(list->CopySelection(), 2);
     EXPECT_EQ(list->GetSlideshowSelection(), (QStringList{a, c}));
     EXPECT_TRUE(list->HasMultiCopy());
-    EXPECT_EQ(QApplication::clipboard()->text(), a);
+    EXPECT_EQ(QApplication::clipboard()->text(), a + '\n' + c);
+    EXPECT_FALSE(CFileDrag::IsCut(QApplication::clipboard()->mimeData()));
 
     // Cut: the paths for moving, a pending cut, the items dimmed.
     m_app->Router().Route(Id::ID_LISTBAR_MOVECUT);
     EXPECT_EQ(list->GetPendingCut(), CFileName::JoinPathList({a, c}));
     EXPECT_TRUE(m_app->m_bCutPending);
     EXPECT_FALSE(list->HasMultiCopy());
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("x-special/gnome-copied-files"),
+              "cut\nfile://" + a.toUtf8() + "\nfile://" + c.toUtf8());
     EXPECT_TRUE(list->model()->data(list->model()->index(0, 0), Qt::ForegroundRole).isValid());
     EXPECT_FALSE(list->model()->data(list->model()->index(1, 0), Qt::ForegroundRole).isValid());
 

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -213,4 +214,117 @@ TEST_F(FolderTreeTest, DropsCopyIntoTheFolderAndRefuseWhatIsNotThere)
     ASSERT_EQ(m_messages.size(), 2) << qPrintable(m_messages.join('|'));
     EXPECT_TRUE(m_messages[0].contains("No space left on device"));
     EXPECT_TRUE(m_messages[1].contains("Nothing was copied"));
+}
+
+TEST_F(FolderTreeTest, FollowsTheDiskForTheFoldersItShowsExpanded)
+{
+    QDir(TestDir()).mkpath("keep/inner");
+    m_tree->RefreshFolder(m_home);
+    QTreeWidgetItem* pictures = Child(m_home, "pictures");
+    ASSERT_NE(pictures, nullptr);
+    pictures->setExpanded(true);
+    QTreeWidgetItem* keep = Child(pictures, "keep");
+    ASSERT_NE(keep, nullptr);
+    keep->setExpanded(true);
+    m_tree->setCurrentItem(Child(keep, "inner"));
+    ProcessEvents();
+
+    // A folder made later comes in its place with its expander; the others
+    // keep their expansion and the selection stays.
+    QDir(TestDir()).mkpath("alpha/sub");
+    ASSERT_TRUE(ProcessUntil([&] { return Child(pictures, "alpha") != nullptr; }, 3000));
+    EXPECT_EQ(ChildTexts(pictures), (QStringList{"alpha", "keep"}));
+    EXPECT_EQ(Child(pictures, "alpha")->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_TRUE(keep->isExpanded());
+    EXPECT_EQ(m_tree->currentItem(), Child(keep, "inner"));
+
+    // A folder made inside an expanded one, and one that goes; the selection
+    // inside a folder that went moves up to what is still there.
+    QDir(TestDir()).mkpath("keep/later");
+    ASSERT_TRUE(ProcessUntil([&] { return Child(keep, "later") != nullptr; }, 3000));
+    QDir(TestDir() + "/keep/inner").removeRecursively();
+    ASSERT_TRUE(ProcessUntil([&] { return Child(keep, "inner") == nullptr; }, 3000));
+    EXPECT_EQ(m_tree->currentItem(), keep);
+    EXPECT_EQ(Frame()->GetListBar()->GetList()->GetDirectory(), TestDir() + "/keep");
+}
+
+TEST_F(FolderTreeTest, TheSelectionFollowsTheListAndTheListGoesUp)
+{
+    QDir(TestDir()).mkpath("trip/day1");
+    CFileListCtrl* list = Frame()->GetListBar()->GetList();
+    // Into a folder from the list: the tree highlights it, expanding to it.
+    Frame()->SetListDirectory(TestDir() + "/trip");
+    ProcessEvents();
+    ASSERT_NE(m_tree->currentItem(), nullptr);
+    EXPECT_EQ(m_tree->GetItemPath(m_tree->currentItem()), TestDir() + "/trip");
+    EXPECT_EQ(list->GetDirectory(), TestDir() + "/trip");
+
+    // Backspace, then Alt+Up: the parent, the folder we came from selected.
+    list->setFocus();
+    const struct
+    {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QString folder, selected;
+    } steps[] = {{Qt::Key_Backspace, Qt::NoModifier, TestDir(), "trip"},
+                 {Qt::Key_Up, Qt::AltModifier, QDir::homePath(), "pictures"}};
+    for (const auto& step : steps)
+    {
+        QKeyEvent key(QEvent::KeyPress, step.key, step.modifiers);
+        QApplication::sendEvent(list, &key);
+        ProcessEvents();
+        EXPECT_EQ(list->GetDirectory(), step.folder);
+        EXPECT_EQ(list->GetSelectedName(), step.selected);
+        EXPECT_EQ(m_tree->GetItemPath(m_tree->currentItem()), step.folder);
+    }
+    // A folder the tree cannot show leaves nothing highlighted, so a click
+    // on the folder shown before brings the list back to it.
+    Frame()->SetListDirectory(QStringLiteral("relative/nowhere"));
+    EXPECT_EQ(m_tree->currentItem(), nullptr);
+    m_tree->setCurrentItem(m_home);
+    EXPECT_EQ(list->GetDirectory(), QDir::homePath());
+}
+
+TEST_F(FolderTreeTest, F2RenamesTheSelectedFolder)
+{
+    QDir(TestDir()).mkpath("old");
+    m_tree->RefreshFolder(m_home);
+    QTreeWidgetItem* pictures = Child(m_home, "pictures");
+    pictures->setExpanded(true);
+    m_tree->setCurrentItem(Child(pictures, "old"));
+    QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+    QApplication::sendEvent(m_tree, &f2);
+    ProcessEvents();
+    TypeLabel("new");
+    EXPECT_TRUE(QFileInfo(TestDir() + "/new").isDir());
+    EXPECT_FALSE(QFileInfo(TestDir() + "/old").exists());
+}
+
+TEST(FolderTree, ShowsTheVolumesAUserOpensAtTheTop)
+{
+    const QString user = QDir(QDir::homePath()).dirName();
+    const struct
+    {
+        QString root;
+        const char* type;
+        bool shown;
+    } cases[] = {
+        {"/media/usb", "vfat", true},
+        {"/run/media/" + user + "/CAMERA", "exfat", true},
+        {"/run/media/someoneelse/CAMERA", "exfat", false},
+        {"/mnt", "ext4", true},
+        {"/mnt/backup", "ext4", true},
+        {"/srv/share", "nfs4", true},
+        {"/home/shared", "cifs", true},
+        {"/", "ext4", false},
+        {"/home", "ext4", false},
+        {"/boot/efi", "vfat", false},
+        {"/etc/hosts", "ext4", false},
+        {"/run/user/1000/doc", "fuse.portal", false},
+        {"/snap/core/1", "squashfs", false},
+        {"/var/lib/docker/overlay2/x", "nfs", false},
+        {"/data", "ext4", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CFolderTreeCtrl::IsUserVolume(c.root, c.type), c.shown) << qPrintable(c.root);
 }

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QRadioButton>
 #include <QTimer>
 
@@ -60,8 +61,9 @@ TEST_F(AppTest, PreferencesShowTheirDefaultsAndWriteNothingOnCancel)
     ASSERT_TRUE(slideshow && panning);
     EXPECT_EQ(slideshow->currentText(), QStringLiteral("7"));
     EXPECT_EQ(panning->currentText(), QStringLiteral("4"));
-    EXPECT_TRUE(Button(dialog, Id::IDC_SEQUENTIAL)->isChecked());
-    EXPECT_FALSE(Button(dialog, Id::IDC_RANDOM)->isChecked());
+    // Absent, the order shown is the slideshow's own: random.
+    EXPECT_TRUE(Button(dialog, Id::IDC_RANDOM)->isChecked());
+    EXPECT_FALSE(Button(dialog, Id::IDC_SEQUENTIAL)->isChecked());
     EXPECT_FALSE(Button(dialog, Id::IDC_PAN_SYNC)->isChecked());
     EXPECT_TRUE(Button(dialog, Id::IDC_PAN_SYNC)->isHidden());
     EXPECT_EQ(slideshow->count(), 20);
@@ -100,6 +102,39 @@ TEST_F(AppTest, PreferencesWriteWholeSecondsAsMilliseconds)
     EXPECT_EQ(Stored("slideshowspeed"), 12000);
     EXPECT_EQ(Stored("randomslideshow"), 0);
     EXPECT_EQ(Stored("pandelay"), 8000);
+}
+
+TEST_F(AppTest, PreferencesStayOpenOnADelayThatIsNotAPositiveNumber)
+{
+    const struct
+    {
+        const char* slideshow;
+        const char* panning;
+        const char* message; // empty: accepted
+    } cases[] = {
+        {"abc", "4", "The slideshow delay must be a whole number of seconds, 1 or more."},
+        {"0", "4", "The slideshow delay must be a whole number of seconds, 1 or more."},
+        {"-3", "4", "The slideshow delay must be a whole number of seconds, 1 or more."},
+        {"", "4", "The slideshow delay must be a whole number of seconds, 1 or more."},
+        {"9", "x", "The panning delay must be a whole number of seconds, 1 or more."},
+        {"12abc", " 2", ""},
+    };
+    for (const auto& c : cases)
+    {
+        QFile::remove(Settings::FileName());
+        m_messages.clear();
+        CPrefsDlg dialog;
+        dialog.open();
+        Combo(dialog, Id::IDC_SLIDESHOW_DELAY)->setEditText(QString::fromLatin1(c.slideshow));
+        Combo(dialog, Id::IDC_PAN_DELAY)->setEditText(QString::fromLatin1(c.panning));
+        dialog.accept();
+        const bool bAccepted = *c.message == 0;
+        EXPECT_EQ(dialog.isVisible(), !bAccepted) << c.slideshow << " " << c.panning;
+        EXPECT_EQ(m_messages, bAccepted ? QStringList() : QStringList{QString::fromLatin1(c.message)});
+        // Nothing at all is written while the dialog stays.
+        EXPECT_EQ(Stored("slideshowspeed"), bAccepted ? 12000 : -1);
+        EXPECT_EQ(Stored("pandelay"), bAccepted ? 2000 : -1);
+    }
 }
 
 TEST_F(AppTest, PreferencesCommandSaysWhetherTheyWereSaved)

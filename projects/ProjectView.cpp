@@ -19,6 +19,21 @@ CProjectView::CProjectView()
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
         font.setPointSizeF(10.0);
     }
+    // The system's fixed font is not always fixed-pitch (some font sets map
+    // it to a proportional face); then any typewriter face the system has.
+    if (!QFontInfo(font).fixedPitch())
+    {
+        font.setFamily(QStringLiteral("monospace"));
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+        for (const QString& family : QFontDatabase::families())
+            if (QFontDatabase::isFixedPitch(family))
+            {
+                font.setFamily(family);
+                if (QFontInfo(font).fixedPitch())
+                    break;
+            }
+    }
     setFont(font);
 
     connect(this, &QPlainTextEdit::textChanged, this, &CProjectView::OnTextChanged);

@@ -9,7 +9,6 @@
 
 namespace
 {
-constexpr uint16_t kOrientationTag = 0x112;
 constexpr uint16_t kThumbOffsetTag = 0x201; // JPEGInterchangeFormat
 constexpr uint16_t kThumbLengthTag = 0x202; // JPEGInterchangeFormatLength
 constexpr uint16_t kShort = 3, kLong = 4;
@@ -132,6 +131,7 @@ bool CJpegHeader::ParseExif(const uint8_t* data, size_t size)
     const bool big = tiff[0] == 'M' && tiff[1] == 'M';
     if (!big && (tiff[0] != 'I' || tiff[1] != 'I'))
         return false;
+    m_nOrientation = COrientedRows::FromExif(tiff, tiffSize);
     CTiffReader r(tiff, tiffSize, big);
     try
     {
@@ -149,9 +149,7 @@ bool CJpegHeader::ParseExif(const uint8_t* data, size_t size)
             {
                 const size_t entry = ifd + 2 + 12 * size_t(i);
                 const uint16_t tag = r.U16At(entry);
-                if (dir == 0 && tag == kOrientationTag && r.U16At(entry + 2) == kShort)
-                    m_nOrientation = COrientedRows::Normalised(int(r.ValueOf(entry)));
-                else if (dir == 1 && tag == kThumbOffsetTag)
+                if (dir == 1 && tag == kThumbOffsetTag)
                     thumbOffset = r.ValueOf(entry);
                 else if (dir == 1 && tag == kThumbLengthTag)
                     thumbLength = r.ValueOf(entry);

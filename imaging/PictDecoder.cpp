@@ -1,8 +1,10 @@
 #include "PictDecoder.h"
 
 #include "Bmp.h"
+#include "DIBSection.h"
 #include "DataSource.h"
 #include "JPEGDecoder.h"
+#include "PictRenderer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -199,6 +201,7 @@ struct PictRect
 
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
+    QDRect ToQD() const { return {left, top, right, bottom}; }
 };
 
 PictRect ReadRect(CDataSource& source)
@@ -286,13 +289,18 @@ void ReadColorTable(CDataSource& source, PaletteEntry* table)
     }
 }
 
-// Skips a region or polygon: its size word counts itself.
-void SkipRegion(CDataSource& source)
+// Skips a region or polygon: its size word counts itself. Returns its
+// first byte (the size word); size receives its size.
+const uint8_t* SkipRegion(CDataSource& source, size_t* size = nullptr)
 {
-    const unsigned size = source.ReadBE16();
-    if (size < 2)
+    const uint8_t* start = source.GetBufferPtr();
+    const unsigned n = source.ReadBE16();
+    if (n < 2)
         CPicDecoder::RaiseError(2, "Illegal polygon or region size.");
-    source.Skip(size - 2);
+    source.Skip(n - 2);
+    if (size)
+        *size = n;
+    return start;
 }
 
 // Skips the data of a pixel pattern opcode (BkPixPat, PnPixPat, FillPixPat).
@@ -531,10 +539,15 @@ struct Raster
 {
     PictRect bounds;
     PictRect src;
+    PictRect dst;
+    int mode = 0;
     unsigned rowWord = 0;
     int pixelSize = 1;
     int cmpCount = 1;
     bool packed = true;
+    bool pixMap = false;
+    const uint8_t* mask = nullptr; // the region of the Rgn opcodes
+    size_t maskSize = 0;
 };
 
 // Creates the bitmap at bpp bits (8 or 32) and fills it from the stored rows,
@@ -570,10 +583,113 @@ void ReadRaster(CBmp& bmp, int bpp, CDataSource& source, const Raster& r,
     }
 }
 
+// Passes over stored rows first .. last - 1 without unpacking them.
+void SkipRows(CDataSource& source, const Raster& r, size_t first, size_t last)
+{
+    const RowLayout l = MakeLayout(r.bounds, r.pixelSize, r.cmpCount, r.rowWord, r.packed);
+    for (size_t y = first; y < last; y++)
+        source.Skip(!l.packed ? l.rowBytes : l.countBytes == 2 ? source.ReadBE16()
+                                                                : source.ReadByte());
+}
+
+// Reads the source and destination rectangles, the mode and, for the region
+// opcodes, the mask region.
+void ReadPlacement(CDataSource& source, Raster& r, bool region)
+{
+    r.src = ReadRect(source);
+    r.dst = ReadRect(source);
+    r.mode = source.ReadBE16();
+    if (region)
+    {
+        CPicDecoder::Trace(3, "Skipping polygon or region.\n");
+        r.mask = SkipRegion(source, &r.maskSize);
+    }
+}
+
+// Opcodes that draw: lines, text and the shapes with their verbs.
+bool IsDrawingOpcode(int opcode)
+{
+    if (opcode >= 0x20 && opcode <= 0x23)
+        return true;
+    if (opcode >= 0x28 && opcode <= 0x2B)
+        return true;
+    return opcode >= 0x30 && opcode <= 0x8C && (opcode & 7) <= 4;
+}
+
 bool IsPixelSize(int pixelSize)
 {
     return pixelSize == 1 || pixelSize == 2 || pixelSize == 4 || pixelSize == 8 ||
            pixelSize == 16 || pixelSize == 32;
+}
+
+// A raster met while scanning (no renderer) is skipped; while rendering
+// it is decoded beside the frame and drawn into it.
+void PassRaster(CPictRenderer* renderer, const CBmp& frame, const Raster& r, const PaletteEntry* table,
+                              CDataSource& source)
+{
+    const size_t rows = size_t(std::max(0, r.bounds.Height()));
+    if (!renderer)
+    {
+        SkipRows(source, r, 0, rows);
+        return;
+    }
+    CheckBounds(r.bounds);
+    const Crop crop = CropToSource(r.bounds, r.src);
+    CPicDecoder::CheckBudget(frame.GetStorageBytes(), CBmp::CheckSize(crop.width, crop.height, 32),
+                "Out of memory allocating pict raster.");
+    CDIBSection pixels;
+    ReadRaster(pixels, 32, source, r, table);
+    SkipRows(source, r, size_t(crop.top) + size_t(crop.height), rows);
+    const QDRect covered{r.bounds.left + crop.left, r.bounds.top + crop.top,
+                         r.bounds.left + crop.left + crop.width,
+                         r.bounds.top + crop.top + crop.height};
+    renderer->DrawRaster(pixels, covered, r.src.ToQD(), r.dst.ToQD(), r.mode, r.mask,
+                            r.maskSize, !r.pixMap);
+}
+
+// A pixel pattern as a pattern of its own colours: a pixel map (type 1) or
+// an RGB colour (type 2, dithered on screens of few colours).
+QDPattern ReadPixPat(const CBmp& frame, CDataSource& source)
+{
+    const unsigned type = source.ReadBE16();
+    if (type == 2)
+    {
+        source.Skip(8); // old-style pattern
+        const uint8_t* p = source.ReadBytes(6);
+        return QDPattern::Colour(PaletteEntry{p[4], p[2], p[0], 255});
+    }
+    if (type != 1)
+        CPicDecoder::RaiseError(2, "Unknown pattern type in pixPat.");
+    source.Skip(8);
+    Raster r;
+    r.pixMap = true;
+    r.rowWord = source.ReadBE16();
+    r.bounds = ReadRect(source);
+    r.src = r.bounds;
+    const PixMapHeader h = ReadPixMapHeader(source, r.bounds);
+    r.pixelSize = h.pixelSize;
+    r.cmpCount = h.cmpCount;
+    PaletteEntry table[256] = {};
+    ReadColorTable(source, table);
+    if (!IsPixelSize(r.pixelSize))
+        CPicDecoder::RaiseError(2, CPicDecoder::Format("Illegal bpp value in unpackbits: %d\n", r.pixelSize));
+    CheckBounds(r.bounds);
+    CPicDecoder::CheckBudget(frame.GetStorageBytes(), CBmp::CheckSize(r.bounds.Width(), r.bounds.Height(), 32),
+                "Out of memory allocating pict pattern.");
+    CDIBSection pixels;
+    ReadRaster(pixels, 32, source, r, table);
+    QDPattern pat;
+    pat.width = pixels.GetWidth();
+    pat.height = pixels.GetHeight();
+    pat.pixels.resize(size_t(pat.width) * size_t(pat.height));
+    for (int y = 0; y < pat.height; y++)
+    {
+        const auto* line = reinterpret_cast<const PaletteEntry*>(pixels.GetLineArray()[y]);
+        for (int x = 0; x < pat.width; x++)
+            pat.pixels[size_t(y) * size_t(pat.width) + size_t(x)] = PaletteEntry{
+                line[x].b, line[x].g, line[x].r, 255};
+    }
+    return pat;
 }
 
 } // namespace
@@ -597,16 +713,85 @@ void CPictDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, 
     const size_t pictStart = source.GetPos();
     source.Skip(512);
     ReadHeader(source);
-    // Every opcode consumes data, so the loop ends at the latest with the data.
-    while (!DoOpcode(ReadOpcode(source, pictStart), bmp, pal, depth, source))
+    const size_t body = source.GetPos();
+    if (HasDrawing(bmp, source, pictStart))
     {
+        source.SetPos(body);
+        Render(bmp, depth, source, pictStart);
+    }
+    else
+    {
+        // Without drawing opcodes the first raster is the picture.
+        source.SetPos(body);
+        m_Pass = Pass::kRaster;
+        // Every opcode consumes data, so the loop ends at the latest with the data.
+        while (!DoOpcode(ReadOpcode(source, pictStart), bmp, pal, depth, source))
+        {
+        }
     }
     Trace(3, "Decoding finished.\n");
 }
 
+bool CPictDecoder::HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart)
+{
+    m_Pass = Pass::kScan;
+    m_bDrawing = false;
+    m_bQuickTime = false;
+    std::unique_ptr<PaletteEntry[]> pal;
+    int depth = 0;
+    try
+    {
+        while (!DoOpcode(ReadOpcode(source, pictStart), bmp, pal, depth, source))
+        {
+        }
+    }
+    catch (const CTextException&)
+    {
+        // Damaged pictures keep what the first raster gives them.
+        return false;
+    }
+    // QuickTime data is shown on its own, as the JPEG it holds.
+    return m_bDrawing && !m_bQuickTime;
+}
+
+void CPictDecoder::Render(CBmp& bmp, int& depth, CDataSource& source, size_t pictStart)
+{
+    Trace(2, "Rendering the picture's drawing.\n");
+    // The frame is at 72 dpi; an extended version 2 header gives the
+    // picture's own resolution and its rectangle at that resolution, which
+    // the drawing's coordinates use.
+    const QDRect frame = m_SourceRect.IsEmpty() ? m_Frame : m_SourceRect;
+    if (frame.IsEmpty())
+        RaiseError(2, Format("Illegal image size %d x %d.", frame.Width(), frame.Height()));
+    bmp.Create(frame.Width(), frame.Height(), 32, false);
+    uint8_t** lines = bmp.GetLineArray();
+    for (int y = 0; y < bmp.GetHeight(); y++)
+        std::memset(lines[y], 0xFF, size_t(bmp.GetWidth()) * 4);
+    depth = 32;
+
+    CPictRenderer renderer(bmp, frame);
+    m_pRenderer = &renderer;
+    m_Pass = Pass::kRender;
+    std::unique_ptr<PaletteEntry[]> pal;
+    try
+    {
+        while (!DoOpcode(ReadOpcode(source, pictStart), bmp, pal, depth, source))
+        {
+        }
+    }
+    catch (...)
+    {
+        m_pRenderer = nullptr;
+        throw;
+    }
+    m_pRenderer = nullptr;
+}
+
 void CPictDecoder::ReadHeader(CDataSource& source)
 {
-    source.Skip(2 + 8); // picture size, frame rectangle
+    source.Skip(2); // picture size
+    m_Frame = ReadRect(source).ToQD();
+    m_SourceRect = QDRect{};
     uint8_t b;
     while ((b = source.ReadByte()) == 0)
     {
@@ -633,6 +818,24 @@ int CPictDecoder::ReadOpcode(CDataSource& source, size_t pictStart) const
     return source.ReadBE16();
 }
 
+// The version 2 header: version (-2 for the extended form), reserved word,
+// then either a fixed-point bounding box or (extended) the resolution and
+// the source rectangle at it; reserved long.
+void CPictDecoder::ReadVersion2Header(CDataSource& source)
+{
+    const unsigned version = source.ReadBE16();
+    source.Skip(2);
+    const uint32_t hRes = source.ReadBE32();
+    const uint32_t vRes = source.ReadBE32();
+    const PictRect src = ReadRect(source);
+    source.Skip(4);
+    if (version == 0xFFFE && hRes != 0 && vRes != 0)
+    {
+        TraceF(2, "Resolution %u x %u dpi.\n", unsigned(hRes >> 16), unsigned(vRes >> 16));
+        m_SourceRect = src.ToQD();
+    }
+}
+
 bool CPictDecoder::DoOpcode(int opcode, CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal,
                             int& depth, CDataSource& source)
 {
@@ -641,19 +844,30 @@ bool CPictDecoder::DoOpcode(int opcode, CBmp& bmp, std::unique_ptr<PaletteEntry[
     if (opcode == 0x00FF || opcode == 0xFFFF)
     {
         Trace(2, "Opcode: End of pict.\n");
+        if (m_Pass != Pass::kRaster)
+            return true;
         RaiseError(6, "PICT contained only vector data!\n");
     }
     if (opcode == 0x0C00)
     {
         Trace(2, "Opcode: Header.\n");
-        source.Skip(24);
+        ReadVersion2Header(source);
         return false;
     }
     if (opcode == 0x8200)
     {
         Trace(2, "Opcode: JPEG.\n");
-        DecodeJPEG(bmp, depth, source);
-        return true;
+        if (m_Pass == Pass::kRaster)
+        {
+            DecodeJPEG(bmp, depth, source);
+            return true;
+        }
+        m_bQuickTime = true;
+        if (m_Pass == Pass::kScan)
+            return true;
+        // Behind drawing, QuickTime data is not drawn.
+        source.Skip(source.ReadBE32());
+        return false;
     }
 
     // Reserved opcodes, skipped by the length their range defines.
@@ -678,6 +892,10 @@ bool CPictDecoder::DoTableOpcode(int opcode, CBmp& bmp, std::unique_ptr<PaletteE
     else
         TraceF(3, "Opcode: %s\n", info.name);
 
+    if (m_Pass == Pass::kScan && IsDrawingOpcode(opcode))
+        m_bDrawing = true;
+    if (m_Pass == Pass::kRender && m_pRenderer->DoOpcode(opcode, source))
+        return false;
     switch (opcode)
     {
     case 0x01: // Clip: a region, used only for drawing
@@ -686,7 +904,10 @@ bool CPictDecoder::DoTableOpcode(int opcode, CBmp& bmp, std::unique_ptr<PaletteE
     case 0x12:
     case 0x13:
     case 0x14:
-        SkipPixPat(source);
+        if (m_Pass == Pass::kRender)
+            m_pRenderer->SetPixPat(opcode, ReadPixPat(bmp, source));
+        else
+            SkipPixPat(source);
         return false;
     case 0x28:
     case 0x29:
@@ -699,11 +920,11 @@ bool CPictDecoder::DoTableOpcode(int opcode, CBmp& bmp, std::unique_ptr<PaletteE
     case 0x98:
     case 0x99:
         DecodeBits(opcode, bmp, pal, depth, source);
-        return true;
+        return m_Pass == Pass::kRaster;
     case 0x9A:
     case 0x9B: // DirectBitsRect, DirectBitsRgn
         DecodeDirectBits(opcode, bmp, depth, source);
-        return true;
+        return m_Pass == Pass::kRaster;
     case 0xA1: // LongComment: kind, then counted data
         source.Skip(2);
         source.Skip(source.ReadBE16());
@@ -734,8 +955,8 @@ void CPictDecoder::DecodeBits(int opcode, CBmp& bmp, std::unique_ptr<PaletteEntr
     // opcodes compress them.
     r.packed = opcode >= 0x98;
     r.rowWord = source.ReadBE16();
-    const bool pixMap = (r.rowWord & 0x8000) != 0;
-    if (!pixMap)
+    r.pixMap = (r.rowWord & 0x8000) != 0;
+    if (!r.pixMap)
     {
         Trace(2, "Reading version 1 bitmap.\n");
         r.bounds = ReadRect(source);
@@ -754,18 +975,18 @@ void CPictDecoder::DecodeBits(int opcode, CBmp& bmp, std::unique_ptr<PaletteEntr
             RaiseError(10, "Out of memory allocationg color table.");
         ReadColorTable(source, pal.get());
     }
-    r.src = ReadRect(source);
-    source.Skip(8 + 2); // destination rectangle, transfer mode
-    if (region)
-    {
-        Trace(3, "Skipping polygon or region.\n");
-        SkipRegion(source);
-    }
+    ReadPlacement(source, r, region);
 
-    if (!pixMap)
+    // Bitmaps: clear bits white, set bits black.
+    PaletteEntry bitmapTable[256] = {kWhite, kBlack};
+    const PaletteEntry* table = r.pixMap ? pal.get() : bitmapTable;
+    if (m_Pass != Pass::kRaster)
     {
-        // Bitmaps: clear bits white, set bits black.
-        PaletteEntry table[256] = {kWhite, kBlack};
+        PassRaster(m_Pass == Pass::kRender ? m_pRenderer : nullptr, bmp, r, table, source);
+        return;
+    }
+    if (!r.pixMap)
+    {
         ChooseDepth(1, depth);
         depth = depth == 32 ? 32 : 8;
         ReadRaster(bmp, depth, source, r, table);
@@ -785,6 +1006,7 @@ void CPictDecoder::DecodeBits(int opcode, CBmp& bmp, std::unique_ptr<PaletteEntr
 void CPictDecoder::DecodeDirectBits(int opcode, CBmp& bmp, int& depth, CDataSource& source)
 {
     Raster r;
+    r.pixMap = true;
     source.Skip(4); // base address
     // The stored row size sizes the byte counts, as the writers do it.
     r.rowWord = source.ReadBE16();
@@ -792,16 +1014,15 @@ void CPictDecoder::DecodeDirectBits(int opcode, CBmp& bmp, int& depth, CDataSour
     const PixMapHeader h = ReadPixMapHeader(source, r.bounds);
     r.pixelSize = h.pixelSize;
     r.cmpCount = h.cmpCount;
-    r.src = ReadRect(source);
-    source.Skip(8 + 2); // destination rectangle, transfer mode
-    if (opcode == 0x9B)
-    {
-        Trace(3, "Skipping polygon or region.\n");
-        SkipRegion(source);
-    }
+    ReadPlacement(source, r, opcode == 0x9B);
     // Direct pixels carry their colours; other sizes would need a colour table.
     if (r.pixelSize != 16 && r.pixelSize != 32)
         RaiseError(2, Format("Illegal bpp value in unpackbits: %d\n", r.pixelSize));
+    if (m_Pass != Pass::kRaster)
+    {
+        PassRaster(m_Pass == Pass::kRender ? m_pRenderer : nullptr, bmp, r, nullptr, source);
+        return;
+    }
     ReadRaster(bmp, PixMapDepth(r.pixelSize, depth), source, r, nullptr);
 }
 

@@ -297,30 +297,25 @@ TEST(PictBuilt, DirectBitsOtherPixelSizesFail)
     }
 }
 
-// Drawing opcodes, including those with a structure of their own, are all
-// skipped by their real data, so only the end of the picture is found.
-TEST(PictBuilt, VectorOnlyPictures)
+// A picture of state opcodes and comments, with neither raster nor
+// drawing, still fails: nothing in it shows.
+TEST(PictBuilt, PicturesThatDrawNothing)
 {
     Bytes v2;
-    v2.be16(0x0001).be16(10).fill(8);                            // Clip
-    v2.be16(0x001A).fill(6);                                     // RGBFgCol
-    v2.be16(0x0020).fill(8);                                     // Line
-    v2.be16(0x0028).fill(4).u8(5).raw({0x00, 0x98, 0x00, 0xFF, 0}); // LongText
-    v2.be16(0x002B).fill(2).u8(3).raw({0x9A, 0x00, 0xFF});       // DHDVText
-    v2.be16(0x0081).be16(12).fill(10);                           // paintRgn
-    v2.be16(0x0071).be16(14).fill(12);                           // paintPoly
-    v2.be16(0x0012).be16(2).fill(14);                            // BkPixPat, dither type
-    v2.be16(0x00A1).be16(100).be16(4).fill(4);                   // LongComment
-    v2.be16(0x0031).fill(8);                                     // paintRect
+    v2.be16(0x0001).be16(10);                   // Clip
+    pict::Rect(v2, 0, 0, 10, 10);
+    v2.be16(0x001A).fill(6);                    // RGBFgCol
+    v2.be16(0x0012).be16(2).fill(14);           // BkPixPat, dither type
+    v2.be16(0x00A1).be16(100).be16(4).fill(4);  // LongComment
+    v2.be16(0x0007).be16(2).be16(2);            // PnSize
     const char* text = "Decoder error: PICT contained only vector data!\n\n";
     CDIBSection bmp;
     EXPECT_DECODE_ERROR(pict::Decode(pict::V2(v2), bmp), 6, text);
 
     Bytes v1;
     v1.u8(0x01).be16(10).fill(8);
-    v1.u8(0x29).u8(4).u8(2).raw({0x90, 0x98});
     v1.u8(0x04).u8(1);
-    v1.u8(0x30).fill(8);
+    v1.u8(0xA0).be16(5);
     EXPECT_DECODE_ERROR(pict::Decode(pict::V1(v1), bmp), 6, text);
 }
 

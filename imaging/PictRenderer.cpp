@@ -1,0 +1,379 @@
+#include "PictRenderer.h"
+
+#include "Bmp.h"
+#include "DataSource.h"
+#include "PicDecoder.h"
+
+#include <algorithm>
+
+namespace
+{
+// Work charged to every opcode, whatever it draws.
+constexpr uint64_t kOpcodeWork = 16;
+
+QDRect ReadQDRect(CDataSource& source)
+{
+    const int top = int16_t(source.ReadBE16());
+    const int left = int16_t(source.ReadBE16());
+    const int bottom = int16_t(source.ReadBE16());
+    const int right = int16_t(source.ReadBE16());
+    return {left, top, right, bottom};
+}
+
+QDPoint ReadPoint(CDataSource& source)
+{
+    const int v = int16_t(source.ReadBE16());
+    const int h = int16_t(source.ReadBE16());
+    return {h, v};
+}
+
+PaletteEntry ReadRGB(CDataSource& source)
+{
+    const uint8_t* p = source.ReadBytes(6);
+    return PaletteEntry{p[4], p[2], p[0], 255}; // high bytes of red, green, blue
+}
+
+// The eight colours of the original QuickDraw, as colour QuickDraw shows them.
+PaletteEntry OldStyleColour(uint32_t value, PaletteEntry keep)
+{
+    switch (value)
+    {
+    case 33: // blackColor
+        return {0, 0, 0, 255};
+    case 30: // whiteColor
+        return {255, 255, 255, 255};
+    case 205: // redColor
+        return {0x06, 0x08, 0xDD, 255};
+    case 341: // greenColor
+        return {0x11, 0x80, 0x00, 255};
+    case 409: // blueColor
+        return {0xD4, 0x00, 0x00, 255};
+    case 273: // cyanColor
+        return {0xEA, 0xAB, 0x02, 255};
+    case 137: // magentaColor
+        return {0x84, 0x08, 0xF2, 255};
+    case 69: // yellowColor
+        return {0x05, 0xF3, 0xFC, 255};
+    default:
+        return keep;
+    }
+}
+
+int8_t ReadSigned8(CDataSource& source)
+{
+    return int8_t(source.ReadByte());
+}
+} // namespace
+
+CPictRenderer::CPictRenderer(CBmp& bmp, const QDRect& frame) : m_Port(bmp, frame) {}
+
+CQDRegion CPictRenderer::RegionFromData(const uint8_t* data, size_t size, const QDRect& clip)
+{
+    return CQDRegion::Read(data, size, m_Port.OffsetH(), m_Port.OffsetV(), clip,
+                           [this](size_t spans) { m_Port.ReserveSpans(spans); });
+}
+
+template <typename MakeShape>
+CQDRegion CPictRenderer::ShapeRegion(int verb, MakeShape&& make)
+{
+    if (verb != kFrame)
+        return make(m_Port.Bounds());
+    if (m_Port.m_PenW <= 0 || m_Port.m_PenH <= 0)
+        return CQDRegion();
+    // Built past the bitmap by the pen's size, so that the bitmap's edge
+    // does not become an edge of the outline.
+    const QDRect wide = m_Port.Bounds().Inset(-m_Port.m_PenW, -m_Port.m_PenH);
+    const CQDRegion shape = make(wide);
+    m_Port.Charge(uint64_t(m_Port.m_PenH) * (shape.SpanCount() + 1));
+    return CQDShapes::Frame(shape, m_Port.m_PenW, m_Port.m_PenH);
+}
+
+void CPictRenderer::Fill(int verb, const CQDRegion& rgn)
+{
+    switch (verb)
+    {
+    case kFrame:
+    case kPaint:
+        m_Port.Paint(rgn, m_Port.m_PenPat, m_Port.m_PenMode);
+        break;
+    case kErase:
+        m_Port.Paint(rgn, m_Port.m_BackPat, 8);
+        break;
+    case kInvert:
+        m_Port.Invert(rgn);
+        break;
+    default:
+        m_Port.Paint(rgn, m_Port.m_FillPat, 8);
+        break;
+    }
+}
+
+void CPictRenderer::DrawLine(QDPoint from, QDPoint to)
+{
+    m_Port.m_PenLoc = to;
+    m_Port.Paint(CQDShapes::Line(m_Port.ToPixel(from.h, from.v), m_Port.ToPixel(to.h, to.v),
+                                 m_Port.m_PenW, m_Port.m_PenH, m_Port.Bounds()),
+                 m_Port.m_PenPat, m_Port.m_PenMode);
+}
+
+void CPictRenderer::DrawText(CDataSource& source, int dh, int dv)
+{
+    m_Port.m_TextLoc.h += dh;
+    m_Port.m_TextLoc.v += dv;
+    const size_t count = source.ReadByte();
+    const uint8_t* p = source.ReadBytes(count);
+    m_Text.Draw(m_Port, std::string(reinterpret_cast<const char*>(p), count));
+}
+
+void CPictRenderer::DrawPolygon(int verb)
+{
+    if (m_LastPoly.empty())
+        return;
+    std::vector<QDPoint> pts(m_LastPoly.size());
+    for (size_t i = 0; i < pts.size(); i++)
+        pts[i] = m_Port.ToPixel(m_LastPoly[i].h, m_LastPoly[i].v);
+    if (verb == kFrame)
+    {
+        // Framed polygons are their lines, drawn one after another.
+        for (size_t i = 0; i + 1 < pts.size(); i++)
+        {
+            m_Port.Charge(kOpcodeWork);
+            m_Port.Paint(CQDShapes::Line(pts[i], pts[i + 1], m_Port.m_PenW, m_Port.m_PenH,
+                                         m_Port.Bounds()),
+                         m_Port.m_PenPat, m_Port.m_PenMode);
+        }
+        return;
+    }
+    // Each row looks at every edge: charged before the work is done.
+    const QDRect bounds = m_Port.Bounds();
+    m_Port.ReserveSpans(uint64_t(bounds.Height()) * (pts.size() / 2 + 1));
+    m_Port.Charge(uint64_t(bounds.Height()) * pts.size());
+    Fill(verb, CQDShapes::Polygon(pts, bounds));
+}
+
+void CPictRenderer::ReadPolygon(CDataSource& source)
+{
+    // The size word counts itself, the bounding box and the points.
+    const unsigned size = source.ReadBE16();
+    if (size < 10)
+        CPicDecoder::RaiseError(2, "Illegal polygon or region size.");
+    source.Skip(8);
+    const size_t count = (size - 10) / 4;
+    m_LastPoly.resize(count);
+    for (QDPoint& p : m_LastPoly)
+        p = ReadPoint(source);
+    source.Skip((size - 10) % 4);
+}
+
+void CPictRenderer::ReadRegion(CDataSource& source)
+{
+    const uint8_t* start = source.GetBufferPtr();
+    const unsigned size = source.ReadBE16();
+    if (size < 10)
+        CPicDecoder::RaiseError(2, "Illegal polygon or region size.");
+    source.Skip(size - 2);
+    m_LastRegion.assign(start, start + size);
+}
+
+bool CPictRenderer::DoOpcode(int opcode, CDataSource& source)
+{
+    m_Port.Charge(kOpcodeWork);
+    CQDPort& port = m_Port;
+    const int verb = opcode & 7;
+    switch (opcode)
+    {
+    case 0x01: // Clip
+        ReadRegion(source);
+        port.SetClip(RegionFromData(m_LastRegion.data(), m_LastRegion.size(), port.Bounds()));
+        m_LastRegion.clear();
+        return true;
+    case 0x02:
+        port.m_BackPat = QDPattern::Bits(source.ReadBytes(8));
+        return true;
+    case 0x03:
+        port.m_FontId = source.ReadBE16();
+        return true;
+    case 0x04:
+        port.m_TextFace = source.ReadByte();
+        return true;
+    case 0x05:
+        port.m_TextMode = source.ReadBE16();
+        return true;
+    case 0x07:
+    {
+        const QDPoint size = ReadPoint(source);
+        port.m_PenW = std::clamp(size.h, 0, port.Bounds().Width() + 1);
+        port.m_PenH = std::clamp(size.v, 0, port.Bounds().Height() + 1);
+        return true;
+    }
+    case 0x08:
+        port.m_PenMode = source.ReadBE16();
+        return true;
+    case 0x09:
+        port.m_PenPat = QDPattern::Bits(source.ReadBytes(8));
+        return true;
+    case 0x0A:
+        port.m_FillPat = QDPattern::Bits(source.ReadBytes(8));
+        return true;
+    case 0x0B:
+    {
+        const QDPoint size = ReadPoint(source);
+        port.m_OvalW = size.h;
+        port.m_OvalH = size.v;
+        return true;
+    }
+    case 0x0C:
+    {
+        const int dh = int16_t(source.ReadBE16());
+        const int dv = int16_t(source.ReadBE16());
+        port.MoveOrigin(dh, dv);
+        return true;
+    }
+    case 0x0D:
+        port.m_TextSize = int16_t(source.ReadBE16());
+        return true;
+    case 0x0E:
+        port.m_Fore = OldStyleColour(source.ReadBE32(), port.m_Fore);
+        return true;
+    case 0x0F:
+        port.m_Back = OldStyleColour(source.ReadBE32(), port.m_Back);
+        return true;
+    case 0x1A:
+        port.m_Fore = ReadRGB(source);
+        return true;
+    case 0x1B:
+        port.m_Back = ReadRGB(source);
+        return true;
+    case 0x20:
+    {
+        const QDPoint from = ReadPoint(source);
+        DrawLine(from, ReadPoint(source));
+        return true;
+    }
+    case 0x21:
+        DrawLine(port.m_PenLoc, ReadPoint(source));
+        return true;
+    case 0x22:
+    {
+        const QDPoint from = ReadPoint(source);
+        const int dh = ReadSigned8(source);
+        DrawLine(from, {from.h + dh, from.v + ReadSigned8(source)});
+        return true;
+    }
+    case 0x23:
+    {
+        const QDPoint from = port.m_PenLoc;
+        const int dh = ReadSigned8(source);
+        DrawLine(from, {from.h + dh, from.v + ReadSigned8(source)});
+        return true;
+    }
+    case 0x28:
+        port.m_TextLoc = ReadPoint(source);
+        DrawText(source, 0, 0);
+        return true;
+    case 0x29:
+        DrawText(source, source.ReadByte(), 0);
+        return true;
+    case 0x2A:
+        DrawText(source, 0, source.ReadByte());
+        return true;
+    case 0x2B:
+    {
+        const int dh = source.ReadByte();
+        DrawText(source, dh, source.ReadByte());
+        return true;
+    }
+    case 0x2C: // FontName: length, font number, then the name as a Pascal string
+    {
+        const size_t length = source.ReadBE16();
+        const uint8_t* p = source.ReadBytes(length);
+        if (length >= 3)
+        {
+            port.m_FontNameId = p[0] << 8 | p[1];
+            port.m_strFontName.assign(reinterpret_cast<const char*>(p + 3),
+                                      std::min<size_t>(p[2], length - 3));
+        }
+        return true;
+    }
+    default:
+        break;
+    }
+
+    const bool same = (opcode & 8) != 0;
+    if (verb > kFill || opcode < 0x30 || opcode > 0x8C)
+        return false;
+    switch (opcode & 0xF0)
+    {
+    case 0x30:
+        if (!same)
+            m_LastRect = ReadQDRect(source);
+        Fill(verb, ShapeRegion(verb, [&](const QDRect& clip)
+                  { return CQDShapes::Rect(port.ToPixel(m_LastRect), clip); }));
+        return true;
+    case 0x40:
+        if (!same)
+            m_LastRRect = ReadQDRect(source);
+        Fill(verb, ShapeRegion(verb, [&](const QDRect& clip)
+                  { return CQDShapes::RoundRect(port.ToPixel(m_LastRRect), port.m_OvalW,
+                                                port.m_OvalH, clip); }));
+        return true;
+    case 0x50:
+        if (!same)
+            m_LastOval = ReadQDRect(source);
+        Fill(verb, ShapeRegion(verb, [&](const QDRect& clip)
+                  { return CQDShapes::Oval(port.ToPixel(m_LastOval), clip); }));
+        return true;
+    case 0x60:
+    {
+        if (!same)
+            m_LastArc = ReadQDRect(source);
+        const int start = int16_t(source.ReadBE16());
+        const int arc = int16_t(source.ReadBE16());
+        const QDRect r = port.ToPixel(m_LastArc);
+        // The wedge is cut from the oval's frame, so that a framed arc has
+        // no straight sides.
+        Fill(verb, CQDShapes::Wedge(ShapeRegion(verb, [&](const QDRect& clip)
+                                                { return CQDShapes::Oval(r, clip); }),
+                                    r, start, arc));
+        return true;
+    }
+    case 0x70:
+        if (!same)
+            ReadPolygon(source);
+        DrawPolygon(verb);
+        return true;
+    case 0x80:
+        if (!same)
+            ReadRegion(source);
+        if (m_LastRegion.empty())
+            return true;
+        Fill(verb, ShapeRegion(verb, [&](const QDRect& clip)
+                  { return RegionFromData(m_LastRegion.data(), m_LastRegion.size(), clip); }));
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CPictRenderer::SetPixPat(int opcode, QDPattern pattern)
+{
+    QDPattern& target = opcode == 0x12 ? m_Port.m_BackPat
+                        : opcode == 0x13 ? m_Port.m_PenPat
+                                         : m_Port.m_FillPat;
+    target = std::move(pattern);
+}
+
+void CPictRenderer::DrawRaster(const CBmp& bits, const QDRect& pixels, const QDRect& src,
+                               const QDRect& dst, int mode, const uint8_t* mask, size_t maskSize,
+                               bool monochrome)
+{
+    const QDRect from{src.left - pixels.left, src.top - pixels.top, src.right - pixels.left,
+                      src.bottom - pixels.top};
+    if (!mask)
+    {
+        m_Port.CopyBits(bits, from, m_Port.ToPixel(dst), mode, nullptr, monochrome);
+        return;
+    }
+    const CQDRegion rgn = RegionFromData(mask, maskSize, m_Port.Bounds());
+    m_Port.CopyBits(bits, from, m_Port.ToPixel(dst), mode, &rgn, monochrome);
+}

@@ -714,25 +714,53 @@ void CPictDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, 
     source.Skip(512);
     ReadHeader(source);
     const size_t body = source.GetPos();
-    if (HasDrawing(bmp, source, pictStart))
+    bool damaged = false;
+    const bool drawing = HasDrawing(bmp, source, pictStart, damaged);
+    if (drawing)
     {
         source.SetPos(body);
-        Render(bmp, depth, source, pictStart);
+        try
+        {
+            Render(bmp, depth, source, pictStart);
+            Trace(3, "Decoding finished.\n");
+            return;
+        }
+        catch (const CTextException& e)
+        {
+            // A damaged picture may still hold a raster before the damage;
+            // without one, the damage is what the user is told.
+            if (!damaged)
+                throw;
+            try
+            {
+                source.SetPos(body);
+                DecodeFirstRaster(bmp, pal, depth, source, pictStart);
+            }
+            catch (const CTextException&)
+            {
+                throw e;
+            }
+        }
     }
     else
     {
-        // Without drawing opcodes the first raster is the picture.
         source.SetPos(body);
-        m_Pass = Pass::kRaster;
-        // Every opcode consumes data, so the loop ends at the latest with the data.
-        while (!DoOpcode(ReadOpcode(source, pictStart), bmp, pal, depth, source))
-        {
-        }
+        DecodeFirstRaster(bmp, pal, depth, source, pictStart);
     }
     Trace(3, "Decoding finished.\n");
 }
 
-bool CPictDecoder::HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart)
+void CPictDecoder::DecodeFirstRaster(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal,
+                                     int& depth, CDataSource& source, size_t pictStart)
+{
+    m_Pass = Pass::kRaster;
+    // Every opcode consumes data, so the loop ends at the latest with the data.
+    while (!DoOpcode(ReadOpcode(source, pictStart), bmp, pal, depth, source))
+    {
+    }
+}
+
+bool CPictDecoder::HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart, bool& damaged)
 {
     m_Pass = Pass::kScan;
     m_bDrawing = false;
@@ -747,8 +775,7 @@ bool CPictDecoder::HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart)
     }
     catch (const CTextException&)
     {
-        // Damaged pictures keep what the first raster gives them.
-        return false;
+        damaged = true;
     }
     // QuickTime data is shown on its own, as the JPEG it holds.
     return m_bDrawing && !m_bQuickTime;

@@ -40,8 +40,11 @@ private:
         kRender
     };
 
-    /// Walks the whole picture; true when it draws and holds no QuickTime data.
-    bool HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart);
+    /// Walks the whole picture; true when it draws and holds no QuickTime
+    /// data (up to the damage, when damaged is set: the walk failed).
+    bool HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart, bool& damaged);
+    void DecodeFirstRaster(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, int& depth,
+                           CDataSource& source, size_t pictStart);
     void Render(CBmp& bmp, int& depth, CDataSource& source, size_t pictStart);
     void ReadHeader(CDataSource& source);
     void ReadVersion2Header(CDataSource& source);

@@ -529,3 +529,26 @@ TEST(PictRender, MillionsOfOpcodesEnd)
         Shape(big, 0x33, 0, 0, 400, 400);
     EXPECT_DECODE_ERROR(pict::Decode(Picture(400, 400, big), bmp), 10, nullptr);
 }
+
+// Version 1 opcodes are single bytes with no alignment.
+TEST(PictRender, VersionOneDrawing)
+{
+    Bytes b;
+    b.u8(0x07);
+    Point(b, 1, 3);                  // PnSize 3 x 1
+    b.u8(0x51);                      // paintOval
+    pict::Rect(b, 0, 0, 10, 10);
+    b.u8(0x0A).fill(8, 0xFF);        // FillPat black
+    b.u8(0x33);                      // invertRect
+    pict::Rect(b, 0, 0, 5, 10);
+    b.u8(0x50);                      // frameOval over the whole frame
+    pict::Rect(b, 0, 0, 10, 10);
+    CDIBSection bmp;
+    const test::RgbaImage img = Render(pict::V1(b), bmp);
+    ASSERT_EQ(img.width, 10);
+    EXPECT_EQ(img.At(5, 7)[0], 0);   // painted
+    EXPECT_EQ(img.At(0, 9)[0], 255); // outside the oval
+    EXPECT_EQ(img.At(0, 0)[0], 0);   // outside the oval, inverted
+    EXPECT_EQ(img.At(5, 2)[0], 255); // painted, inverted
+    EXPECT_EQ(img.At(5, 0)[0], 0);   // painted, inverted, framed
+}

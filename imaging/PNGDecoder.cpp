@@ -38,6 +38,10 @@ struct PngJob
     int interlace = 0;
     int depth = 0; // of the bitmap: 8 or 32
     bool alpha = false;
+    // Palette images: the opacity of each entry from the tRNS chunk (255
+    // beyond it), and whether any entry is less than opaque.
+    uint8_t paletteAlpha[256] = {};
+    bool paletteTransparent = false;
 
     // libpng's own allocations count against the decode budget beside the
     // bitmap (null until it is created).
@@ -179,6 +183,19 @@ void SetTransformations(PngJob* job)
                             (type != PNG_COLOR_TYPE_GRAY && type != PNG_COLOR_TYPE_PALETTE);
     job->depth = trueColour ? 32 : 8;
     job->alpha = (type & PNG_COLOR_MASK_ALPHA) != 0;
+    std::memset(job->paletteAlpha, 255, sizeof job->paletteAlpha);
+    png_bytep trans = nullptr;
+    int count = 0;
+    if (type == PNG_COLOR_TYPE_PALETTE &&
+        png_get_tRNS(png, job->info, &trans, &count, nullptr) != 0 && trans)
+        for (int i = 0; i < std::min(count, 256); i++)
+        {
+            job->paletteAlpha[i] = trans[i];
+            job->paletteTransparent |= trans[i] != 255;
+        }
+    // A palette's transparency gives the bitmap alpha: in the colour table
+    // at 8 bits, in the pixels at 32.
+    job->alpha |= job->paletteTransparent;
 
     if (job->bitDepth == 16)
         png_set_strip_16(png);
@@ -186,10 +203,12 @@ void SetTransformations(PngJob* job)
     {
         if (type == PNG_COLOR_TYPE_PALETTE || type == PNG_COLOR_TYPE_GRAY)
         {
+            // Expansion turns a tRNS chunk into an alpha channel; gray
+            // bitmaps (and opaque palettes) have none, and their filler byte
+            // stays 0xFF.
             png_set_expand(png);
-            // Expansion turns a tRNS chunk into an alpha channel; these
-            // bitmaps have none, and their filler byte stays 0xFF.
-            png_set_strip_alpha(png);
+            if (!job->paletteTransparent)
+                png_set_strip_alpha(png);
         }
         if ((type & PNG_COLOR_MASK_COLOR) == 0)
             png_set_gray_to_rgb(png);
@@ -224,8 +243,8 @@ bool ReadRows(PngJob* job, png_bytepp rows)
     return true;
 }
 
-/// Copies the PLTE chunk into the bitmap's colour table (blue, green, red, 255);
-/// its tRNS chunk is not used. png_get_PLTE only reads the info structure.
+/// Copies the PLTE chunk into the bitmap's colour table (blue, green, red and
+/// the tRNS chunk's opacity). png_get_PLTE only reads the info structure.
 void CopyPalette(const PngJob& job, CBmp& bmp)
 {
     png_colorp plte = nullptr;
@@ -236,11 +255,11 @@ void CopyPalette(const PngJob& job, CBmp& bmp)
     if (count > bmp.GetPaletteSize())
         count = bmp.GetPaletteSize();
     for (int i = 0; i < count; i++)
-        table[i] = PaletteEntry{plte[i].blue, plte[i].green, plte[i].red, 255};
+        table[i] = PaletteEntry{plte[i].blue, plte[i].green, plte[i].red, job.paletteAlpha[i]};
 }
 
-/// The PLTE chunk as 256 opaque pixels; indices beyond it are black, as
-/// libpng expands them.
+/// The PLTE chunk as 256 pixels with the tRNS chunk's opacity; indices
+/// beyond it are opaque black, as libpng expands them.
 std::vector<PaletteEntry> ExpandedPalette(const PngJob& job)
 {
     std::vector<PaletteEntry> table(256, PaletteEntry{0, 0, 0, 255});
@@ -248,7 +267,8 @@ std::vector<PaletteEntry> ExpandedPalette(const PngJob& job)
     int count = 0;
     if (png_get_PLTE(job.png, job.info, &plte, &count) != 0)
         for (int i = 0; i < std::min(count, 256); i++)
-            table[size_t(i)] = PaletteEntry{plte[i].blue, plte[i].green, plte[i].red, 255};
+            table[size_t(i)] =
+                PaletteEntry{plte[i].blue, plte[i].green, plte[i].red, job.paletteAlpha[i]};
     return table;
 }
 

@@ -11,7 +11,8 @@ class COrientedRows;
 /// IDAT stream inflated at once by libdeflate, rows unfiltered and expanded
 /// into the bitmap's layout by loops written for each pixel format. It gives
 /// exactly the rows libpng gives with the decoder's transformations (16 bits
-/// stripped to the high byte, low bit depths expanded or unpacked, tRNS
+/// stripped to the high byte, low bit depths expanded or unpacked, a
+/// palette's tRNS through the palette it is given, gray and RGB tRNS
 /// unused), or declines: anything it does not cover or that is damaged
 /// (a CRC mismatch, a stream that is short, long or has trailing data, an
 /// unknown filter, a truncated file, a buffer beyond the memory budget)

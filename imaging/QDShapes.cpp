@@ -61,27 +61,36 @@ CQDRegion CQDShapes::Wedge(const CQDRegion& shape, const QDRect& r, int startAng
         startAngle += arcAngle;
         arcAngle = -arcAngle;
     }
-    const double start = std::fmod(std::fmod(double(startAngle), 360) + 360, 360);
+    // Directions are taken in r scaled to a unit square, so that 45 degrees
+    // meets its corner. A point lies clockwise of a direction d (within half
+    // a turn) when the cross product of d and the point is positive, y down.
+    constexpr double kRadians = 3.14159265358979323846 / 180;
+    const double s = startAngle * kRadians;
+    const double e = (startAngle + arcAngle) * kRadians;
+    const double sx = std::sin(s), sy = -std::cos(s);
+    const double ex = std::sin(e), ey = -std::cos(e);
+    const bool wide = arcAngle > 180; // inside: outside the narrow wedge from e to s
     const double cx = (r.left + r.right) / 2.0;
     const double cy = (r.top + r.bottom) / 2.0;
     const double w = std::max(1, r.Width());
     const double h = std::max(1, r.Height());
-    constexpr double kDegrees = 180 / 3.14159265358979323846;
     CQDRegion out(shape.Top());
     for (int y = shape.Top(); y < shape.Bottom(); y++)
     {
         size_t n;
-        const int32_t* s = shape.Row(y, n);
+        const int32_t* spans = shape.Row(y, n);
         const double v = (y + 0.5 - cy) / h;
         for (size_t i = 0; i < n; i++)
         {
             int runStart = -1;
-            for (int x = s[2 * i]; x < s[2 * i + 1]; x++)
+            for (int x = spans[2 * i]; x < spans[2 * i + 1]; x++)
             {
-                // Angles relative to the rectangle: scaled to a unit square.
-                double theta = std::atan2((x + 0.5 - cx) / w, -v) * kDegrees;
-                double rel = std::fmod(theta - start + 720, 360);
-                const bool inside = rel < arcAngle;
+                const double u = (x + 0.5 - cx) / w;
+                bool inside;
+                if (!wide)
+                    inside = sx * v - sy * u >= 0 && u * ey - v * ex > 0;
+                else
+                    inside = !(ex * v - ey * u >= 0 && u * sy - v * sx > 0);
                 if (inside && runStart < 0)
                     runStart = x;
                 else if (!inside && runStart >= 0)
@@ -91,7 +100,7 @@ CQDRegion CQDShapes::Wedge(const CQDRegion& shape, const QDRect& r, int startAng
                 }
             }
             if (runStart >= 0)
-                out.AddSpan(runStart, s[2 * i + 1]);
+                out.AddSpan(runStart, spans[2 * i + 1]);
         }
         out.NextRow();
     }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <tuple>
 #include <sys/stat.h>
 
 namespace
@@ -67,20 +68,27 @@ Family FamilyOf(const std::string& name, int fontId)
     return Family::Sans;
 }
 
-struct Glyph
+// Glyphs are kept for sizes up to this, and this many at most.
+constexpr int kCachedSize = 128;
+constexpr size_t kCachedGlyphs = 4096;
+} // namespace
+
+// A rendered glyph, placed relative to its origin on the baseline.
+struct CQDText::Glyph
 {
     int left;
-    int top;
+    int top; // rows above the baseline
     int width;
     int height;
+    int advance;
     std::vector<uint8_t> bits; // one byte per pixel
 };
-} // namespace
 
 struct CQDText::Library
 {
     FT_Library library = nullptr;
     std::map<std::string, FT_Face> faces; // null: the file could not be opened
+    std::map<std::tuple<FT_Face, int, unsigned>, Glyph> glyphs; // by face, size, character
 
     ~Library()
     {
@@ -147,6 +155,40 @@ void* CQDText::FaceFor(const std::string& fileName)
     return face;
 }
 
+const CQDText::Glyph* CQDText::Render(void* faceHandle, int size, unsigned char ch,
+                           std::vector<Glyph>& uncached)
+{
+    auto* face = static_cast<FT_Face>(faceHandle);
+    const auto key = std::make_tuple(face, size, unsigned(ch));
+    const bool cache = size <= kCachedSize;
+    if (cache)
+    {
+        const auto found = m_pLibrary->glyphs.find(key);
+        if (found != m_pLibrary->glyphs.end())
+            return &found->second;
+    }
+    const FT_ULong code = ch < 0x80 ? ch : kMacRoman[ch - 0x80];
+    if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) != 0)
+        return nullptr;
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bm = slot->bitmap;
+    Glyph g{slot->bitmap_left, slot->bitmap_top, int(bm.width), int(bm.rows),
+            int(slot->advance.x >> 6), {}};
+    g.bits.resize(size_t(g.width) * size_t(g.height));
+    for (int y = 0; y < g.height; y++)
+    {
+        const uint8_t* row = bm.buffer + ptrdiff_t(y) * bm.pitch;
+        for (int x = 0; x < g.width; x++)
+            g.bits[size_t(y) * size_t(g.width) + size_t(x)] =
+                bm.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
+                                                    : row[x] >= 128;
+    }
+    if (cache && m_pLibrary->glyphs.size() < kCachedGlyphs)
+        return &m_pLibrary->glyphs.emplace(key, std::move(g)).first->second;
+    uncached.push_back(std::move(g));
+    return &uncached.back();
+}
+
 void CQDText::Draw(CQDPort& port, const std::string& text)
 {
     // Size 0 is the system font's size.
@@ -162,42 +204,38 @@ void CQDText::Draw(CQDPort& port, const std::string& text)
         return;
 
     const QDPoint origin = port.ToPixel(port.m_TextLoc.h, port.m_TextLoc.v);
-    std::vector<Glyph> glyphs;
+    struct Placed
+    {
+        const Glyph* glyph;
+        int left;
+        int top;
+    };
+    std::vector<Placed> glyphs;
+    std::vector<Glyph> uncached;
+    uncached.reserve(text.size());
     int64_t penX = origin.h;
     for (unsigned char ch : text)
     {
         // Control characters (line ends, tabs of a text block) have no glyph.
         if (ch < 0x20 || ch == 0x7F)
             continue;
-        const FT_ULong code = ch < 0x80 ? ch : kMacRoman[ch - 0x80];
-        if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) != 0)
+        const Glyph* g = Render(face, size, ch, uncached);
+        if (!g)
             continue;
-        const FT_GlyphSlot slot = face->glyph;
-        const FT_Bitmap& bm = slot->bitmap;
-        Glyph g{int(penX) + slot->bitmap_left, origin.v - slot->bitmap_top, int(bm.width),
-                int(bm.rows), {}};
-        port.Charge(uint64_t(bm.width) * bm.rows + 16);
-        g.bits.resize(size_t(g.width) * size_t(g.height));
-        for (int y = 0; y < g.height; y++)
-        {
-            const uint8_t* row = bm.buffer + ptrdiff_t(y) * bm.pitch;
-            for (int x = 0; x < g.width; x++)
-                g.bits[size_t(y) * size_t(g.width) + size_t(x)] =
-                    bm.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1
-                                                        : row[x] >= 128;
-        }
-        glyphs.push_back(std::move(g));
-        penX += slot->advance.x >> 6;
+        port.Charge(uint64_t(g->width) * uint64_t(g->height) + 16);
+        glyphs.push_back({g, int(penX) + g->left, origin.v - g->top});
+        penX += g->advance;
         if (penX > port.Bounds().right + kMaxTextSize)
             break;
     }
 
     // The glyphs' pixels, and the underline, as a region over their box.
     QDRect box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
-    for (const Glyph& g : glyphs)
-        if (g.width > 0 && g.height > 0)
-            box = {std::min(box.left, g.left), std::min(box.top, g.top),
-                   std::max(box.right, g.left + g.width), std::max(box.bottom, g.top + g.height)};
+    for (const Placed& p : glyphs)
+        if (p.glyph->width > 0 && p.glyph->height > 0)
+            box = {std::min(box.left, p.left), std::min(box.top, p.top),
+                   std::max(box.right, p.left + p.glyph->width),
+                   std::max(box.bottom, p.top + p.glyph->height)};
     const bool underline = port.m_TextFace & 4;
     const int lineTop = origin.v + 1;
     const int lineBottom = lineTop + std::max(1, size / 12);
@@ -210,11 +248,14 @@ void CQDText::Draw(CQDPort& port, const std::string& text)
         return;
     port.Charge(uint64_t(box.Width()) * uint64_t(box.Height()));
     std::vector<uint8_t> mask(size_t(box.Width()) * size_t(box.Height()));
-    for (const Glyph& g : glyphs)
-        for (int y = std::max(g.top, box.top); y < std::min(g.top + g.height, box.bottom); y++)
-            for (int x = std::max(g.left, box.left); x < std::min(g.left + g.width, box.right); x++)
+    for (const Placed& p : glyphs)
+    {
+        const Glyph& g = *p.glyph;
+        for (int y = std::max(p.top, box.top); y < std::min(p.top + g.height, box.bottom); y++)
+            for (int x = std::max(p.left, box.left); x < std::min(p.left + g.width, box.right); x++)
                 mask[size_t(y - box.top) * size_t(box.Width()) + size_t(x - box.left)] |=
-                    g.bits[size_t(y - g.top) * size_t(g.width) + size_t(x - g.left)];
+                    g.bits[size_t(y - p.top) * size_t(g.width) + size_t(x - p.left)];
+    }
     if (underline)
         for (int y = std::max(lineTop, box.top); y < std::min(lineBottom, box.bottom); y++)
             for (int x = std::max(origin.h, box.left); x < std::min<int64_t>(penX, box.right); x++)

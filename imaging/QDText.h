@@ -38,8 +38,12 @@ public:
     static std::vector<std::string> DefaultFolders();
 
 private:
+    struct Glyph;
     struct Library;
     void* FaceFor(const std::string& fileName);
+    /// The glyph of ch in face at size, from the cache or rendered into
+    /// uncached (whose room the caller has reserved).
+    const Glyph* Render(void* face, int size, unsigned char ch, std::vector<Glyph>& uncached);
 
     std::vector<std::string> m_Folders;
     std::unique_ptr<Library> m_pLibrary;

@@ -149,7 +149,7 @@ RgbaImage ToRgba(const CBmp& bmp)
                 c = pal[(line[x >> 3] >> (7 - (x & 7))) & 1];
             else
                 throw std::runtime_error("unexpected depth");
-            if (bpp != 32)
+            if (bpp != 32 && !bmp.HasAlpha())
                 c.a = 255;
             uint8_t* d = &out.rgba[(size_t(y) * size_t(out.width) + size_t(x)) * 4];
             d[0] = c.r;

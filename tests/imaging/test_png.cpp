@@ -176,24 +176,49 @@ TEST(PngDecoder, GrayPalettesAreRampsOfTheBitDepth)
         ASSERT_EQ(bmp.GetPaletteTable()[i], (PaletteEntry{uint8_t(i), uint8_t(i), uint8_t(i), 255}));
 }
 
-TEST(PngDecoder, PaletteIsCopiedAsBlueGreenRedAndTransparencyIgnored)
+// A palette's tRNS chunk gives each entry its opacity (entries beyond it
+// stay opaque): in the colour table at 8 bits, in the pixels at 32, through
+// libdeflate (non-interlaced) and libpng (interlaced) alike. A tRNS chunk of
+// opaque entries leaves the picture without alpha.
+TEST(PngDecoder, PaletteTransparencyFromTrns)
 {
-    test::PngFixture fixture = MakeSpec(3, 4, false);
-    fixture.trns = std::vector<uint8_t>(16, 0); // every entry fully transparent
-    CDIBSection bmp;
-    test::DecodeBytes(test::WritePng(fixture), bmp);
-    ASSERT_EQ(bmp.GetBitsPerPixel(), 8);
-    EXPECT_FALSE(bmp.HasAlpha());
-    for (int i = 0; i < 16; i++)
-        EXPECT_EQ(bmp.GetPaletteTable()[i],
-                  (PaletteEntry{fixture.paletteRgb[3 * i + 2], fixture.paletteRgb[3 * i + 1],
-                                fixture.paletteRgb[3 * i], 255}));
+    const std::vector<uint8_t> trns = {0, 64, 128, 255, 7};
+    for (bool interlace : {false, true})
+    {
+        SCOPED_TRACE(interlace ? "interlaced" : "progressive");
+        test::PngFixture fixture = MakeSpec(3, 4, interlace);
+        fixture.trns = trns;
+        test::RgbaImage expected = Expected(fixture);
+        for (int y = 0; y < fixture.height; y++)
+            for (int x = 0; x < fixture.width; x++)
+            {
+                const unsigned i = Sample(x, y, 0, 4);
+                expected.rgba[(size_t(y) * size_t(fixture.width) + size_t(x)) * 4 + 3] =
+                    i < trns.size() ? trns[i] : 255;
+            }
 
-    // At true colour the transparency stays out of the filler byte as well.
-    test::DecodeBytes(test::WritePng(fixture), bmp, 32);
-    EXPECT_FALSE(bmp.HasAlpha());
-    EXPECT_EQ(bmp.GetLineArray()[0][3], 0xFF);
-    EXPECT_TRUE(test::ImagesMatch(Expected(fixture), test::ToRgba(bmp)));
+        CDIBSection bmp;
+        test::DecodeBytes(test::WritePng(fixture), bmp);
+        ASSERT_EQ(bmp.GetBitsPerPixel(), 8);
+        EXPECT_TRUE(bmp.HasAlpha());
+        for (int i = 0; i < 16; i++)
+            EXPECT_EQ(bmp.GetPaletteTable()[i],
+                      (PaletteEntry{fixture.paletteRgb[3 * i + 2], fixture.paletteRgb[3 * i + 1],
+                                    fixture.paletteRgb[3 * i],
+                                    size_t(i) < trns.size() ? trns[size_t(i)] : uint8_t(255)}));
+        EXPECT_TRUE(test::ImagesMatch(expected, test::ToRgba(bmp)));
+
+        test::DecodeBytes(test::WritePng(fixture), bmp, 32);
+        ASSERT_EQ(bmp.GetBitsPerPixel(), 32);
+        EXPECT_TRUE(bmp.HasAlpha());
+        EXPECT_TRUE(test::ImagesMatch(expected, test::ToRgba(bmp)));
+
+        fixture.trns = std::vector<uint8_t>(16, 255);
+        test::DecodeBytes(test::WritePng(fixture), bmp, 32);
+        EXPECT_FALSE(bmp.HasAlpha());
+        EXPECT_EQ(bmp.GetLineArray()[0][3], 0xFF);
+        EXPECT_TRUE(test::ImagesMatch(Expected(fixture), test::ToRgba(bmp)));
+    }
 }
 
 TEST(PngDecoder, TruncatedFilesEndWithCode11AtEveryLength)

@@ -138,6 +138,16 @@ void Unpack(const uint8_t* src, uint8_t* out, uint32_t width, int bits, bool sca
         out[x] = uint8_t(((*src >> (8 - bits * (k + 1))) & mask) * factor);
 }
 
+/// RGB or RGBA samples of Step bytes (the high byte first) into pixels; a
+/// loop of its own for each layout, so that the compiler can widen it.
+template <int Step, bool Alpha>
+void ExpandColour(const uint8_t* src, PaletteEntry* out, uint32_t width)
+{
+    constexpr int kPixel = Step * (Alpha ? 4 : 3);
+    for (uint32_t x = 0; x < width; x++, src += kPixel)
+        out[x] = PaletteEntry{src[2 * Step], src[Step], src[0], Alpha ? src[3 * Step] : uint8_t(255)};
+}
+
 /// One unfiltered row into the bitmap's pixel layout.
 void Expand(const CPngImageData::Format& f, const uint8_t* src, uint8_t* line, uint8_t* scratch)
 {
@@ -174,11 +184,9 @@ void Expand(const CPngImageData::Format& f, const uint8_t* src, uint8_t* line, u
     }
     case 2: // RGB
         if (step == 1)
-            for (uint32_t x = 0; x < w; x++, src += 3)
-                out[x] = PaletteEntry{src[2], src[1], src[0], 255};
+            ExpandColour<1, false>(src, out, w);
         else
-            for (uint32_t x = 0; x < w; x++, src += 6)
-                out[x] = PaletteEntry{src[4], src[2], src[0], 255};
+            ExpandColour<2, false>(src, out, w);
         break;
     case 3: // palette
     {
@@ -198,11 +206,9 @@ void Expand(const CPngImageData::Format& f, const uint8_t* src, uint8_t* line, u
         break;
     default: // RGB and alpha
         if (step == 1)
-            for (uint32_t x = 0; x < w; x++, src += 4)
-                out[x] = PaletteEntry{src[2], src[1], src[0], src[3]};
+            ExpandColour<1, true>(src, out, w);
         else
-            for (uint32_t x = 0; x < w; x++, src += 8)
-                out[x] = PaletteEntry{src[4], src[2], src[0], src[6]};
+            ExpandColour<2, true>(src, out, w);
         break;
     }
 }

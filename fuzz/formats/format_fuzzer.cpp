@@ -1,10 +1,9 @@
 // Feeds arbitrary bytes to one of the newer formats' decoders (chosen at
 // build time by FUZZ_FORMAT), or plays them as an animation. Every outcome
 // but a CTextException is a finding.
+#include "../StillDecode.h"
 #include "Animation.h"
 #include "AnyPicDecoder.h"
-#include "DIBSection.h"
-#include "DataSource.h"
 #include "HEIFDecoder.h"
 #include "JXLDecoder.h"
 #include "WebPDecoder.h"
@@ -14,28 +13,6 @@
 
 namespace
 {
-/// Decodes a still picture with the format's own decoder, whatever the
-/// bytes' signature, at both depths.
-template <class Decoder>
-[[maybe_unused]] void DecodeStill(const uint8_t* data, size_t size)
-{
-    static Decoder decoder;
-    CDIBSection bmp;
-    CDataSource source;
-    source.Open("fuzz", data, size);
-    for (int depth : {0, 32})
-    {
-        try
-        {
-            source.SetPos(0);
-            decoder.DecodeSource(source, bmp, depth);
-        }
-        catch (const CTextException&)
-        {
-        }
-    }
-}
-
 /// Plays the animation twice through (a rewind included), at most 64 frames.
 [[maybe_unused]] void Play(const uint8_t* data, size_t size)
 {
@@ -70,8 +47,7 @@ extern "C" const char* __lsan_default_suppressions()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // The formats' structure fits in 1 MiB; larger inputs only slow the search.
-    if (size > (1u << 20))
+    if (size > kMaxFuzzInput)
         return 0;
 #if FUZZ_FORMAT == 1
     DecodeStill<CWebPDecoder>(data, size);

@@ -714,9 +714,7 @@ void CPictDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, 
     source.Skip(512);
     ReadHeader(source);
     const size_t body = source.GetPos();
-    bool damaged = false;
-    const bool drawing = HasDrawing(bmp, source, pictStart, damaged);
-    if (drawing)
+    if (HasDrawing(bmp, source, pictStart))
     {
         source.SetPos(body);
         try
@@ -727,10 +725,8 @@ void CPictDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, 
         }
         catch (const CTextException& e)
         {
-            // A damaged picture may still hold a raster before the damage;
-            // without one, the damage is what the user is told.
-            if (!damaged)
-                throw;
+            // A picture whose drawing fails still shows its first raster, if
+            // it has one; without one, the drawing's fault is reported.
             try
             {
                 source.SetPos(body);
@@ -760,7 +756,7 @@ void CPictDecoder::DecodeFirstRaster(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&
     }
 }
 
-bool CPictDecoder::HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart, bool& damaged)
+bool CPictDecoder::HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart)
 {
     m_Pass = Pass::kScan;
     m_bDrawing = false;
@@ -775,7 +771,7 @@ bool CPictDecoder::HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart, 
     }
     catch (const CTextException&)
     {
-        damaged = true;
+        // A damaged picture is drawn up to its damage.
     }
     // QuickTime data is shown on its own, as the JPEG it holds.
     return m_bDrawing && !m_bQuickTime;

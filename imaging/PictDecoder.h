@@ -40,9 +40,9 @@ private:
         kRender
     };
 
-    /// Walks the whole picture; true when it draws and holds no QuickTime
-    /// data (up to the damage, when damaged is set: the walk failed).
-    bool HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart, bool& damaged);
+    /// Walks the whole picture (up to its damage, if any); true when it
+    /// draws and holds no QuickTime data.
+    bool HasDrawing(CBmp& bmp, CDataSource& source, size_t pictStart);
     void DecodeFirstRaster(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, int& depth,
                            CDataSource& source, size_t pictStart);
     void Render(CBmp& bmp, int& depth, CDataSource& source, size_t pictStart);

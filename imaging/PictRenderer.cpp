@@ -331,10 +331,11 @@ bool CPictRenderer::DoOpcode(int opcode, CDataSource& source)
         const int arc = int16_t(source.ReadBE16());
         const QDRect r = port.ToPixel(m_LastArc);
         // The wedge is cut from the oval's frame, so that a framed arc has
-        // no straight sides.
-        Fill(verb, CQDShapes::Wedge(ShapeRegion(verb, [&](const QDRect& clip)
-                                                { return CQDShapes::Oval(r, clip); }),
-                                    r, start, arc));
+        // no straight sides; every pixel of the oval is looked at.
+        const CQDRegion oval =
+            ShapeRegion(verb, [&](const QDRect& clip) { return CQDShapes::Oval(r, clip); });
+        port.Charge(oval.PixelCount());
+        Fill(verb, CQDShapes::Wedge(oval, r, start, arc));
         return true;
     }
     case 0x70:

@@ -133,6 +133,8 @@ const CQDRegion& CQDPort::Clipped(const CQDRegion& rgn, CQDRegion& scratch) cons
 
 void CQDPort::Paint(const CQDRegion& shape, const QDPattern& pat, int mode)
 {
+    // Every row of the shape was built, painted or not.
+    Charge(uint64_t(std::max(0, shape.Bottom() - shape.Top())));
     CQDRegion scratch;
     const CQDRegion& rgn = Clipped(shape, scratch);
     Charge(rgn.SpanCount());

@@ -54,6 +54,14 @@ const int32_t* CQDRegion::Row(int y, size_t& count) const
     return m_X.data() + m_RowStart[i];
 }
 
+uint64_t CQDRegion::PixelCount() const
+{
+    uint64_t n = 0;
+    for (size_t i = 0; i < m_X.size(); i += 2)
+        n += uint64_t(int64_t(m_X[i + 1]) - m_X[i]);
+    return n;
+}
+
 QDRect CQDRegion::Bounds() const
 {
     QDRect b{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};

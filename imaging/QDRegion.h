@@ -37,6 +37,7 @@ public:
     int Bottom() const { return m_Top + int(m_RowStart.size()) - 1; }
     bool IsEmpty() const { return m_X.empty(); }
     size_t SpanCount() const { return m_X.size() / 2; }
+    uint64_t PixelCount() const;
     /// The spans of row y as x0, x1 pairs; count is the number of pairs.
     const int32_t* Row(int y, size_t& count) const;
     /// The smallest rectangle holding every span (empty for an empty region).

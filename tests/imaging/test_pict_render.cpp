@@ -451,7 +451,8 @@ TEST(PictRender, RastersAmongDrawing)
 }
 
 // Sizes are checked against the data and the region's lines against their
-// order and end; every prefix of a drawing fails cleanly or decodes.
+// order and end; a picture whose drawing fails shows its first raster if it
+// has one; every prefix of a drawing fails cleanly or decodes.
 TEST(PictRender, DamagedDrawingsFailCleanly)
 {
     const struct
@@ -493,6 +494,20 @@ TEST(PictRender, DamagedDrawingsFailCleanly)
         file.resize(file.size() - 2); // the end opcode would be read as data
         EXPECT_DECODE_ERROR(pict::Decode(file, bmp), c.code, nullptr);
     }
+
+    // A raster before the damage is shown as the picture.
+    Bytes raster;
+    Op(raster, 0x98).be16(0x8000 | 2);
+    pict::Rect(raster, 0, 0, 2, 2);
+    pict::PixMapHeader(raster, 0, 8, 1, 8);
+    pict::ColorTable(raster, {kRed, kGreen, kBlue, kWhite});
+    pict::SrcDstMode(raster, 0, 0, 2, 2);
+    raster.raw({0, 1, 2, 3});
+    Op(raster, 0x71).be16(6).fill(4);
+    CDIBSection shown;
+    pict::Decode(Picture(20, 20, raster), shown);
+    EXPECT_EQ(shown.GetWidth(), 2);
+    EXPECT_EQ(shown.GetBitsPerPixel(), 8);
 
     Bytes all;
     for (const DrawCase& c : kDrawCases)

@@ -714,6 +714,7 @@ void CPictDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, 
     source.Skip(512);
     ReadHeader(source);
     const size_t body = source.GetPos();
+    const int requested = depth;
     if (HasDrawing(bmp, source, pictStart))
     {
         source.SetPos(body);
@@ -730,6 +731,7 @@ void CPictDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, 
             try
             {
                 source.SetPos(body);
+                depth = requested;
                 DecodeFirstRaster(bmp, pal, depth, source, pictStart);
             }
             catch (const CTextException&)

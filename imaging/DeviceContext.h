@@ -13,6 +13,14 @@ struct CRect
 
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
+    bool IsEmpty() const { return right <= left || bottom <= top; }
+    CRect Intersect(const CRect& o) const
+    {
+        return {left > o.left ? left : o.left, top > o.top ? top : o.top,
+                right < o.right ? right : o.right, bottom < o.bottom ? bottom : o.bottom};
+    }
+    /// Moved in by dh on the left and right, dv at the top and bottom.
+    CRect Inset(int dh, int dv) const { return {left + dh, top + dv, right - dh, bottom - dv}; }
     friend bool operator==(const CRect&, const CRect&) = default;
 };
 

@@ -201,7 +201,7 @@ struct PictRect
 
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
-    QDRect ToQD() const { return {left, top, right, bottom}; }
+    CRect ToCRect() const { return {left, top, right, bottom}; }
 };
 
 PictRect ReadRect(CDataSource& source)
@@ -640,10 +640,10 @@ void PassRaster(CPictRenderer* renderer, const CBmp& frame, const Raster& r, con
     CDIBSection pixels;
     ReadRaster(pixels, 32, source, r, table);
     SkipRows(source, r, size_t(crop.top) + size_t(crop.height), rows);
-    const QDRect covered{r.bounds.left + crop.left, r.bounds.top + crop.top,
+    const CRect covered{r.bounds.left + crop.left, r.bounds.top + crop.top,
                          r.bounds.left + crop.left + crop.width,
                          r.bounds.top + crop.top + crop.height};
-    renderer->DrawRaster(pixels, covered, r.src.ToQD(), r.dst.ToQD(), r.mode, r.mask,
+    renderer->DrawRaster(pixels, covered, r.src.ToCRect(), r.dst.ToCRect(), r.mode, r.mask,
                             r.maskSize, !r.pixMap);
 }
 
@@ -785,7 +785,7 @@ void CPictDecoder::Render(CBmp& bmp, int& depth, CDataSource& source, size_t pic
     // The frame is at 72 dpi; an extended version 2 header gives the
     // picture's own resolution and its rectangle at that resolution, which
     // the drawing's coordinates use.
-    const QDRect frame = m_SourceRect.IsEmpty() ? m_Frame : m_SourceRect;
+    const CRect frame = m_SourceRect.IsEmpty() ? m_Frame : m_SourceRect;
     if (frame.IsEmpty())
         RaiseError(2, Format("Illegal image size %d x %d.", frame.Width(), frame.Height()));
     bmp.Create(frame.Width(), frame.Height(), 32, false);
@@ -815,8 +815,8 @@ void CPictDecoder::Render(CBmp& bmp, int& depth, CDataSource& source, size_t pic
 void CPictDecoder::ReadHeader(CDataSource& source)
 {
     source.Skip(2); // picture size
-    m_Frame = ReadRect(source).ToQD();
-    m_SourceRect = QDRect{};
+    m_Frame = ReadRect(source).ToCRect();
+    m_SourceRect = CRect{};
     uint8_t b;
     while ((b = source.ReadByte()) == 0)
     {
@@ -857,7 +857,7 @@ void CPictDecoder::ReadVersion2Header(CDataSource& source)
     if (version == 0xFFFE && hRes != 0 && vRes != 0)
     {
         TraceF(2, "Resolution %u x %u dpi.\n", unsigned(hRes >> 16), unsigned(vRes >> 16));
-        m_SourceRect = src.ToQD();
+        m_SourceRect = src.ToCRect();
     }
 }
 

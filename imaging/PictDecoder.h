@@ -63,8 +63,8 @@ private:
     CJPEGDecoder* m_pJPEGDecoder;
     int m_Version = 0;
     Pass m_Pass = Pass::kRaster;
-    QDRect m_Frame;      // the picture's frame at 72 dpi
-    QDRect m_SourceRect; // the extended header's rectangle at its resolution
+    CRect m_Frame;      // the picture's frame at 72 dpi
+    CRect m_SourceRect; // the extended header's rectangle at its resolution
     bool m_bDrawing = false;
     bool m_bQuickTime = false;
     CPictRenderer* m_pRenderer = nullptr; // while rendering

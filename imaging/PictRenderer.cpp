@@ -11,7 +11,7 @@ namespace
 // Work charged to every opcode, whatever it draws.
 constexpr uint64_t kOpcodeWork = 16;
 
-QDRect ReadQDRect(CDataSource& source)
+CRect ReadRect(CDataSource& source)
 {
     const int top = int16_t(source.ReadBE16());
     const int left = int16_t(source.ReadBE16());
@@ -65,9 +65,9 @@ int8_t ReadSigned8(CDataSource& source)
 }
 } // namespace
 
-CPictRenderer::CPictRenderer(CBmp& bmp, const QDRect& frame) : m_Port(bmp, frame) {}
+CPictRenderer::CPictRenderer(CBmp& bmp, const CRect& frame) : m_Port(bmp, frame) {}
 
-CQDRegion CPictRenderer::RegionFromData(const uint8_t* data, size_t size, const QDRect& clip)
+CQDRegion CPictRenderer::RegionFromData(const uint8_t* data, size_t size, const CRect& clip)
 {
     return CQDRegion::Read(data, size, m_Port.OffsetH(), m_Port.OffsetV(), clip,
                            [this](size_t spans) { m_Port.ReserveSpans(spans); });
@@ -82,7 +82,7 @@ CQDRegion CPictRenderer::ShapeRegion(int verb, MakeShape&& make)
         return CQDRegion();
     // Built past the bitmap by the pen's size, so that the bitmap's edge
     // does not become an edge of the outline.
-    const QDRect wide = m_Port.Bounds().Inset(-m_Port.m_PenW, -m_Port.m_PenH);
+    const CRect wide = m_Port.Bounds().Inset(-m_Port.m_PenW, -m_Port.m_PenH);
     const CQDRegion shape = make(wide);
     m_Port.Charge(uint64_t(m_Port.m_PenH) * (shape.SpanCount() + 1));
     return CQDShapes::Frame(shape, m_Port.m_PenW, m_Port.m_PenH);
@@ -145,7 +145,7 @@ void CPictRenderer::DrawPolygon(int verb)
         return;
     }
     // Each row looks at every edge: charged before the work is done.
-    const QDRect bounds = m_Port.Bounds();
+    const CRect bounds = m_Port.Bounds();
     m_Port.ReserveSpans(uint64_t(bounds.Height()) * (pts.size() / 2 + 1));
     m_Port.Charge(uint64_t(bounds.Height()) * pts.size());
     Fill(verb, CQDShapes::Polygon(pts, bounds));
@@ -306,34 +306,34 @@ bool CPictRenderer::DoOpcode(int opcode, CDataSource& source)
     {
     case 0x30:
         if (!same)
-            m_LastRect = ReadQDRect(source);
-        Fill(verb, ShapeRegion(verb, [&](const QDRect& clip)
+            m_LastRect = ReadRect(source);
+        Fill(verb, ShapeRegion(verb, [&](const CRect& clip)
                   { return CQDShapes::Rect(port.ToPixel(m_LastRect), clip); }));
         return true;
     case 0x40:
         if (!same)
-            m_LastRRect = ReadQDRect(source);
-        Fill(verb, ShapeRegion(verb, [&](const QDRect& clip)
+            m_LastRRect = ReadRect(source);
+        Fill(verb, ShapeRegion(verb, [&](const CRect& clip)
                   { return CQDShapes::RoundRect(port.ToPixel(m_LastRRect), port.m_OvalW,
                                                 port.m_OvalH, clip); }));
         return true;
     case 0x50:
         if (!same)
-            m_LastOval = ReadQDRect(source);
-        Fill(verb, ShapeRegion(verb, [&](const QDRect& clip)
+            m_LastOval = ReadRect(source);
+        Fill(verb, ShapeRegion(verb, [&](const CRect& clip)
                   { return CQDShapes::Oval(port.ToPixel(m_LastOval), clip); }));
         return true;
     case 0x60:
     {
         if (!same)
-            m_LastArc = ReadQDRect(source);
+            m_LastArc = ReadRect(source);
         const int start = int16_t(source.ReadBE16());
         const int arc = int16_t(source.ReadBE16());
-        const QDRect r = port.ToPixel(m_LastArc);
+        const CRect r = port.ToPixel(m_LastArc);
         // The wedge is cut from the oval's frame, so that a framed arc has
         // no straight sides; every pixel of the oval is looked at.
         const CQDRegion oval =
-            ShapeRegion(verb, [&](const QDRect& clip) { return CQDShapes::Oval(r, clip); });
+            ShapeRegion(verb, [&](const CRect& clip) { return CQDShapes::Oval(r, clip); });
         port.Charge(oval.PixelCount());
         Fill(verb, CQDShapes::Wedge(oval, r, start, arc));
         return true;
@@ -348,7 +348,7 @@ bool CPictRenderer::DoOpcode(int opcode, CDataSource& source)
             ReadRegion(source);
         if (m_LastRegion.empty())
             return true;
-        Fill(verb, ShapeRegion(verb, [&](const QDRect& clip)
+        Fill(verb, ShapeRegion(verb, [&](const CRect& clip)
                   { return RegionFromData(m_LastRegion.data(), m_LastRegion.size(), clip); }));
         return true;
     default:
@@ -364,11 +364,11 @@ void CPictRenderer::SetPixPat(int opcode, QDPattern pattern)
     target = std::move(pattern);
 }
 
-void CPictRenderer::DrawRaster(const CBmp& bits, const QDRect& pixels, const QDRect& src,
-                               const QDRect& dst, int mode, const uint8_t* mask, size_t maskSize,
+void CPictRenderer::DrawRaster(const CBmp& bits, const CRect& pixels, const CRect& src,
+                               const CRect& dst, int mode, const uint8_t* mask, size_t maskSize,
                                bool monochrome)
 {
-    const QDRect from{src.left - pixels.left, src.top - pixels.top, src.right - pixels.left,
+    const CRect from{src.left - pixels.left, src.top - pixels.top, src.right - pixels.left,
                       src.bottom - pixels.top};
     if (!mask)
     {

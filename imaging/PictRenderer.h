@@ -17,7 +17,7 @@ class CPictRenderer
 {
 public:
     /// bmp is frame's size at 32 bits, white.
-    CPictRenderer(CBmp& bmp, const QDRect& frame);
+    CPictRenderer(CBmp& bmp, const CRect& frame);
 
     /// Reads and draws one opcode of 0x00-0xAF; false when the opcode is
     /// not one it draws or keeps state for (the caller skips it then).
@@ -28,7 +28,7 @@ public:
     /// in the raster's own coordinates into dst (picture coordinates) in a
     /// transfer mode, inside the region of `maskSize` bytes at mask when
     /// given. Black-and-white bitmaps take the port's colours.
-    void DrawRaster(const CBmp& bits, const QDRect& pixels, const QDRect& src, const QDRect& dst,
+    void DrawRaster(const CBmp& bits, const CRect& pixels, const CRect& src, const CRect& dst,
                     int mode, const uint8_t* mask, size_t maskSize, bool monochrome);
 
     CQDPort& Port() { return m_Port; }
@@ -52,15 +52,15 @@ private:
     void DrawText(CDataSource& source, int dh, int dv);
     void ReadPolygon(CDataSource& source);
     void ReadRegion(CDataSource& source);
-    CQDRegion RegionFromData(const uint8_t* data, size_t size, const QDRect& clip);
+    CQDRegion RegionFromData(const uint8_t* data, size_t size, const CRect& clip);
 
     CQDPort m_Port;
     CQDText m_Text;
     // The last shapes, for the "same" opcodes (picture coordinates).
-    QDRect m_LastRect;
-    QDRect m_LastRRect;
-    QDRect m_LastOval;
-    QDRect m_LastArc;
+    CRect m_LastRect;
+    CRect m_LastRRect;
+    CRect m_LastOval;
+    CRect m_LastArc;
     std::vector<QDPoint> m_LastPoly;
     std::vector<uint8_t> m_LastRegion;
 };

@@ -82,14 +82,14 @@ QDPattern QDPattern::Colour(PaletteEntry colour)
     return p;
 }
 
-CQDPort::CQDPort(CBmp& bmp, const QDRect& frame)
+CQDPort::CQDPort(CBmp& bmp, const CRect& frame)
     : m_Bmp(bmp), m_Bounds{0, 0, frame.Width(), frame.Height()}, m_OriginH(frame.left),
       m_OriginV(frame.top),
       m_WorkLimit(kBaseWork + kWorkPerPixel * uint64_t(frame.Width()) * uint64_t(frame.Height()))
 {
 }
 
-QDRect CQDPort::ToPixel(const QDRect& r) const
+CRect CQDPort::ToPixel(const CRect& r) const
 {
     return {r.left - m_OriginH, r.top - m_OriginV, r.right - m_OriginH, r.bottom - m_OriginV};
 }
@@ -183,10 +183,10 @@ void CQDPort::Invert(const CQDRegion& rgn)
     Paint(rgn, QDPattern::Solid(true), 10);
 }
 
-void CQDPort::CopyBits(const CBmp& src, const QDRect& srcRect, const QDRect& dstRect, int mode,
+void CQDPort::CopyBits(const CBmp& src, const CRect& srcRect, const CRect& dstRect, int mode,
                        const CQDRegion* mask, bool monochrome)
 {
-    const QDRect dst = dstRect.Intersect(m_Bounds);
+    const CRect dst = dstRect.Intersect(m_Bounds);
     if (dst.IsEmpty() || srcRect.IsEmpty())
         return;
     CQDRegion area = CQDRegion::FromRect(dst);

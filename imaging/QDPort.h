@@ -35,17 +35,17 @@ class CQDPort
 {
 public:
     /// Draws into bmp, which is frame's size at 32 bits.
-    CQDPort(CBmp& bmp, const QDRect& frame);
+    CQDPort(CBmp& bmp, const CRect& frame);
 
     QDPoint ToPixel(int h, int v) const { return {h - m_OriginH, v - m_OriginV}; }
-    QDRect ToPixel(const QDRect& r) const;
+    CRect ToPixel(const CRect& r) const;
     /// Pixel offset of picture coordinates (add to h and v).
     int OffsetH() const { return -m_OriginH; }
     int OffsetV() const { return -m_OriginV; }
     /// Moves the origin: later coordinates are dh, dv further right and down.
     void MoveOrigin(int dh, int dv);
     /// The bitmap's rectangle in pixels.
-    const QDRect& Bounds() const { return m_Bounds; }
+    const CRect& Bounds() const { return m_Bounds; }
 
     /// Clips later drawing to rgn (pixels); a region holding the whole
     /// bitmap lifts the clip.
@@ -62,7 +62,7 @@ public:
     /// neighbour, in a source transfer mode, inside mask (pixels) when given.
     /// A monochrome source (black and white) takes the fore- and background
     /// colours.
-    void CopyBits(const CBmp& src, const QDRect& srcRect, const QDRect& dstRect, int mode,
+    void CopyBits(const CBmp& src, const CRect& srcRect, const CRect& dstRect, int mode,
                   const CQDRegion* mask, bool monochrome);
 
     /// Adds units of work (about one per pixel or span); throws
@@ -96,7 +96,7 @@ private:
     const CQDRegion& Clipped(const CQDRegion& rgn, CQDRegion& scratch) const;
 
     CBmp& m_Bmp;
-    QDRect m_Bounds;
+    CRect m_Bounds;
     int m_OriginH;
     int m_OriginV;
     CQDRegion m_Clip;

@@ -6,13 +6,7 @@
 #include <climits>
 #include <iterator>
 
-QDRect QDRect::Intersect(const QDRect& o) const
-{
-    return {std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
-            std::min(bottom, o.bottom)};
-}
-
-CQDRegion CQDRegion::FromRect(const QDRect& r)
+CQDRegion CQDRegion::FromRect(const CRect& r)
 {
     CQDRegion rgn(r.top);
     if (r.IsEmpty())
@@ -62,9 +56,9 @@ uint64_t CQDRegion::PixelCount() const
     return n;
 }
 
-QDRect CQDRegion::Bounds() const
+CRect CQDRegion::Bounds() const
 {
-    QDRect b{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    CRect b{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
     for (int y = m_Top; y < Bottom(); y++)
     {
         size_t n;
@@ -76,7 +70,7 @@ QDRect CQDRegion::Bounds() const
         b.top = std::min(b.top, y);
         b.bottom = y + 1;
     }
-    return b.IsEmpty() ? QDRect{} : b;
+    return b.IsEmpty() ? CRect{} : b;
 }
 
 CQDRegion CQDRegion::Intersect(const CQDRegion& a, const CQDRegion& b)
@@ -207,15 +201,15 @@ int16_t BE16At(const uint8_t* p)
 // 0x7FFF; a row of 0x7FFF ends the list. count mode (build false) adds up
 // an upper bound of the spans into maxSpans without building anything.
 CQDRegion CQDRegion::ReadLines(const uint8_t* data, size_t size, int dx, int dy,
-                               const QDRect& clip, size_t& maxSpans, bool build)
+                               const CRect& clip, size_t& maxSpans, bool build)
 {
     if (size < 10)
         BadRegion();
-    const QDRect box{BE16At(data + 4) + dx, BE16At(data + 2) + dy, BE16At(data + 8) + dx,
+    const CRect box{BE16At(data + 4) + dx, BE16At(data + 2) + dy, BE16At(data + 8) + dx,
                      BE16At(data + 6) + dy};
     if (size == 10)
     {
-        const QDRect r = box.Intersect(clip);
+        const CRect r = box.Intersect(clip);
         if (!build)
             maxSpans = r.IsEmpty() ? 0 : size_t(r.Height());
         return FromRect(r);
@@ -245,28 +239,25 @@ CQDRegion CQDRegion::ReadLines(const uint8_t* data, size_t size, int dx, int dy,
             out.NextRow();
         }
     };
-    for (;;)
+    // The next word of the lines; the region's size bounds them.
+    auto next = [&]()
     {
         if (pos + 2 > size)
             BadRegion();
-        const int y = BE16At(data + pos);
         pos += 2;
+        return int(BE16At(data + pos - 2));
+    };
+    for (;;)
+    {
+        const int y = next();
         if (y == 0x7FFF)
             break;
         if (y < lastY)
             BadRegion();
         lastY = y;
         line.clear();
-        for (;;)
-        {
-            if (pos + 2 > size)
-                BadRegion();
-            const int x = BE16At(data + pos);
-            pos += 2;
-            if (x == 0x7FFF)
-                break;
+        for (int x = next(); x != 0x7FFF; x = next())
             line.push_back(x + dx);
-        }
         emitRows(y + dy);
         rowFrom = std::max(rowFrom, y + dy);
         // Toggle: the symmetric difference of the old edges and this line's.

@@ -1,22 +1,9 @@
 #pragma once
+#include "DeviceContext.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-/// A rectangle in pixels, right and bottom exclusive.
-struct QDRect
-{
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool IsEmpty() const { return right <= left || bottom <= top; }
-    QDRect Intersect(const QDRect& o) const;
-    QDRect Inset(int dh, int dv) const { return {left + dh, top + dv, right - dh, bottom - dv}; }
-};
 
 /// A set of pixels: sorted, disjoint, non-touching spans [x0, x1) on each
 /// row of the rows [top, bottom). Regions are built row by row from the top.
@@ -26,7 +13,7 @@ public:
     CQDRegion() = default;
     /// An empty region whose rows start at top; add rows with NextRow().
     explicit CQDRegion(int top) : m_Top(top) {}
-    static CQDRegion FromRect(const QDRect& r);
+    static CQDRegion FromRect(const CRect& r);
 
     /// Starts the next row (the first call starts row `top`).
     void NextRow() { m_RowStart.push_back(uint32_t(m_X.size())); }
@@ -41,7 +28,7 @@ public:
     /// The spans of row y as x0, x1 pairs; count is the number of pairs.
     const int32_t* Row(int y, size_t& count) const;
     /// The smallest rectangle holding every span (empty for an empty region).
-    QDRect Bounds() const;
+    CRect Bounds() const;
 
     static CQDRegion Intersect(const CQDRegion& a, const CQDRegion& b);
     /// The pixels of a that are not in b.
@@ -56,12 +43,12 @@ public:
     /// `clip`. Throws CTextException 2 when the data is inconsistent and what
     /// `charge` throws for the spans it would hold (called before building).
     template <typename Charge>
-    static CQDRegion Read(const uint8_t* data, size_t size, int dx, int dy, const QDRect& clip,
+    static CQDRegion Read(const uint8_t* data, size_t size, int dx, int dy, const CRect& clip,
                           Charge&& charge);
 
 private:
     static CQDRegion ReadLines(const uint8_t* data, size_t size, int dx, int dy,
-                               const QDRect& clip, size_t& maxSpans, bool build);
+                               const CRect& clip, size_t& maxSpans, bool build);
 
     int m_Top = 0;
     std::vector<uint32_t> m_RowStart{0}; // row i's spans: m_X[m_RowStart[i] .. m_RowStart[i + 1])
@@ -69,7 +56,7 @@ private:
 };
 
 template <typename Charge>
-CQDRegion CQDRegion::Read(const uint8_t* data, size_t size, int dx, int dy, const QDRect& clip,
+CQDRegion CQDRegion::Read(const uint8_t* data, size_t size, int dx, int dy, const CRect& clip,
                           Charge&& charge)
 {
     size_t spans = 0;

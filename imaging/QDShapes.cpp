@@ -20,14 +20,14 @@ int RoundHalf(double v)
 }
 } // namespace
 
-CQDRegion CQDShapes::Rect(const QDRect& r, const QDRect& clip)
+CQDRegion CQDShapes::Rect(const CRect& r, const CRect& clip)
 {
     return CQDRegion::FromRect(r.Intersect(clip));
 }
 
-CQDRegion CQDShapes::RoundRect(const QDRect& r, int ovalW, int ovalH, const QDRect& clip)
+CQDRegion CQDShapes::RoundRect(const CRect& r, int ovalW, int ovalH, const CRect& clip)
 {
-    const QDRect rows = r.Intersect(clip);
+    const CRect rows = r.Intersect(clip);
     CQDRegion out(rows.top);
     if (rows.IsEmpty())
         return out;
@@ -52,7 +52,7 @@ CQDRegion CQDShapes::RoundRect(const QDRect& r, int ovalW, int ovalH, const QDRe
     return out;
 }
 
-CQDRegion CQDShapes::Wedge(const CQDRegion& shape, const QDRect& r, int startAngle, int arcAngle)
+CQDRegion CQDShapes::Wedge(const CQDRegion& shape, const CRect& r, int startAngle, int arcAngle)
 {
     if (arcAngle >= 360 || arcAngle <= -360)
         return shape;
@@ -107,7 +107,7 @@ CQDRegion CQDShapes::Wedge(const CQDRegion& shape, const QDRect& r, int startAng
     return out;
 }
 
-CQDRegion CQDShapes::Polygon(const std::vector<QDPoint>& pts, const QDRect& clip)
+CQDRegion CQDShapes::Polygon(const std::vector<QDPoint>& pts, const CRect& clip)
 {
     struct Edge
     {
@@ -161,7 +161,7 @@ CQDRegion CQDShapes::Polygon(const std::vector<QDPoint>& pts, const QDRect& clip
     return out;
 }
 
-CQDRegion CQDShapes::Line(QDPoint a, QDPoint b, int penW, int penH, const QDRect& clip)
+CQDRegion CQDShapes::Line(QDPoint a, QDPoint b, int penW, int penH, const CRect& clip)
 {
     const int minV = std::min(a.v, b.v);
     const int maxV = std::max(a.v, b.v);

@@ -230,7 +230,7 @@ void CQDText::Draw(CQDPort& port, const std::string& text)
     }
 
     // The glyphs' pixels, and the underline, as a region over their box.
-    QDRect box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    CRect box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
     for (const Placed& p : glyphs)
         if (p.glyph->width > 0 && p.glyph->height > 0)
             box = {std::min(box.left, p.left), std::min(box.top, p.top),

@@ -381,7 +381,7 @@ TEST(PictRenderText, FontMappingAndMissingFonts)
     // Without its font file, text is skipped and the rest is drawn.
     CDIBSection bmp;
     bmp.Create(50, 30, 32, false);
-    CQDPort port(bmp, QDRect{0, 0, 50, 30});
+    CQDPort port(bmp, CRect{0, 0, 50, 30});
     port.m_TextLoc = {5, 20};
     CQDText text({"/nonexistent"});
     text.Draw(port, "Hello");

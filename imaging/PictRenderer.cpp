@@ -33,30 +33,31 @@ PaletteEntry ReadRGB(CDataSource& source)
     return PaletteEntry{p[4], p[2], p[0], 255}; // high bytes of red, green, blue
 }
 
-// The eight colours of the original QuickDraw, as colour QuickDraw shows them.
+// The eight colours of the original QuickDraw, by their old-style values,
+// as colour QuickDraw shows them.
+struct OldColour
+{
+    uint32_t value;
+    PaletteEntry colour;
+};
+constexpr OldColour kOldColours[] = {
+    {33, {0, 0, 0, 255}},           // blackColor
+    {30, {255, 255, 255, 255}},     // whiteColor
+    {205, {0x06, 0x08, 0xDD, 255}}, // redColor
+    {341, {0x11, 0x80, 0x00, 255}}, // greenColor
+    {409, {0xD4, 0x00, 0x00, 255}}, // blueColor
+    {273, {0xEA, 0xAB, 0x02, 255}}, // cyanColor
+    {137, {0x84, 0x08, 0xF2, 255}}, // magentaColor
+    {69, {0x05, 0xF3, 0xFC, 255}},  // yellowColor
+};
+
+// Other values leave the colour as it was.
 PaletteEntry OldStyleColour(uint32_t value, PaletteEntry keep)
 {
-    switch (value)
-    {
-    case 33: // blackColor
-        return {0, 0, 0, 255};
-    case 30: // whiteColor
-        return {255, 255, 255, 255};
-    case 205: // redColor
-        return {0x06, 0x08, 0xDD, 255};
-    case 341: // greenColor
-        return {0x11, 0x80, 0x00, 255};
-    case 409: // blueColor
-        return {0xD4, 0x00, 0x00, 255};
-    case 273: // cyanColor
-        return {0xEA, 0xAB, 0x02, 255};
-    case 137: // magentaColor
-        return {0x84, 0x08, 0xF2, 255};
-    case 69: // yellowColor
-        return {0x05, 0xF3, 0xFC, 255};
-    default:
-        return keep;
-    }
+    for (const OldColour& c : kOldColours)
+        if (c.value == value)
+            return c.colour;
+    return keep;
 }
 
 int8_t ReadSigned8(CDataSource& source)

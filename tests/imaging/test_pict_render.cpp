@@ -567,3 +567,50 @@ TEST(PictRender, VersionOneDrawing)
     EXPECT_EQ(img.At(5, 2)[0], 255); // painted, inverted
     EXPECT_EQ(img.At(5, 0)[0], 0);   // painted, inverted, framed
 }
+
+namespace
+{
+// A region from its rows' spans (x0, x1, x0, x1 ...), from row 0.
+CQDRegion RegionOf(const std::vector<std::vector<int>>& rows)
+{
+    CQDRegion rgn(0);
+    for (const std::vector<int>& spans : rows)
+    {
+        for (size_t i = 0; i + 1 < spans.size(); i += 2)
+            rgn.AddSpan(spans[i], spans[i + 1]);
+        rgn.NextRow();
+    }
+    return rgn;
+}
+
+std::vector<int> SpansAt(const CQDRegion& rgn, int y)
+{
+    size_t n;
+    const int32_t* s = rgn.Row(y, n);
+    return n ? std::vector<int>(s, s + 2 * n) : std::vector<int>();
+}
+} // namespace
+
+// The set operations behind frames and clipping, on spans that overlap,
+// touch and straddle each other.
+TEST(QDRegion, IntersectSubtractInset)
+{
+    const CQDRegion a = RegionOf({{0, 10}, {0, 3, 6, 10}, {0, 3, 6, 10}});
+    const CQDRegion b = RegionOf({{}, {1, 8}, {2, 4, 5, 7, 9, 12}});
+    const CQDRegion both = CQDRegion::Intersect(a, b);
+    EXPECT_EQ(SpansAt(both, 0), std::vector<int>());
+    EXPECT_EQ(SpansAt(both, 1), (std::vector<int>{1, 3, 6, 8}));
+    EXPECT_EQ(SpansAt(both, 2), (std::vector<int>{2, 3, 6, 7, 9, 10}));
+    const CQDRegion rest = CQDRegion::Subtract(a, b);
+    EXPECT_EQ(SpansAt(rest, 0), (std::vector<int>{0, 10}));
+    EXPECT_EQ(SpansAt(rest, 1), (std::vector<int>{0, 1, 8, 10}));
+    EXPECT_EQ(SpansAt(rest, 2), (std::vector<int>{0, 2, 7, 9}));
+    EXPECT_EQ(rest.PixelCount(), 10u + 3u + 4u);
+
+    // Touching spans merge; an inset of a 10 x 6 rectangle by 2 x 1 is 6 x 4.
+    EXPECT_EQ(SpansAt(RegionOf({{0, 3, 3, 5}}), 0), (std::vector<int>{0, 5}));
+    const CQDRegion inset = CQDRegion::FromRect({0, 0, 10, 6}).Inset(2, 1);
+    EXPECT_EQ(inset.Bounds(), (CRect{2, 1, 8, 5}));
+    EXPECT_EQ(inset.PixelCount(), 24u);
+    EXPECT_TRUE(CQDRegion::FromRect({0, 0, 10, 2}).Inset(0, 1).IsEmpty());
+}

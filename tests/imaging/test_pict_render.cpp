@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 
 using pict::Rgb;
@@ -613,4 +615,45 @@ TEST(QDRegion, IntersectSubtractInset)
     EXPECT_EQ(inset.Bounds(), (CRect{2, 1, 8, 5}));
     EXPECT_EQ(inset.PixelCount(), 24u);
     EXPECT_TRUE(CQDRegion::FromRect({0, 0, 10, 2}).Inset(0, 1).IsEmpty());
+}
+
+// ImageMagick draws the rasters of a PICT but none of its drawing opcodes:
+// where a raster lands at its own size, its pixels agree with ours, and the
+// drawing around it is ours alone.
+TEST(PictRender, RastersAgreeWithImageMagick)
+{
+    if (std::system("convert -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ImageMagick's convert is not installed";
+    Bytes b;
+    Shape(b, 0x31, 40, 0, 48, 64);
+    Op(b, 0x98).be16(0x8000 | 64);
+    pict::Rect(b, 0, 0, 32, 64);
+    pict::PixMapHeader(b, 0, 8, 1, 8);
+    std::vector<Rgb> colours;
+    for (int i = 0; i < 256; i++)
+        colours.push_back({uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)});
+    pict::ColorTable(b, colours);
+    pict::SrcDstMode(b, 0, 0, 32, 64);
+    for (int y = 0; y < 32; y++)
+    {
+        std::vector<uint8_t> row;
+        for (int x = 0; x < 64; x++)
+            row.push_back(uint8_t(x * 4 + y * 3));
+        pict::PackedRow(b, row, false);
+    }
+    const std::vector<uint8_t> file = Picture(64, 48, b);
+    const std::string dir = test::TempDir();
+    test::WriteFile(dir + "/mixed.pct", file);
+    ASSERT_EQ(std::system(("convert '" + dir + "/mixed.pct' '" + dir + "/mixed.png'").c_str()), 0);
+    const test::RgbaImage peer = test::LoadPng(dir + "/mixed.png");
+    CDIBSection bmp;
+    const test::RgbaImage ours = Render(file, bmp);
+    ASSERT_EQ(peer.width, ours.width);
+    ASSERT_EQ(peer.height, ours.height);
+    int differ = 0;
+    for (int y = 0; y < 32; y++)
+        for (int x = 0; x < 64; x++)
+            differ += !std::equal(ours.At(x, y), ours.At(x, y) + 3, peer.At(x, y));
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(ours.At(10, 44)[0], 0); // the painted rectangle
 }

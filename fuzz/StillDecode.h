@@ -17,8 +17,7 @@ constexpr size_t kMaxFuzzInput = size_t(1) << 20;
 /// keeps the program's own decode budget: headers that claim huge pictures
 /// must fail on the checks of the data against the header, not on a small
 /// limit.
-template <class Decoder>
-void DecodeStill(const uint8_t* data, size_t size)
+template <class Decoder> void DecodeStill(const uint8_t* data, size_t size)
 {
     static Decoder decoder;
     CDIBSection bmp;

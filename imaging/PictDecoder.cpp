@@ -588,8 +588,9 @@ void SkipRows(CDataSource& source, const Raster& r, size_t first, size_t last)
 {
     const RowLayout l = MakeLayout(r.bounds, r.pixelSize, r.cmpCount, r.rowWord, r.packed);
     for (size_t y = first; y < last; y++)
-        source.Skip(!l.packed ? l.rowBytes : l.countBytes == 2 ? source.ReadBE16()
-                                                                : source.ReadByte());
+        source.Skip(!l.packed           ? l.rowBytes
+                    : l.countBytes == 2 ? source.ReadBE16()
+                                        : source.ReadByte());
 }
 
 // Reads the source and destination rectangles, the mode and, for the region
@@ -624,8 +625,8 @@ bool IsPixelSize(int pixelSize)
 
 // A raster met while scanning (no renderer) is skipped; while rendering
 // it is decoded beside the frame and drawn into it.
-void PassRaster(CPictRenderer* renderer, const CBmp& frame, const Raster& r, const PaletteEntry* table,
-                              CDataSource& source)
+void PassRaster(CPictRenderer* renderer, const CBmp& frame, const Raster& r,
+                const PaletteEntry* table, CDataSource& source)
 {
     const size_t rows = size_t(std::max(0, r.bounds.Height()));
     if (!renderer)
@@ -636,15 +637,15 @@ void PassRaster(CPictRenderer* renderer, const CBmp& frame, const Raster& r, con
     CheckBounds(r.bounds);
     const Crop crop = CropToSource(r.bounds, r.src);
     CPicDecoder::CheckBudget(frame.GetStorageBytes(), CBmp::CheckSize(crop.width, crop.height, 32),
-                "Out of memory allocating pict raster.");
+                             "Out of memory allocating pict raster.");
     CDIBSection pixels;
     ReadRaster(pixels, 32, source, r, table);
     SkipRows(source, r, size_t(crop.top) + size_t(crop.height), rows);
     const CRect covered{r.bounds.left + crop.left, r.bounds.top + crop.top,
-                         r.bounds.left + crop.left + crop.width,
-                         r.bounds.top + crop.top + crop.height};
+                        r.bounds.left + crop.left + crop.width,
+                        r.bounds.top + crop.top + crop.height};
     renderer->DrawRaster(pixels, covered, r.src.ToCRect(), r.dst.ToCRect(), r.mode, r.mask,
-                            r.maskSize, !r.pixMap);
+                         r.maskSize, !r.pixMap);
 }
 
 // A pixel pattern as a pattern of its own colours: a pixel map (type 1) or
@@ -672,10 +673,12 @@ QDPattern ReadPixPat(const CBmp& frame, CDataSource& source)
     PaletteEntry table[256] = {};
     ReadColorTable(source, table);
     if (!IsPixelSize(r.pixelSize))
-        CPicDecoder::RaiseError(2, CPicDecoder::Format("Illegal bpp value in unpackbits: %d\n", r.pixelSize));
+        CPicDecoder::RaiseError(
+            2, CPicDecoder::Format("Illegal bpp value in unpackbits: %d\n", r.pixelSize));
     CheckBounds(r.bounds);
-    CPicDecoder::CheckBudget(frame.GetStorageBytes(), CBmp::CheckSize(r.bounds.Width(), r.bounds.Height(), 32),
-                "Out of memory allocating pict pattern.");
+    CPicDecoder::CheckBudget(frame.GetStorageBytes(),
+                             CBmp::CheckSize(r.bounds.Width(), r.bounds.Height(), 32),
+                             "Out of memory allocating pict pattern.");
     CDIBSection pixels;
     ReadRaster(pixels, 32, source, r, table);
     QDPattern pat;
@@ -686,8 +689,8 @@ QDPattern ReadPixPat(const CBmp& frame, CDataSource& source)
     {
         const auto* line = reinterpret_cast<const PaletteEntry*>(pixels.GetLineArray()[y]);
         for (int x = 0; x < pat.width; x++)
-            pat.pixels[size_t(y) * size_t(pat.width) + size_t(x)] = PaletteEntry{
-                line[x].b, line[x].g, line[x].r, 255};
+            pat.pixels[size_t(y) * size_t(pat.width) + size_t(x)] =
+                PaletteEntry{line[x].b, line[x].g, line[x].r, 255};
     }
     return pat;
 }
@@ -748,8 +751,8 @@ void CPictDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, 
     Trace(3, "Decoding finished.\n");
 }
 
-void CPictDecoder::DecodeFirstRaster(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal,
-                                     int& depth, CDataSource& source, size_t pictStart)
+void CPictDecoder::DecodeFirstRaster(CBmp& bmp, std::unique_ptr<PaletteEntry[]>& pal, int& depth,
+                                     CDataSource& source, size_t pictStart)
 {
     m_Pass = Pass::kRaster;
     // Every opcode consumes data, so the loop ends at the latest with the data.

@@ -74,8 +74,7 @@ CQDRegion CPictRenderer::RegionFromData(const uint8_t* data, size_t size, const 
                            [this](size_t spans) { m_Port.ReserveSpans(spans); });
 }
 
-template <typename MakeShape>
-CQDRegion CPictRenderer::ShapeRegion(int verb, MakeShape&& make)
+template <typename MakeShape> CQDRegion CPictRenderer::ShapeRegion(int verb, MakeShape&& make)
 {
     if (verb != kFrame)
         return make(m_Port.Bounds());
@@ -139,9 +138,9 @@ void CPictRenderer::DrawPolygon(int verb)
         for (size_t i = 0; i + 1 < pts.size(); i++)
         {
             m_Port.Charge(kOpcodeWork);
-            m_Port.Paint(CQDShapes::Line(pts[i], pts[i + 1], m_Port.m_PenW, m_Port.m_PenH,
-                                         m_Port.Bounds()),
-                         m_Port.m_PenPat, m_Port.m_PenMode);
+            m_Port.Paint(
+                CQDShapes::Line(pts[i], pts[i + 1], m_Port.m_PenW, m_Port.m_PenH, m_Port.Bounds()),
+                m_Port.m_PenPat, m_Port.m_PenMode);
         }
         return;
     }
@@ -309,20 +308,22 @@ bool CPictRenderer::DoOpcode(int opcode, CDataSource& source)
         if (!same)
             m_LastRect = ReadRect(source);
         Fill(verb, ShapeRegion(verb, [&](const CRect& clip)
-                  { return CQDShapes::Rect(port.ToPixel(m_LastRect), clip); }));
+                               { return CQDShapes::Rect(port.ToPixel(m_LastRect), clip); }));
         return true;
     case 0x40:
         if (!same)
             m_LastRRect = ReadRect(source);
-        Fill(verb, ShapeRegion(verb, [&](const CRect& clip)
-                  { return CQDShapes::RoundRect(port.ToPixel(m_LastRRect), port.m_OvalW,
-                                                port.m_OvalH, clip); }));
+        Fill(verb, ShapeRegion(verb,
+                               [&](const CRect& clip) {
+                                   return CQDShapes::RoundRect(port.ToPixel(m_LastRRect),
+                                                               port.m_OvalW, port.m_OvalH, clip);
+                               }));
         return true;
     case 0x50:
         if (!same)
             m_LastOval = ReadRect(source);
         Fill(verb, ShapeRegion(verb, [&](const CRect& clip)
-                  { return CQDShapes::Oval(port.ToPixel(m_LastOval), clip); }));
+                               { return CQDShapes::Oval(port.ToPixel(m_LastOval), clip); }));
         return true;
     case 0x60:
     {
@@ -349,8 +350,9 @@ bool CPictRenderer::DoOpcode(int opcode, CDataSource& source)
             ReadRegion(source);
         if (m_LastRegion.empty())
             return true;
-        Fill(verb, ShapeRegion(verb, [&](const CRect& clip)
-                  { return RegionFromData(m_LastRegion.data(), m_LastRegion.size(), clip); }));
+        Fill(verb, ShapeRegion(
+                       verb, [&](const CRect& clip)
+                       { return RegionFromData(m_LastRegion.data(), m_LastRegion.size(), clip); }));
         return true;
     default:
         return false;
@@ -359,7 +361,7 @@ bool CPictRenderer::DoOpcode(int opcode, CDataSource& source)
 
 void CPictRenderer::SetPixPat(int opcode, QDPattern pattern)
 {
-    QDPattern& target = opcode == 0x12 ? m_Port.m_BackPat
+    QDPattern& target = opcode == 0x12   ? m_Port.m_BackPat
                         : opcode == 0x13 ? m_Port.m_PenPat
                                          : m_Port.m_FillPat;
     target = std::move(pattern);
@@ -370,7 +372,7 @@ void CPictRenderer::DrawRaster(const CBmp& bits, const CRect& pixels, const CRec
                                bool monochrome)
 {
     const CRect from{src.left - pixels.left, src.top - pixels.top, src.right - pixels.left,
-                      src.bottom - pixels.top};
+                     src.bottom - pixels.top};
     if (!mask)
     {
         m_Port.CopyBits(bits, from, m_Port.ToPixel(dst), mode, nullptr, monochrome);

@@ -44,8 +44,7 @@ private:
     };
     /// The region a verb fills for the shape make(clip) builds: the shape,
     /// or for frames its outline, built with a clip wide enough for the pen.
-    template <typename MakeShape>
-    CQDRegion ShapeRegion(int verb, MakeShape&& make);
+    template <typename MakeShape> CQDRegion ShapeRegion(int verb, MakeShape&& make);
     void Fill(int verb, const CQDRegion& rgn);
     void DrawLine(QDPoint from, QDPoint to);
     void DrawPolygon(int verb);

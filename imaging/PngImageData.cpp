@@ -145,7 +145,8 @@ void ExpandColour(const uint8_t* src, PaletteEntry* out, uint32_t width)
 {
     constexpr int kPixel = Step * (Alpha ? 4 : 3);
     for (uint32_t x = 0; x < width; x++, src += kPixel)
-        out[x] = PaletteEntry{src[2 * Step], src[Step], src[0], Alpha ? src[3 * Step] : uint8_t(255)};
+        out[x] =
+            PaletteEntry{src[2 * Step], src[Step], src[0], Alpha ? src[3 * Step] : uint8_t(255)};
 }
 
 /// One unfiltered row into the bitmap's pixel layout.

@@ -200,8 +200,9 @@ void CQDPort::CopyBits(const CBmp& src, const CRect& srcRect, const CRect& dstRe
     std::vector<int> column(size_t(dst.Width()));
     for (int x = dst.left; x < dst.right; x++)
     {
-        const int64_t sx = srcRect.left + (int64_t(x - dstRect.left) * srcRect.Width() +
-                                           srcRect.Width() / 2) / dstRect.Width();
+        const int64_t sx =
+            srcRect.left +
+            (int64_t(x - dstRect.left) * srcRect.Width() + srcRect.Width() / 2) / dstRect.Width();
         column[size_t(x - dst.left)] = sx >= 0 && sx < src.GetWidth() ? int(sx) : -1;
     }
     const int op = BasicMode(mode & ~64); // 64 asks for dithering
@@ -211,8 +212,9 @@ void CQDPort::CopyBits(const CBmp& src, const CRect& srcRect, const CRect& dstRe
     uint8_t** srcLines = src.GetLineArray();
     for (int y = std::max(rgn.Top(), dst.top); y < std::min(rgn.Bottom(), dst.bottom); y++)
     {
-        const int64_t sy = srcRect.top + (int64_t(y - dstRect.top) * srcRect.Height() +
-                                          srcRect.Height() / 2) / dstRect.Height();
+        const int64_t sy =
+            srcRect.top +
+            (int64_t(y - dstRect.top) * srcRect.Height() + srcRect.Height() / 2) / dstRect.Height();
         if (sy < 0 || sy >= src.GetHeight())
             continue;
         const auto* from = reinterpret_cast<const PaletteEntry*>(srcLines[sy]);

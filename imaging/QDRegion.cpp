@@ -200,13 +200,13 @@ int16_t BE16At(const uint8_t* p)
 // where the region's edges toggle relative to the row above, ending in
 // 0x7FFF; a row of 0x7FFF ends the list. count mode (build false) adds up
 // an upper bound of the spans into maxSpans without building anything.
-CQDRegion CQDRegion::ReadLines(const uint8_t* data, size_t size, int dx, int dy,
-                               const CRect& clip, size_t& maxSpans, bool build)
+CQDRegion CQDRegion::ReadLines(const uint8_t* data, size_t size, int dx, int dy, const CRect& clip,
+                               size_t& maxSpans, bool build)
 {
     if (size < 10)
         BadRegion();
     const CRect box{BE16At(data + 4) + dx, BE16At(data + 2) + dy, BE16At(data + 8) + dx,
-                     BE16At(data + 6) + dy};
+                    BE16At(data + 6) + dy};
     if (size == 10)
     {
         const CRect r = box.Intersect(clip);

@@ -47,8 +47,8 @@ public:
                           Charge&& charge);
 
 private:
-    static CQDRegion ReadLines(const uint8_t* data, size_t size, int dx, int dy,
-                               const CRect& clip, size_t& maxSpans, bool build);
+    static CQDRegion ReadLines(const uint8_t* data, size_t size, int dx, int dy, const CRect& clip,
+                               size_t& maxSpans, bool build);
 
     int m_Top = 0;
     std::vector<uint32_t> m_RowStart{0}; // row i's spans: m_X[m_RowStart[i] .. m_RowStart[i + 1])

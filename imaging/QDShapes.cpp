@@ -111,7 +111,7 @@ CQDRegion CQDShapes::Polygon(const std::vector<QDPoint>& pts, const CRect& clip)
 {
     struct Edge
     {
-        int top, bottom; // rows whose centres the edge crosses: [top, bottom)
+        int top, bottom;  // rows whose centres the edge crosses: [top, bottom)
         double x0, slope; // x at row top's centre, change per row
     };
     std::vector<Edge> edges;
@@ -134,7 +134,8 @@ CQDRegion CQDShapes::Polygon(const std::vector<QDPoint>& pts, const CRect& clip)
     CQDRegion out(top);
     if (top >= bottom)
         return out;
-    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.top < b.top; });
+    std::sort(edges.begin(), edges.end(),
+              [](const Edge& a, const Edge& b) { return a.top < b.top; });
     std::vector<const Edge*> active;
     std::vector<double> xs;
     size_t next = 0;
@@ -154,7 +155,8 @@ CQDRegion CQDShapes::Polygon(const std::vector<QDPoint>& pts, const CRect& clip)
         {
             const double x0 = std::ceil(xs[i] - 0.5);
             const double x1 = std::ceil(xs[i + 1] - 0.5);
-            out.AddSpan(int(std::max<double>(x0, clip.left)), int(std::min<double>(x1, clip.right)));
+            out.AddSpan(int(std::max<double>(x0, clip.left)),
+                        int(std::min<double>(x1, clip.right)));
         }
         out.NextRow();
     }
@@ -188,8 +190,8 @@ CQDRegion CQDShapes::Line(QDPoint a, QDPoint b, int penW, int penH, const CRect&
         const int to = std::min(std::max(a.h, b.h), clip.right);
         for (int x = from; x <= to; x++)
         {
-            const int64_t y = dx == 0 ? a.v : a.v + RoundDiv((x - a.h) * dy * (dx < 0 ? -1 : 1),
-                                                             std::llabs(dx));
+            const int64_t y =
+                dx == 0 ? a.v : a.v + RoundDiv((x - a.h) * dy * (dx < 0 ? -1 : 1), std::llabs(dx));
             if (y < pyFrom || y > pyTo)
                 continue;
             const size_t i = size_t(y - pyFrom);
@@ -201,8 +203,7 @@ CQDRegion CQDShapes::Line(QDPoint a, QDPoint b, int penW, int penH, const CRect&
     {
         for (int y = pyFrom; y <= pyTo; y++)
         {
-            const int64_t x =
-                a.h + RoundDiv((y - a.v) * dx * (dy < 0 ? -1 : 1), std::llabs(dy));
+            const int64_t x = a.h + RoundDiv((y - a.v) * dx * (dy < 0 ? -1 : 1), std::llabs(dy));
             const size_t i = size_t(y - pyFrom);
             lo[i] = hi[i] = int(std::clamp<int64_t>(x, INT32_MIN / 2, INT32_MAX / 2));
         }
@@ -223,7 +224,8 @@ CQDRegion CQDShapes::Line(QDPoint a, QDPoint b, int penW, int penH, const CRect&
             const size_t i0 = size_t(w0 - pyFrom), i1 = size_t(w1 - pyFrom);
             const int64_t x0 = std::min(lo[i0], lo[i1]);
             const int64_t x1 = int64_t(std::max(hi[i0], hi[i1])) + penW;
-            out.AddSpan(int(std::max<int64_t>(x0, clip.left)), int(std::min<int64_t>(x1, clip.right)));
+            out.AddSpan(int(std::max<int64_t>(x0, clip.left)),
+                        int(std::min<int64_t>(x1, clip.right)));
         }
         out.NextRow();
     }

@@ -35,14 +35,8 @@ struct Writer
         b.push_back(uint8_t(v));
         return *this;
     }
-    Writer& W(int v)
-    {
-        return U8(unsigned(v) >> 8 & 0xFF).U8(unsigned(v) & 0xFF);
-    }
-    Writer& L(uint32_t v)
-    {
-        return W(int(v >> 16)).W(int(v & 0xFFFF));
-    }
+    Writer& W(int v) { return U8(unsigned(v) >> 8 & 0xFF).U8(unsigned(v) & 0xFF); }
+    Writer& L(uint32_t v) { return W(int(v >> 16)).W(int(v & 0xFFFF)); }
     Writer& Op(int opcode)
     {
         if (b.size() & 1)
@@ -173,8 +167,8 @@ double TimeConvert(const std::string& path, int reps)
 
 void Write(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 } // namespace
 
@@ -217,7 +211,8 @@ int main(int argc, char** argv)
 
     const bool haveConvert = std::system("convert -version >/dev/null 2>&1") == 0;
     const double startup = haveConvert ? TimeConvert(files[0], reps) : -1;
-    std::printf("%-22s %10s %12s %12s %8s\n", "file", "ours ms", "convert ms", "less start", "ratio");
+    std::printf("%-22s %10s %12s %12s %8s\n", "file", "ours ms", "convert ms", "less start",
+                "ratio");
     int failures = 0;
     for (const std::string& path : files)
     {
@@ -234,8 +229,9 @@ int main(int argc, char** argv)
                         (peer - startup) * 1e3, (peer - startup) / ours);
     }
     if (startup >= 0)
-        std::printf("convert start-up (one-opcode picture): %.2f ms; ratio = (convert - start-up) / ours\n",
-                    startup * 1e3);
+        std::printf(
+            "convert start-up (one-opcode picture): %.2f ms; ratio = (convert - start-up) / ours\n",
+            startup * 1e3);
     if (!std::getenv("VISTREL_BENCH_KEEP"))
         std::filesystem::remove_all(dir);
     return failures == 0 ? 0 : 1;

@@ -302,12 +302,12 @@ TEST(PictBuilt, DirectBitsOtherPixelSizesFail)
 TEST(PictBuilt, PicturesThatDrawNothing)
 {
     Bytes v2;
-    v2.be16(0x0001).be16(10);                   // Clip
+    v2.be16(0x0001).be16(10); // Clip
     pict::Rect(v2, 0, 0, 10, 10);
-    v2.be16(0x001A).fill(6);                    // RGBFgCol
-    v2.be16(0x0012).be16(2).fill(14);           // BkPixPat, dither type
-    v2.be16(0x00A1).be16(100).be16(4).fill(4);  // LongComment
-    v2.be16(0x0007).be16(2).be16(2);            // PnSize
+    v2.be16(0x001A).fill(6);                   // RGBFgCol
+    v2.be16(0x0012).be16(2).fill(14);          // BkPixPat, dither type
+    v2.be16(0x00A1).be16(100).be16(4).fill(4); // LongComment
+    v2.be16(0x0007).be16(2).be16(2);           // PnSize
     const char* text = "Decoder error: PICT contained only vector data!\n\n";
     CDIBSection bmp;
     EXPECT_DECODE_ERROR(pict::Decode(pict::V2(v2), bmp), 6, text);

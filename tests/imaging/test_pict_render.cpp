@@ -82,10 +82,20 @@ Bytes& RGB(Bytes& b, unsigned opcode, Rgb c)
 // [l1, r1) instead.
 Bytes& TwoPartRegion(Bytes& b, int l0, int r0, int split, int l1, int r1, int bottom)
 {
-    const std::vector<unsigned> lines = {0, unsigned(l0), unsigned(r0), 0x7FFF,
-                                         unsigned(split), unsigned(l0), unsigned(r0), unsigned(l1),
-                                         unsigned(r1), 0x7FFF,
-                                         unsigned(bottom), unsigned(l1), unsigned(r1), 0x7FFF,
+    const std::vector<unsigned> lines = {0,
+                                         unsigned(l0),
+                                         unsigned(r0),
+                                         0x7FFF,
+                                         unsigned(split),
+                                         unsigned(l0),
+                                         unsigned(r0),
+                                         unsigned(l1),
+                                         unsigned(r1),
+                                         0x7FFF,
+                                         unsigned(bottom),
+                                         unsigned(l1),
+                                         unsigned(r1),
+                                         0x7FFF,
                                          0x7FFF};
     b.be16(unsigned(10 + 2 * lines.size()));
     pict::Rect(b, 0, std::min(l0, l1), bottom, std::max(r0, r1));
@@ -127,7 +137,8 @@ void PrintTo(const DrawCase& c, std::ostream* os)
 }
 
 const DrawCase kDrawCases[] = {
-    {"paintRect", [](Bytes& b) { Shape(b, 0x31, 2, 2, 8, 8); },
+    {"paintRect",
+     [](Bytes& b) { Shape(b, 0x31, 2, 2, 8, 8); },
      {{2, 2, kBlack}, {7, 7, kBlack}, {8, 8, kWhite}, {1, 1, kWhite}}},
     {"frameRectWithPen2",
      [](Bytes& b)
@@ -136,7 +147,8 @@ const DrawCase kDrawCases[] = {
          Shape(b, 0x30, 2, 2, 10, 10);
      },
      {{2, 2, kBlack}, {3, 5, kBlack}, {4, 4, kWhite}, {9, 9, kBlack}, {10, 10, kWhite}}},
-    {"frameRectPastTheFrameHasNoEdgeAtIt", [](Bytes& b) { Shape(b, 0x30, -5, -5, 10, 30); },
+    {"frameRectPastTheFrameHasNoEdgeAtIt",
+     [](Bytes& b) { Shape(b, 0x30, -5, -5, 10, 30); },
      {{0, 0, kWhite}, {19, 5, kWhite}, {5, 9, kBlack}, {5, 10, kWhite}}},
     {"eraseAndInvertRect",
      [](Bytes& b)
@@ -153,7 +165,8 @@ const DrawCase kDrawCases[] = {
          Shape(b, 0x34, 0, 0, 20, 20);
      },
      {{0, 0, kBlack}, {1, 0, kWhite}, {0, 1, kWhite}, {9, 1, kBlack}}},
-    {"paintOval", [](Bytes& b) { Shape(b, 0x51, 0, 0, 20, 20); },
+    {"paintOval",
+     [](Bytes& b) { Shape(b, 0x51, 0, 0, 20, 20); },
      {{10, 10, kBlack}, {0, 0, kWhite}, {10, 0, kBlack}, {5, 0, kWhite}, {19, 10, kBlack}}},
     {"paintRoundRect",
      [](Bytes& b)
@@ -191,15 +204,19 @@ const DrawCase kDrawCases[] = {
          Point(Op(b, 0x07), 3, 3);
          Point(Point(Op(b, 0x20), 10, 0), 10, 15); // a horizontal bar 3 rows tall
      },
-     {{5, 5, kBlack}, {6, 5, kWhite}, {0, 10, kBlack}, {17, 12, kBlack}, {18, 12, kWhite},
+     {{5, 5, kBlack},
+      {6, 5, kWhite},
+      {0, 10, kBlack},
+      {17, 12, kBlack},
+      {18, 12, kWhite},
       {5, 13, kWhite}}},
     {"lineFromAndShortLines",
      [](Bytes& b)
      {
          Op(b, 0x22);
          Point(b, 2, 2).u8(10).u8(0); // (2,2) to (12,2)
-         Point(Op(b, 0x21), 12, 12); // then down to (12,12)
-         Op(b, 0x23).u8(0xFB).u8(0); // then 5 left
+         Point(Op(b, 0x21), 12, 12);  // then down to (12,12)
+         Op(b, 0x23).u8(0xFB).u8(0);  // then 5 left
      },
      {{7, 2, kBlack}, {12, 7, kBlack}, {8, 12, kBlack}, {6, 12, kWhite}, {7, 7, kWhite}}},
     {"hugeCoordinatesAreClipped",
@@ -267,8 +284,13 @@ const DrawCase kDrawCases[] = {
          TwoPartRegion(Op(b, 0x81), 0, 4, 5, 6, 10, 10);
          TwoPartRegion(Op(b, 0x80), 10, 20, 10, 10, 20, 20);
      },
-     {{2, 2, kBlack}, {8, 2, kWhite}, {8, 7, kBlack}, {2, 7, kWhite}, {10, 10, kBlack},
-      {19, 19, kBlack}, {15, 15, kWhite}}},
+     {{2, 2, kBlack},
+      {8, 2, kWhite},
+      {8, 7, kBlack},
+      {2, 7, kWhite},
+      {10, 10, kBlack},
+      {19, 19, kBlack},
+      {15, 15, kWhite}}},
     {"sameShapes",
      [](Bytes& b)
      {
@@ -353,15 +375,15 @@ TEST(PictRenderText, TextAtItsLocations)
     if (!FontPresent())
         GTEST_SKIP() << "DejaVu Sans is not installed";
     Bytes b;
-    Op(b, 0x0D).be16(20);                              // TxSize
-    Point(Op(b, 0x28), 30, 10).u8(2).raw({'H', 'H'}); // LongText at (10, 30)
-    Op(b, 0x2A).u8(40).u8(1).raw({'H'});               // DVText: 40 lower
-    Op(b, 0x29).u8(100).u8(1).raw({'H'});              // DHText: 100 right
+    Op(b, 0x0D).be16(20);                                 // TxSize
+    Point(Op(b, 0x28), 30, 10).u8(2).raw({'H', 'H'});     // LongText at (10, 30)
+    Op(b, 0x2A).u8(40).u8(1).raw({'H'});                  // DVText: 40 lower
+    Op(b, 0x29).u8(100).u8(1).raw({'H'});                 // DHText: 100 right
     Op(b, 0x2B).u8(0).u8(0).u8(3).raw({0x0D, ' ', 0x0D}); // control characters only
     CDIBSection bmp;
     const test::RgbaImage img = Render(Picture(200, 100, b), bmp);
-    EXPECT_GT(BlackIn(img, 10, 12, 40, 31), 40);   // above the first baseline
-    EXPECT_EQ(BlackIn(img, 0, 31, 200, 52), 0);    // nothing below it but the next line
+    EXPECT_GT(BlackIn(img, 10, 12, 40, 31), 40); // above the first baseline
+    EXPECT_EQ(BlackIn(img, 0, 31, 200, 52), 0);  // nothing below it but the next line
     EXPECT_GT(BlackIn(img, 10, 52, 30, 71), 20);
     EXPECT_GT(BlackIn(img, 110, 52, 130, 71), 20);
     EXPECT_EQ(BlackIn(img, 40, 52, 100, 71), 0);
@@ -552,13 +574,13 @@ TEST(PictRender, VersionOneDrawing)
 {
     Bytes b;
     b.u8(0x07);
-    Point(b, 1, 3);                  // PnSize 3 x 1
-    b.u8(0x51);                      // paintOval
+    Point(b, 1, 3); // PnSize 3 x 1
+    b.u8(0x51);     // paintOval
     pict::Rect(b, 0, 0, 10, 10);
-    b.u8(0x0A).fill(8, 0xFF);        // FillPat black
-    b.u8(0x33);                      // invertRect
+    b.u8(0x0A).fill(8, 0xFF); // FillPat black
+    b.u8(0x33);               // invertRect
     pict::Rect(b, 0, 0, 5, 10);
-    b.u8(0x50);                      // frameOval over the whole frame
+    b.u8(0x50); // frameOval over the whole frame
     pict::Rect(b, 0, 0, 10, 10);
     CDIBSection bmp;
     const test::RgbaImage img = Render(pict::V1(b), bmp);

@@ -62,8 +62,7 @@ TEST_P(PngSuite, DecodesLikeLibpngOrFailsCleanly)
     EXPECT_EQ(bmp.HasAlpha(), alpha || (palette && transparent));
     // tRNS is ignored for gray and RGB images: compare alpha only where the
     // bitmap has it. Stripping 16 bits differs from scaling by 1.
-    EXPECT_TRUE(
-        test::ImagesMatch(reference, test::ToRgba(bmp), sixteen ? 1 : 0, bmp.HasAlpha()));
+    EXPECT_TRUE(test::ImagesMatch(reference, test::ToRgba(bmp), sixteen ? 1 : 0, bmp.HasAlpha()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PngSuite, ::testing::ValuesIn(SuiteNames()),

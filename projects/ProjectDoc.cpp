@@ -23,10 +23,12 @@ namespace
 {
 const char kCreateFailed[] = "Create Project failed.";
 
-CRecentFileList RecentProjects()
+// The recent projects, read from the settings or (bRead false) empty.
+CRecentFileList RecentProjects(bool bRead = true)
 {
     CRecentFileList list(4, QStringLiteral("Recent Project List"), QStringLiteral("Project%1"));
-    list.ReadList();
+    if (bRead)
+        list.ReadList();
     return list;
 }
 
@@ -128,6 +130,58 @@ void CProjectDoc::SetPathName(const QString& path, bool bAddToMRU)
     if (!path.isEmpty())
         RecentProjects().Add(path);
     CDocument::SetPathName(path, bAddToMRU);
+}
+
+QString CProjectDoc::RenameRefusal(const QString& path)
+{
+    CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
+    if (!pTree || !pTree->HasProject())
+        return QString();
+    const QString clean = QDir::cleanPath(path);
+    const QString name = clean.section(QLatin1Char('/'), -1);
+    // The project's name is its folder's and its file's: the tree's paths and
+    // the recent projects rely on the three agreeing.
+    if (clean == QDir::cleanPath(pTree->GetProjectDir()))
+        return QStringLiteral("\"%1\" is the folder of the open project. Close the project "
+                              "before renaming its folder, or copy the project under another "
+                              "name with Project Save As.")
+            .arg(name);
+    if (clean == QDir::cleanPath(pTree->GetProjectFile()))
+        return QStringLiteral("\"%1\" is the file of the open project. Close the project "
+                              "before renaming it, or copy the project under another name with "
+                              "Project Save As.")
+            .arg(name);
+    return QString();
+}
+
+void CProjectDoc::FollowRename(const QString& from, const QString& to)
+{
+    if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
+        pTree->FollowRename(from, to);
+    if (IProjectHost* pHost = IProjectHost::Get())
+        if (const QString path = CFileName::RenamedPath(pHost->GetProjectPath(), from, to);
+            !path.isEmpty())
+            pHost->SetProjectPath(path);
+    if (CProjectDoc* pDoc = GetOpenProject())
+        if (const QString path = CFileName::RenamedPath(pDoc->GetPathName(), from, to);
+            !path.isEmpty())
+            pDoc->CDocument::SetPathName(path, false);
+
+    // The recent projects keep their order under their new paths.
+    const CRecentFileList recent = RecentProjects();
+    QStringList paths;
+    bool bChanged = false;
+    for (int i = 0; !recent[i].isEmpty(); ++i)
+    {
+        const QString now = CFileName::RenamedPath(recent[i], from, to);
+        bChanged = bChanged || !now.isEmpty();
+        paths.append(now.isEmpty() ? recent[i] : now);
+    }
+    if (!bChanged)
+        return;
+    CRecentFileList renamed = RecentProjects(false);
+    for (auto it = paths.crbegin(); it != paths.crend(); ++it)
+        renamed.Add(*it);
 }
 
 // ---- Creating a project ---------------------------------------------------------

@@ -183,6 +183,7 @@ CVistrelApp::CVistrelApp()
 CVistrelApp::~CVistrelApp()
 {
     CFileName::SetRenameListener(nullptr);
+    CFileName::SetRenameGuard(nullptr);
     CSplashWindow::HideSplashScreen();
     // Frames and views go with the main window, then the documents with
     // their templates.
@@ -312,6 +313,7 @@ bool CVistrelApp::InitInstance()
     RegisterEmbeddedResources();
     CFileName::SetRenameListener([this](const QString& from, const QString& to)
                                  { OnEntryRenamed(from, to); });
+    CFileName::SetRenameGuard(&CProjectDoc::RenameRefusal);
 
     SetDocManager(new CDocManagerEx);
     m_pImageTemplate = new CDocTemplate(
@@ -523,6 +525,7 @@ void CVistrelApp::OnEntryRenamed(const QString& from, const QString& to)
     follow(m_strBrowseDir);
     if (CFileListCtrl* pList = GetFileList())
         pList->FollowRename(from, to);
+    CProjectDoc::FollowRename(from, to);
 }
 
 bool CVistrelApp::DeleteOpenImageFile(const QString& path)

@@ -559,7 +559,9 @@ CFileTransfer::ErrorAnswer CFileTransfer::AskAboutError(const QByteArray& src)
         m_strError.clear();
         break;
     case CancelTransfer:
+        // A cancel, wherever the failing entry stands in the batch.
         m_bCancel = true;
+        Halted();
         m_strError.clear();
         break;
     }

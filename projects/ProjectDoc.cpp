@@ -348,7 +348,8 @@ void CProjectDoc::OnSaveProjectAs()
                                   : QStringLiteral("Project Save As failed");
         text += QStringLiteral(": the project was not saved as \"%1\"").arg(title);
         if (bReopened)
-            text += QStringLiteral(", and \"%1\" is open again").arg(QFileInfo(oldDir).fileName());
+            text += QStringLiteral(", and \"%1\" is open again")
+                        .arg(QFileInfo(oldPath).completeBaseName());
         AfxMessageBox(text + QLatin1Char('.'),
                       MB_OK | (bCancelled ? MB_ICONINFORMATION : MB_ICONERROR));
         return;

@@ -141,23 +141,7 @@ void CProjectDoc::SetPathName(const QString& path, bool bAddToMRU)
 QString CProjectDoc::RenameRefusal(const QString& path)
 {
     CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
-    if (!pTree || !pTree->HasProject())
-        return QString();
-    const QString clean = QDir::cleanPath(path);
-    const QString name = clean.section(QLatin1Char('/'), -1);
-    // The project's name is its folder's and its file's: the tree's paths and
-    // the recent projects rely on the three agreeing.
-    if (clean == QDir::cleanPath(pTree->GetProjectDir()))
-        return QStringLiteral("\"%1\" is the folder of the open project. Close the project "
-                              "before renaming its folder, or copy the project under another "
-                              "name with Project Save As.")
-            .arg(name);
-    if (clean == QDir::cleanPath(pTree->GetProjectFile()))
-        return QStringLiteral("\"%1\" is the file of the open project. Close the project "
-                              "before renaming it, or copy the project under another name with "
-                              "Project Save As.")
-            .arg(name);
-    return QString();
+    return pTree ? pTree->RenameRefusal(path) : QString();
 }
 
 void CProjectDoc::FollowRename(const QString& from, const QString& to)

@@ -44,9 +44,9 @@ public:
     /// The largest project file the view holds.
     static constexpr qint64 kMaxTextSize = 16 * 1024 * 1024;
 
-    /// Why the entry at `path` must keep its name while the project is
-    /// shown: it is the project's folder or its project file. Empty when it
-    /// may be renamed.
+    /// Why the entry at `path` must keep its name while the project tree
+    /// shows its project (CProjectTreeCtrl::RenameRefusal); empty when it may
+    /// be renamed.
     static QString RenameRefusal(const QString& path);
     /// The open project, its tree and the recent projects follow a rename of
     /// a folder above the project or of an entry inside it.

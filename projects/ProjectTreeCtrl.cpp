@@ -144,6 +144,27 @@ QString CProjectTreeCtrl::GetItemPath(const QTreeWidgetItem* pItem) const
     return path;
 }
 
+QString CProjectTreeCtrl::RenameRefusal(const QString& path) const
+{
+    if (!HasProject())
+        return QString();
+    const QString clean = QDir::cleanPath(path);
+    const QString name = clean.section(QLatin1Char('/'), -1);
+    // The project's name is its folder's and its file's: the item paths and
+    // the recent projects rely on the three agreeing.
+    if (clean == QDir::cleanPath(m_strProjectDir))
+        return QStringLiteral("\"%1\" is the folder of the open project. Close the project "
+                              "before renaming its folder, or copy the project under another "
+                              "name with Project Save As.")
+            .arg(name);
+    if (clean == QDir::cleanPath(m_strProjectFile))
+        return QStringLiteral("\"%1\" is the file of the open project. Close the project "
+                              "before renaming it, or copy the project under another name with "
+                              "Project Save As.")
+            .arg(name);
+    return QString();
+}
+
 void CProjectTreeCtrl::FollowRename(const QString& from, const QString& to)
 {
     if (!HasProject())
@@ -394,8 +415,12 @@ void CProjectTreeCtrl::OnRename()
     if (!CheckProjectOpen())
         return;
     QTreeWidgetItem* pItem = m_hCurItem;
-    // The project folder keeps the project's name; Save As copies it under another.
-    if (!pItem || pItem == GetRootItem() || pItem->text(0).isEmpty())
+    if (pItem == GetRootItem())
+    {
+        AfxMessageBox(RenameRefusal(m_strProjectDir), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (!pItem || pItem->text(0).isEmpty())
         return;
     if (!BeginLabelEdit(pItem, LabelEdit::kRename))
         m_edit.purpose = LabelEdit::kNone;

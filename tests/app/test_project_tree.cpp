@@ -717,4 +717,11 @@ TEST_F(ProjectTest, RenamesAroundTheOpenProjectAreFollowedOrRefused)
         EXPECT_EQ(ReadFile(QString::fromStdString(project)), pDoc->GetView()->GetProjectText());
         EXPECT_FALSE(pDoc->IsModified());
     }
+    // Rename on the project tree's own root says the same, and opens no edit box.
+    m_messages.clear();
+    Select(Tree()->GetRootItem());
+    m_app->Router().Route(Id::ID_PROJECTTREE_RENAME);
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].startsWith("\"Trip\" is the folder of the open project"));
+    EXPECT_EQ(Tree()->viewport()->findChild<QLineEdit*>(), nullptr);
 }

@@ -65,15 +65,18 @@ def main():
         a11y.done(False, "FAIL: the drop did not move x.bmp into Day2 (Day1: %r, Day2: %r)" %
                   (os.listdir(os.path.join(TRIP, "Day1")), os.listdir(os.path.join(TRIP, "Day2"))))
 
-    # The tree shows the file in Day2, selected, and no longer in Day1.
-    def shown_in_day2():
-        for it in a11y.find_all(tree, roles=a11y.ITEM, name_is="x.bmp", showing=True):
-            return it
-    shown = a11y.wait(shown_in_day2, timeout=5)
-    if not shown or not a11y.wait(lambda: selected(shown), timeout=5):
-        a11y.done(False, "FAIL: the tree does not show x.bmp selected after the drop")
-    if len(a11y.find_all(tree, roles=a11y.ITEM, name_is="x.bmp")) != 1:
-        a11y.done(False, "FAIL: the tree shows x.bmp more than once")
+    # The tree shows the file once, selected, in the rows below Day2 (the
+    # last folder), so no longer in Day1.
+    def shown():
+        items = a11y.find_all(tree, roles=a11y.ITEM, name_is="x.bmp", showing=True)
+        return items[0] if len(items) == 1 else None
+    item = a11y.wait(shown, timeout=5)
+    if not item or not a11y.wait(lambda: selected(item), timeout=5):
+        a11y.done(False, "FAIL: the tree does not show x.bmp once, selected, after the drop")
+    day2 = a11y.need(tree, "FAIL: no Day2 after the drop", roles=a11y.ITEM, name_is="Day2",
+                     showing=True)
+    if a11y.center(item)[1] <= a11y.center(day2)[1]:
+        a11y.done(False, "FAIL: the tree shows x.bmp above Day2")
 
     # Clicks reach the program again: one selects Day1, one switches tabs.
     day1 = a11y.need(tree, "FAIL: no Day1 after the drop", roles=a11y.ITEM, name_is="Day1",

@@ -11,8 +11,10 @@
 #include "FileName.h"
 #include "ListBar.h"
 #include "MainFrame.h"
+#include "NativePath.h"
 #include "PLView.h"
 #include "PLViewerDoc.h"
+#include "PictureLoader.h"
 #include "ProjectDoc.h"
 #include "ProjectTreeCtrl.h"
 #include "ProjectView.h"
@@ -309,6 +311,15 @@ bool CVistrelApp::InitInstance()
             files.append(QFileInfo(arg).absoluteFilePath());
     }
     CSplashWindow::EnableSplashScreen(bShowSplash);
+    // The first picture named is decoded while the frame is being built.
+    for (const QString& file : files)
+    {
+        if (CFileName().IsFolder(file) || file.endsWith(QLatin1String(".vrp"), Qt::CaseInsensitive))
+            continue;
+        CPictureLoader::DecodeAhead(NativePath::Encode(file).toStdString(),
+                                    CPictureLoader::FirstPassSize());
+        break;
+    }
 
     RegisterEmbeddedResources();
     CFileName::SetRenameListener([this](const QString& from, const QString& to)

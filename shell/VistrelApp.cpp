@@ -24,6 +24,7 @@
 #include "Termination.h"
 #include "TreeBar.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -512,10 +513,14 @@ CDocument* CVistrelApp::ReplaceImage(const QString& path)
                 m_pStepFrame = nullptr;
             if (!bOk || !pTo)
                 return; // its message follows, and it closes
+            // The keys that went to the old picture go to the new one.
+            const bool bHadFocus = pFrom && pFrom->isAncestorOf(QApplication::focusWidget());
             if (pFrom && !pFrom->IsDestroying())
                 if (CDocument* pGone = pFrom->GetActiveDocument())
                     pGone->OnCloseDocument();
             pTo->ActivateFrame(-1);
+            if (bHadFocus && pTo->widget())
+                pTo->widget()->setFocus();
             RestartPanning();
         });
     return pNew;

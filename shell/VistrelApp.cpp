@@ -513,13 +513,16 @@ CDocument* CVistrelApp::ReplaceImage(const QString& path)
                 m_pStepFrame = nullptr;
             if (!bOk || !pTo)
                 return; // its message follows, and it closes
-            // The keys that went to the old picture go to the new one.
+            // The keys that went to the old picture go to the new one; a
+            // window hidden meanwhile (Escape) is replaced by a hidden one.
             const bool bHadFocus = pFrom && pFrom->isAncestorOf(QApplication::focusWidget());
+            const bool bShow = !pFrom || pFrom->isVisible();
             if (pFrom && !pFrom->IsDestroying())
                 if (CDocument* pGone = pFrom->GetActiveDocument())
                     pGone->OnCloseDocument();
-            pTo->ActivateFrame(-1);
-            if (bHadFocus && pTo->widget())
+            if (bShow)
+                pTo->ActivateFrame(-1);
+            if (bShow && bHadFocus && pTo->widget())
                 pTo->widget()->setFocus();
             RestartPanning();
         });

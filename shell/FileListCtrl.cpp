@@ -178,7 +178,7 @@ void CFileListCtrl::Reload()
     if (m_strDirectory.isEmpty())
         return;
     // A name being typed is not thrown away: the reading waits for it.
-    if (state() == EditingState)
+    if (state() == EditingState || (m_otherLookEditing && m_otherLookEditing()))
     {
         m_reloadTimer.start(300);
         return;
@@ -594,6 +594,11 @@ void CFileListCtrl::RemoveDeleted(const QStringList& paths)
         m_strPicked = successor;
         pApp->ShowInPlaceOfDeleted(successor);
     }
+}
+
+QString CFileListCtrl::GetModelFolder() const
+{
+    return m_pModel->Folder();
 }
 
 QList<int> CFileListCtrl::RowsNamed(const QStringList& names) const

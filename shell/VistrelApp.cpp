@@ -11,8 +11,10 @@
 #include "FileName.h"
 #include "ListBar.h"
 #include "MainFrame.h"
+#include "NativePath.h"
 #include "PLView.h"
 #include "PLViewerDoc.h"
+#include "PictureLoader.h"
 #include "ProjectDoc.h"
 #include "ProjectTreeCtrl.h"
 #include "ProjectView.h"
@@ -185,6 +187,7 @@ CVistrelApp::CVistrelApp()
 CVistrelApp::~CVistrelApp()
 {
     CFileName::SetRenameListener(nullptr);
+    CFileName::SetRenameGuard(nullptr);
     CSplashWindow::HideSplashScreen();
     // Frames and views go with the main window, then the documents with
     // their templates.
@@ -310,10 +313,20 @@ bool CVistrelApp::InitInstance()
             files.append(QFileInfo(arg).absoluteFilePath());
     }
     CSplashWindow::EnableSplashScreen(bShowSplash);
+    // The first picture named is decoded while the frame is being built.
+    for (const QString& file : files)
+    {
+        if (CFileName().IsFolder(file) || file.endsWith(QLatin1String(".vrp"), Qt::CaseInsensitive))
+            continue;
+        CPictureLoader::DecodeAhead(NativePath::Encode(file).toStdString(),
+                                    CPictureLoader::FirstPassSize());
+        break;
+    }
 
     RegisterEmbeddedResources();
     CFileName::SetRenameListener([this](const QString& from, const QString& to)
                                  { OnEntryRenamed(from, to); });
+    CFileName::SetRenameGuard(&CProjectDoc::RenameRefusal);
 
     SetDocManager(new CDocManagerEx);
     m_pImageTemplate = new CDocTemplate(
@@ -569,6 +582,7 @@ void CVistrelApp::OnEntryRenamed(const QString& from, const QString& to)
     follow(m_strBrowseDir);
     if (CFileListCtrl* pList = GetFileList())
         pList->FollowRename(from, to);
+    CProjectDoc::FollowRename(from, to);
 }
 
 bool CVistrelApp::DeleteOpenImageFile(const QString& path)

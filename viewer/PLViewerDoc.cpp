@@ -17,17 +17,46 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QPointer>
-#include <QScreen>
 #include <QTimer>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <utility>
+
+namespace
+{
+/// What the user is told of a file that cannot be shown: its name, then the
+/// decoder's text, or, for a file that cannot be opened, the system's reason.
+QString FailureText(const QString& path, int nCode, const std::string& error)
+{
+    QString reason = QString::fromLocal8Bit(error.c_str()).trimmed();
+    if (nCode >= 3 && nCode <= 5) // the file could not be opened or mapped
+    {
+        const int fd = ::open(NativePath::Encode(path).constData(), O_RDONLY | O_CLOEXEC);
+        struct stat st;
+        if (fd < 0)
+        {
+            reason = QString::fromLocal8Bit(std::strerror(errno));
+        }
+        else
+        {
+            if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+                reason = QString::fromLocal8Bit(std::strerror(EISDIR));
+            else if (fstat(fd, &st) == 0 && st.st_size == 0)
+                reason = QStringLiteral("The file is empty.");
+            ::close(fd);
+        }
+    }
+    return QStringLiteral("%1: %2").arg(NativePath::ForDisplay(QFileInfo(path).fileName()), reason);
+}
+} // namespace
 
 CPLViewerDoc::CPLViewerDoc(IImageHost& host)
     : m_host(host),
@@ -42,9 +71,6 @@ CPLViewerDoc::~CPLViewerDoc() = default;
 bool CPLViewerDoc::OnOpenDocument(const QString& path)
 {
     DeleteContents();
-    // The first pass of a large JPEG covers any window the screen can hold.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize firstPass = screen ? screen->size() * screen->devicePixelRatio() : QSize();
     m_nFileSize = QFileInfo(path).size();
     // The window takes its place in the recent-file list now, in the order
     // the files were opened; a failed decode takes it out again.
@@ -54,15 +80,17 @@ bool CPLViewerDoc::OnOpenDocument(const QString& path)
     for (int i = 0; pMRU && i < pMRU->GetSize(); i++)
         m_bWasRecent = m_bWasRecent || (*pMRU)[i] == full;
     SetOpened(path, true);
-    m_loader.Start(NativePath::Encode(path).toStdString(), firstPass);
+    m_loader.Start(NativePath::Encode(path).toStdString(), CPictureLoader::FirstPassSize());
     return true;
 }
 
 void CPLViewerDoc::OnPass(const std::shared_ptr<CPictureLoader::Pass>& pass)
 {
+    if (m_onArrival)
+        std::exchange(m_onArrival, {})(pass->pBmp != nullptr);
     if (!pass->pBmp)
     {
-        FailOpen(QString::fromLocal8Bit(pass->error.c_str()));
+        FailOpen(FailureText(GetPathName(), pass->nCode, pass->error));
         return;
     }
     m_pictureSize = pass->fullSize;

@@ -71,7 +71,7 @@ enum class RowFormat
 {
     kDirect, // BGRX or 8-bit gray, already the bitmap's layout
     kGrayTo32,
-    kCmyk,
+    kCmyk,         // converted naively, for files without a CMYK profile
     kInvertedCmyk, // Adobe files store 255 - ink
 };
 
@@ -321,6 +321,13 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
            unsigned(cinfo->output_width), unsigned(cinfo->output_height), cinfo->num_components,
            int(cinfo->jpeg_color_space));
 
+    // The saved markers go with the decompression; the profile is copied out first.
+    JOCTET* icc = nullptr;
+    unsigned iccSize = 0;
+    if (CColourManager::IsEnabled() && !jpeg_read_icc_profile(cinfo, &icc, &iccSize))
+        icc = nullptr;
+    const std::unique_ptr<JOCTET, decltype(&std::free)> iccCopy(icc, std::free);
+
     RowFormat format = RowFormat::kDirect;
     if (cinfo->out_color_space == JCS_GRAYSCALE)
     {
@@ -333,7 +340,8 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     else
     {
         depth = 32;
-        if (cinfo->out_color_space == JCS_CMYK)
+        // Inks with a CMYK profile stay as they are until the profile converts them.
+        if (cinfo->out_color_space == JCS_CMYK && !CColourManager::IsCmykProfile(icc, iccSize))
             format = cinfo->saw_Adobe_marker ? RowFormat::kInvertedCmyk : RowFormat::kCmyk;
     }
     // Refuse what the budget can't hold, then what the data can't: every 8 x 8
@@ -367,12 +375,6 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     if (!rows.DirectLine(0))
         band = AllocateBuffer(bmp, kBandRows * stride, "Out of memory allocating JPEG rows.");
     const RowTarget target{&rows, band.get(), stride};
-    // The saved markers go with the decompression; the profile is copied out first.
-    JOCTET* icc = nullptr;
-    unsigned iccSize = 0;
-    if (CColourManager::IsEnabled() && !jpeg_read_icc_profile(cinfo, &icc, &iccSize))
-        icc = nullptr;
-    const std::unique_ptr<JOCTET, decltype(&std::free)> iccCopy(icc, std::free);
 
     if (!ReadRows(s, &target, format))
     {
@@ -380,7 +382,9 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         RaiseError(6, std::string(s->err.message) + "\n");
     }
     guard.finished = true;
-    if (icc)
+    if (cinfo->out_color_space == JCS_CMYK && CColourManager::IsCmykProfile(icc, iccSize))
+        CColourManager::CmykToSrgb(bmp, icc, iccSize, cinfo->saw_Adobe_marker);
+    else if (icc)
         CColourManager::ProfileToSrgb(bmp, icc, iccSize);
     Trace(3, "Decoding finished.\n");
 }

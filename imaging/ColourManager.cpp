@@ -5,6 +5,10 @@
 
 #include <lcms2.h>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -25,10 +29,25 @@ std::atomic<bool> g_enabled{true};
 
 using ProfilePtr = std::unique_ptr<void, decltype(&cmsCloseProfile)>;
 
+/// A conversion between two RGB matrix-shaper profiles (most photos' and
+/// displays' profiles), done by our own loop: each channel through its
+/// input curve to linear light, the 3 x 3 matrix from one set of primaries
+/// to the other, each channel through the inverse of the output curve.
+/// lcms2's general 8-bit path takes several times as long for the same result.
+struct MatrixShaper
+{
+    static constexpr int kSteps = 16383; // output curve entries - 1
+    float in[3][256];                    // red, green, blue: linear light, 0 ... 1
+    float m[9];                          // row-major, scaled by kSteps
+    uint8_t out[3][kSteps + 1 + 3];      // 3 bytes beyond the end for 4-byte reads
+};
+
 /// A transform into sRGB (or from it to the display), and what it reads:
 /// gray (then only byte 1 of a pixel), RGB, or four inks. Shared: a
 /// transform without the one-pixel cache is read-only once built.
-struct Transform
+} // namespace
+
+struct CColourTransform
 {
     enum Input
     {
@@ -36,14 +55,19 @@ struct Transform
         kGray,
         kInks,
     };
-    cmsHTRANSFORM handle = nullptr;
+    cmsHTRANSFORM handle = nullptr; // null when shaper does the work
+    std::unique_ptr<MatrixShaper> shaper;
     Input input = kRgb;
-    ~Transform()
+    ~CColourTransform()
     {
         if (handle)
             cmsDeleteTransform(handle);
     }
 };
+
+namespace
+{
+using Transform = CColourTransform;
 using TransformPtr = std::shared_ptr<const Transform>;
 
 /// The transforms of the last few profiles, by a key naming the profile
@@ -72,6 +96,122 @@ private:
     std::deque<std::pair<std::string, TransformPtr>> m_entries;
 };
 
+/// The matrix-shaper conversion from in to out, or null when either is not
+/// an RGB matrix-shaper profile.
+std::unique_ptr<MatrixShaper> MakeShaper(cmsHPROFILE in, cmsHPROFILE out)
+{
+    if (cmsGetColorSpace(in) != cmsSigRgbData || !cmsIsMatrixShaper(in) || !cmsIsMatrixShaper(out))
+        return nullptr;
+    const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+    const cmsTagSignature colorants[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
+                                          cmsSigBlueColorantTag};
+    auto shaper = std::make_unique<MatrixShaper>();
+    double a[9], b[9]; // the primaries' XYZ as columns
+    for (int c = 0; c < 3; c++)
+    {
+        const auto* xyzIn = static_cast<const cmsCIEXYZ*>(cmsReadTag(in, colorants[c]));
+        const auto* xyzOut = static_cast<const cmsCIEXYZ*>(cmsReadTag(out, colorants[c]));
+        const auto* curveIn = static_cast<const cmsToneCurve*>(cmsReadTag(in, curves[c]));
+        const auto* curveOut = static_cast<const cmsToneCurve*>(cmsReadTag(out, curves[c]));
+        if (!xyzIn || !xyzOut || !curveIn || !curveOut)
+            return nullptr;
+        a[c] = xyzIn->X, a[3 + c] = xyzIn->Y, a[6 + c] = xyzIn->Z;
+        b[c] = xyzOut->X, b[3 + c] = xyzOut->Y, b[6 + c] = xyzOut->Z;
+        for (int i = 0; i < 256; i++)
+            shaper->in[c][i] =
+                std::clamp(cmsEvalToneCurveFloat(curveIn, cmsFloat32Number(i / 255.0)), 0.0f, 1.0f);
+        cmsToneCurve* inverse = cmsReverseToneCurve(curveOut);
+        if (!inverse)
+            return nullptr;
+        for (int i = 0; i <= MatrixShaper::kSteps; i++)
+        {
+            const float v = cmsEvalToneCurveFloat(inverse, cmsFloat32Number(double(i) / MatrixShaper::kSteps));
+            shaper->out[c][i] = uint8_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255));
+        }
+        cmsFreeToneCurve(inverse);
+    }
+    // m = b^-1 a: linear input to XYZ, XYZ to linear output.
+    const double det = b[0] * (b[4] * b[8] - b[5] * b[7]) - b[1] * (b[3] * b[8] - b[5] * b[6]) +
+                       b[2] * (b[3] * b[7] - b[4] * b[6]);
+    if (!(std::fabs(det) > 1e-9))
+        return nullptr;
+    const double inv[9] = {(b[4] * b[8] - b[5] * b[7]) / det, (b[2] * b[7] - b[1] * b[8]) / det,
+                           (b[1] * b[5] - b[2] * b[4]) / det, (b[5] * b[6] - b[3] * b[8]) / det,
+                           (b[0] * b[8] - b[2] * b[6]) / det, (b[2] * b[3] - b[0] * b[5]) / det,
+                           (b[3] * b[7] - b[4] * b[6]) / det, (b[1] * b[6] - b[0] * b[7]) / det,
+                           (b[0] * b[4] - b[1] * b[3]) / det};
+    for (int r = 0; r < 3; r++)
+        for (int c = 0; c < 3; c++)
+        {
+            double v = 0;
+            for (int k = 0; k < 3; k++)
+                v += inv[3 * r + k] * a[3 * k + c];
+            if (!std::isfinite(v) || std::fabs(v) > 64)
+                return nullptr;
+            shaper->m[3 * r + c] = float(v * MatrixShaper::kSteps);
+        }
+    return shaper;
+}
+
+/// n BGRA pixels through the matrix-shaper conversion, alpha kept.
+void ApplyShaperPlain(const MatrixShaper& s, uint8_t* p, size_t n)
+{
+    const auto index = [](float v) { return int(std::clamp(v, 0.0f, float(MatrixShaper::kSteps)) + 0.5f); };
+    for (size_t i = 0; i < n; i++, p += 4)
+    {
+        const float r = s.in[0][p[2]], g = s.in[1][p[1]], b = s.in[2][p[0]];
+        p[2] = s.out[0][index(s.m[0] * r + s.m[1] * g + s.m[2] * b)];
+        p[1] = s.out[1][index(s.m[3] * r + s.m[4] * g + s.m[5] * b)];
+        p[0] = s.out[2][index(s.m[6] * r + s.m[7] * g + s.m[8] * b)];
+    }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+/// The same eight pixels at a time, with AVX2's gathers for the curves.
+__attribute__((target("avx2,fma"))) void ApplyShaperAvx2(const MatrixShaper& s, uint8_t* p, size_t n)
+{
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
+    const __m256 zero = _mm256_setzero_ps(), top = _mm256_set1_ps(float(MatrixShaper::kSteps));
+    __m256 m[9];
+    for (int k = 0; k < 9; k++)
+        m[k] = _mm256_set1_ps(s.m[k]);
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8, p += 32)
+    {
+        const __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256 b = _mm256_i32gather_ps(s.in[2], _mm256_and_si256(px, low), 4);
+        const __m256 g = _mm256_i32gather_ps(s.in[1], _mm256_and_si256(_mm256_srli_epi32(px, 8), low), 4);
+        const __m256 r = _mm256_i32gather_ps(s.in[0], _mm256_and_si256(_mm256_srli_epi32(px, 16), low), 4);
+        __m256i out = _mm256_and_si256(px, alpha);
+        for (int c = 0; c < 3; c++)
+        {
+            const __m256 v = _mm256_fmadd_ps(m[3 * c], r, _mm256_fmadd_ps(m[3 * c + 1], g, _mm256_mul_ps(m[3 * c + 2], b)));
+            const __m256i k = _mm256_cvtps_epi32(_mm256_min_ps(_mm256_max_ps(v, zero), top));
+            // Four bytes from the curve's entry, of which the first is the value.
+            const __m256i e = _mm256_and_si256(
+                _mm256_i32gather_epi32(reinterpret_cast<const int*>(s.out[c]), k, 1), low);
+            out = _mm256_or_si256(out, _mm256_slli_epi32(e, 8 * (2 - c)));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), out);
+    }
+    ApplyShaperPlain(s, p, n - i);
+}
+#endif
+
+void ApplyShaper(const MatrixShaper& s, uint8_t* p, size_t n)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (avx2)
+    {
+        ApplyShaperAvx2(s, p, n);
+        return;
+    }
+#endif
+    ApplyShaperPlain(s, p, n);
+}
+
 /// A transform from in (owned; null gives none) to out; inks are read
 /// inverted (255 - ink) when inverted is set.
 TransformPtr Build(cmsHPROFILE in, cmsHPROFILE out, bool inverted = false)
@@ -96,6 +236,8 @@ TransformPtr Build(cmsHPROFILE in, cmsHPROFILE out, bool inverted = false)
     if (!usable)
         return nullptr;
     auto t = std::make_shared<Transform>();
+    if ((t->shaper = MakeShaper(in, out)))
+        return t;
     cmsUInt32Number format = TYPE_BGRA_8;
     cmsUInt32Number flags = cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA;
     if (space == cmsSigGrayData)
@@ -133,6 +275,11 @@ void SilenceLcms()
 /// n BGRA pixels through the transform, in place.
 void Apply(const Transform& t, uint8_t* pixels, size_t n, std::vector<uint8_t>& scratch)
 {
+    if (t.shaper)
+    {
+        ApplyShaper(*t.shaper, pixels, n);
+        return;
+    }
     if (t.input != Transform::kGray)
     {
         cmsDoTransform(t.handle, pixels, pixels, cmsUInt32Number(n));
@@ -353,14 +500,26 @@ const double* Primaries(int primaries)
 }
 } // namespace
 
+std::shared_ptr<const CColourTransform> CColourManager::ProfileTransform(const uint8_t* icc,
+                                                                        size_t size)
+{
+    if (!IsEnabled() || !PlausibleProfile(icc, size) || IsCmykProfile(icc, size))
+        return nullptr;
+    SilenceLcms();
+    return Cache().Get(Key("icc", icc, size),
+                       [&] { return Build(OpenIcc(icc, size), cmsCreate_sRGBProfile()); });
+}
+
+void CColourManager::ConvertPixels(const CColourTransform& transform, uint8_t* bgra, size_t n)
+{
+    std::vector<uint8_t> scratch;
+    Apply(transform, bgra, n, scratch);
+}
+
 bool CColourManager::ProfileToSrgb(CBmp& bmp, const uint8_t* icc, size_t size)
 {
-    if (!CanConvert(bmp) || !PlausibleProfile(icc, size) || IsCmykProfile(icc, size))
-        return false;
-    SilenceLcms();
-    const TransformPtr t = Cache().Get(
-        Key("icc", icc, size), [&] { return Build(OpenIcc(icc, size), cmsCreate_sRGBProfile()); });
-    return Run(bmp, t, "Converting the colour profile to sRGB.\n");
+    return CanConvert(bmp) &&
+           Run(bmp, ProfileTransform(icc, size), "Converting the colour profile to sRGB.\n");
 }
 
 bool CColourManager::IsCmykProfile(const uint8_t* icc, size_t size)

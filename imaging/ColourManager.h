@@ -2,7 +2,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <memory>
+
 class CBmp;
+/// A colour conversion built for a profile; shared and read-only.
+struct CColourTransform;
 
 /// Converts decoded pictures to sRGB, the colour space of the program's
 /// bitmaps, through LittleCMS: by their embedded ICC profile (RGB, gray or
@@ -24,6 +28,13 @@ public:
     /// Converts bmp (8 bits: its palette; 32 bits: its pixels, alpha kept)
     /// from the colour space of the ICC profile to sRGB. Returns whether it did.
     static bool ProfileToSrgb(CBmp& bmp, const uint8_t* icc, size_t size);
+    /// The conversion ProfileToSrgb makes of a 32-bit picture with the
+    /// profile, for converting its rows as they are decoded; null when
+    /// there is none to make.
+    static std::shared_ptr<const CColourTransform> ProfileTransform(const uint8_t* icc,
+                                                                    size_t size);
+    /// n 32-bit pixels (blue, green, red, alpha) through the conversion, in place.
+    static void ConvertPixels(const CColourTransform& transform, uint8_t* bgra, size_t n);
     /// Converts bmp from the space a PNG's gAMA chunk (the file gamma, 1/2.2
     /// for sRGB-like files) and, when not null, cHRM chunk describe: eight
     /// values, x and y of the white point, then of red, green and blue.

@@ -1,6 +1,7 @@
 #include "JPEGDecoder.h"
 
 #include "ColourManager.h"
+#include "RowConverter.h"
 
 #include "Bmp.h"
 #include "DataSource.h"
@@ -60,6 +61,7 @@ struct RowTarget
     COrientedRows* rows;
     uint8_t* band; // kBandRows rows of 4 * width bytes, or null when rows go straight in
     size_t bandStride;
+    CRowConverter* colour; // converts the rows' colours by the profile, or null
 };
 
 /// Rows per jpeg_read_scanlines call; libjpeg delivers at most its upsampler's
@@ -237,6 +239,10 @@ bool ReadRows(JpegState* s, const RowTarget* target, RowFormat format)
             break;
         if (format != RowFormat::kDirect)
             ConvertRows(rows, n, cinfo->output_width, format);
+        if (target->colour && target->band)
+            target->colour->ConvertNow(rows, n);
+        else if (target->colour)
+            target->colour->Add(rows, n);
         if (target->band)
             for (JDIMENSION i = 0; i < n; i++)
                 target->rows->Put(int(row + i), 0, int(cinfo->output_width), rows[i]);
@@ -374,7 +380,15 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     const size_t stride = 4 * size_t(width);
     if (!rows.DirectLine(0))
         band = AllocateBuffer(bmp, kBandRows * stride, "Out of memory allocating JPEG rows.");
-    const RowTarget target{&rows, band.get(), stride};
+    // RGB pictures convert by their profile while the rows after decode.
+    std::unique_ptr<CRowConverter> colour;
+    if (icc && depth == 32 && cinfo->out_color_space != JCS_CMYK)
+        if (auto transform = CColourManager::ProfileTransform(icc, iccSize))
+        {
+            Trace(2, "Converting the colour profile to sRGB.\n");
+            colour = std::make_unique<CRowConverter>(std::move(transform), size_t(width));
+        }
+    const RowTarget target{&rows, band.get(), stride, colour.get()};
 
     if (!ReadRows(s, &target, format))
     {
@@ -382,7 +396,9 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         RaiseError(6, std::string(s->err.message) + "\n");
     }
     guard.finished = true;
-    if (cinfo->out_color_space == JCS_CMYK && CColourManager::IsCmykProfile(icc, iccSize))
+    if (colour)
+        colour->Finish();
+    else if (cinfo->out_color_space == JCS_CMYK && CColourManager::IsCmykProfile(icc, iccSize))
         CColourManager::CmykToSrgb(bmp, icc, iccSize, cinfo->saw_Adobe_marker);
     else if (icc)
         CColourManager::ProfileToSrgb(bmp, icc, iccSize);

@@ -23,6 +23,7 @@
 #include "Strings.h"
 #include "Termination.h"
 #include "TreeBar.h"
+#include "ViewPreferences.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -310,6 +311,8 @@ bool CVistrelApp::InitInstance()
     CSplashWindow::EnableSplashScreen(bShowSplash);
 
     RegisterEmbeddedResources();
+    // Colour management and the display's profile, before any picture decodes.
+    ViewPreferences::Apply();
     CFileName::SetRenameListener([this](const QString& from, const QString& to)
                                  { OnEntryRenamed(from, to); });
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "AnimationPlayer.h"
 #include "Document.h"
 #include "PictureLoader.h"
 
@@ -28,10 +29,16 @@ public:
     void OpenDecoded(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp);
     void DeleteContents() override;
 
-    /// The picture, or null while nothing is loaded (or only its first pass).
+    /// The picture (of an animation, the frame on screen), or null while
+    /// nothing is loaded (or only its first pass). Its colours are sRGB.
     CDrawDibBmp* GetBitmap() const { return m_pBmp.get(); }
-    /// The reduced copies of the picture, made when it is first needed.
+    /// The picture as it is drawn: converted to the display's colour
+    /// profile when the display has one, else the picture itself.
+    CDrawDibBmp* GetDisplayBitmap() const { return m_pDisplay ? m_pDisplay.get() : m_pBmp.get(); }
+    /// The reduced copies of the picture as drawn, made when first needed.
     const CBmpPyramid* GetPyramid();
+    /// The player of an animated picture (it plays nothing for a still one).
+    CAnimationPlayer& GetPlayer() { return m_player; }
     /// A stand-in for the picture while it is being decoded: a scaled
     /// decode to be shown at the picture's size, or null.
     CDrawDibBmp* GetFirstPass() const { return m_pFirstPass.get(); }
@@ -55,6 +62,10 @@ public:
 
 private:
     void SetOpened(const QString& path, bool bAddToMRU);
+    /// Plays the file when it holds an animation.
+    void StartPlayer(const QString& path);
+    /// Puts an animation's frame in place of the one shown, handing that back.
+    CAnimationPlayer::Frame ShowFrame(CAnimationPlayer::Frame frame);
     void OnPass(const std::shared_ptr<CPictureLoader::Pass>& pass);
     /// Shows the decoder's message and closes the document.
     void FailOpen(const QString& text);
@@ -63,10 +74,12 @@ private:
 
     IImageHost& m_host;
     std::unique_ptr<CDrawDibBmp> m_pBmp;
+    std::unique_ptr<CDrawDibBmp> m_pDisplay; // m_pBmp for the display's profile, or null
     std::unique_ptr<CDrawDibBmp> m_pFirstPass;
     std::unique_ptr<CBmpPyramid> m_pPyramid;
     QSize m_pictureSize;
     qint64 m_nFileSize = -1;
     bool m_bWasRecent = false; // the path was in the recent-file list before this open
     CPictureLoader m_loader;
+    CAnimationPlayer m_player;
 };

@@ -145,7 +145,20 @@ void CPicDecoder::DecodeFile(const std::string& path, CBmp& bmp, int depth)
     const int r = source.Open(path);
     if (r != 0)
         RaiseError(r, Format("Opening %s failed", path.c_str()));
-    DecodeSource(source, bmp, depth); // the source closes itself on every path
+    // A file that shrank under the mapping read as zeros: whatever the decoder
+    // made of them, the data ended early.
+    try
+    {
+        DecodeSource(source, bmp, depth); // the source closes itself on every path
+    }
+    catch (const CTextException&)
+    {
+        if (source.WasTruncated())
+            throw CTextException(11, kEndOfFileText);
+        throw;
+    }
+    if (source.WasTruncated())
+        throw CTextException(11, kEndOfFileText);
 }
 
 void CPicDecoder::DecodeResource(int id, CBmp& bmp, int depth)

@@ -60,7 +60,8 @@ bool ForEachEntry(const QString& path, CDirectoryReader::Filter filter, Fn fn)
 }
 } // namespace
 
-bool CDirectoryReader::Read(const QString& path, Filter filter, std::vector<CDirEntry>& out)
+bool CDirectoryReader::Read(const QString& path, Filter filter, std::vector<CDirEntry>& out,
+                            Order order)
 {
     out.clear();
     // For folders only: what the directory calls a file goes at once; a link
@@ -93,7 +94,8 @@ bool CDirectoryReader::Read(const QString& path, Filter filter, std::vector<CDir
                          out.push_back(std::move(entry));
                          return true;
                      });
-    Sort(out);
+    if (order == FileManagerOrder)
+        Sort(out);
     return ok;
 }
 

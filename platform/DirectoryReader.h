@@ -27,9 +27,16 @@ public:
         VisibleFolders  // folders only, without hidden ones
     };
 
-    /// Fills out with the sorted entries; false (and out empty) when the folder
+    enum Order
+    {
+        FileManagerOrder, // as Sort puts them
+        Unsorted          // as the folder yields them, for callers with an order of their own
+    };
+
+    /// Fills out with the entries; false (and out empty) when the folder
     /// cannot be read.
-    static bool Read(const QString& path, Filter filter, std::vector<CDirEntry>& out);
+    static bool Read(const QString& path, Filter filter, std::vector<CDirEntry>& out,
+                     Order order = FileManagerOrder);
     /// Sorts entries into the order above.
     static void Sort(std::vector<CDirEntry>& entries);
     /// The names of every entry but "." and ".." as the file system stores

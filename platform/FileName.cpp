@@ -40,6 +40,12 @@ CFileName::RenameListener& Listener()
     return listener;
 }
 
+CFileName::RenameGuard& Guard()
+{
+    static CFileName::RenameGuard guard;
+    return guard;
+}
+
 QDateTime FromTimespec(const struct timespec& ts)
 {
     return QDateTime::fromMSecsSinceEpoch(qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000);
@@ -94,6 +100,11 @@ void CFileName::SetRenameListener(RenameListener listener)
     Listener() = std::move(listener);
 }
 
+void CFileName::SetRenameGuard(RenameGuard guard)
+{
+    Guard() = std::move(guard);
+}
+
 QString CFileName::RenamedPath(const QString& path, const QString& from, const QString& to)
 {
     if (path == from)
@@ -104,15 +115,17 @@ QString CFileName::RenamedPath(const QString& path, const QString& from, const Q
 int CFileName::RenameEntry(QWidget* pOwner, const QString& path, const QString& newName)
 {
     m_bReportedFailure = false;
-    const QString reason = InvalidNameReason(
+    QString reason = InvalidNameReason(
         newName, IsFolder(path) ? QStringLiteral("folder") : QStringLiteral("file"));
+    const QString to = JoinPath(path.left(path.lastIndexOf(QLatin1Char('/')) + 1), newName);
+    if (reason.isEmpty() && to != path && Guard())
+        reason = Guard()(path);
     if (!reason.isEmpty())
     {
         AfxMessageBox(reason, MB_OK | MB_ICONERROR, pOwner);
         m_bReportedFailure = true;
         return 0;
     }
-    const QString to = JoinPath(path.left(path.lastIndexOf(QLatin1Char('/')) + 1), newName);
     if (!ShellRenameFiles(pOwner, path, to))
         return 0;
     if (Listener() && to != path)

@@ -91,6 +91,10 @@ public:
     /// Told of every RenameEntry that succeeded (open pictures, the list).
     using RenameListener = std::function<void(const QString& from, const QString& to)>;
     static void SetRenameListener(RenameListener listener);
+    /// Asked before every RenameEntry: why the entry at the path must keep
+    /// its name (an open project's folder), or empty when it may be renamed.
+    using RenameGuard = std::function<QString(const QString& path)>;
+    static void SetRenameGuard(RenameGuard guard);
     /// Where `path` is after `from` was renamed to `to` (the entry itself or
     /// something inside the folder); empty when the rename did not touch it.
     static QString RenamedPath(const QString& path, const QString& from, const QString& to);

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <signal.h>
@@ -43,11 +42,6 @@ struct Fd
         if (fd >= 0)
             close(fd);
     }
-};
-
-struct DirCloser
-{
-    void operator()(DIR* d) const { closedir(d); }
 };
 
 QByteArray Join(const QByteArray& folder, const QByteArray& name)
@@ -565,7 +559,9 @@ CFileTransfer::ErrorAnswer CFileTransfer::AskAboutError(const QByteArray& src)
         m_strError.clear();
         break;
     case CancelTransfer:
+        // A cancel, wherever the failing entry stands in the batch.
         m_bCancel = true;
+        Halted();
         m_strError.clear();
         break;
     }
@@ -768,13 +764,13 @@ void CFileTransfer::RemoveStaleTemporaries(const QByteArray& folder)
 {
     if (!m_cleanDirs.insert(folder).second)
         return;
-    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.constData()));
-    if (!dir)
+    std::vector<QByteArray> names;
+    const Fd dir{open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd < 0 || !CDirectoryReader::ReadNames(folder, names))
         return;
-    const int fd = dirfd(dir.get());
-    while (const dirent* e = readdir(dir.get()))
-        if (IsStaleTemporary(fd, e->d_name))
-            unlinkat(fd, e->d_name, 0);
+    for (const QByteArray& name : names)
+        if (IsStaleTemporary(dir.fd, name.constData()))
+            unlinkat(dir.fd, name.constData(), 0);
 }
 
 int CFileTransfer::NameFile(int fd, const QByteArray& tmp, const QByteArray& dst, bool bReplace)

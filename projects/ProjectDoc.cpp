@@ -5,6 +5,7 @@
 #include "IProjectHost.h"
 #include "MDIFrameWnd.h"
 #include "MessageBox.h"
+#include "NativePath.h"
 #include "ProjectTreeCtrl.h"
 #include "ProjectView.h"
 #include "ProjectWizSheet.h"
@@ -19,14 +20,21 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <filesystem>
+#include <sys/stat.h>
+#include <system_error>
+
 namespace
 {
 const char kCreateFailed[] = "Create Project failed.";
 
-CRecentFileList RecentProjects()
+// The recent projects, read from the settings or (bRead false) empty.
+CRecentFileList RecentProjects(bool bRead = true)
 {
     CRecentFileList list(4, QStringLiteral("Recent Project List"), QStringLiteral("Project%1"));
-    list.ReadList();
+    if (bRead)
+        list.ReadList();
     return list;
 }
 
@@ -130,6 +138,42 @@ void CProjectDoc::SetPathName(const QString& path, bool bAddToMRU)
     CDocument::SetPathName(path, bAddToMRU);
 }
 
+QString CProjectDoc::RenameRefusal(const QString& path)
+{
+    CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp();
+    return pTree ? pTree->RenameRefusal(path) : QString();
+}
+
+void CProjectDoc::FollowRename(const QString& from, const QString& to)
+{
+    if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
+        pTree->FollowRename(from, to);
+    if (IProjectHost* pHost = IProjectHost::Get())
+        if (const QString path = CFileName::RenamedPath(pHost->GetProjectPath(), from, to);
+            !path.isEmpty())
+            pHost->SetProjectPath(path);
+    if (CProjectDoc* pDoc = GetOpenProject())
+        if (const QString path = CFileName::RenamedPath(pDoc->GetPathName(), from, to);
+            !path.isEmpty())
+            pDoc->CDocument::SetPathName(path, false);
+
+    // The recent projects keep their order under their new paths.
+    const CRecentFileList recent = RecentProjects();
+    QStringList paths;
+    bool bChanged = false;
+    for (int i = 0; !recent[i].isEmpty(); ++i)
+    {
+        const QString now = CFileName::RenamedPath(recent[i], from, to);
+        bChanged = bChanged || !now.isEmpty();
+        paths.append(now.isEmpty() ? recent[i] : now);
+    }
+    if (!bChanged)
+        return;
+    CRecentFileList renamed = RecentProjects(false);
+    for (auto it = paths.crbegin(); it != paths.crend(); ++it)
+        renamed.Add(*it);
+}
+
 // ---- Creating a project ---------------------------------------------------------
 
 bool CProjectDoc::EnsureProjectDirectory(const QString& path)
@@ -176,17 +220,22 @@ void CProjectDoc::CreateProject()
         AfxMessageBox(QString::fromLatin1(kCreateFailed), MB_OK);
         return;
     }
-    bool bCopied = true;
+    CFileName copier;
+    const bool bCopied = source.isEmpty() || copier.ShellCopyFiles(CWinApp::Get()->GetMainWnd(),
+                                                                   QDir::cleanPath(source), dir);
     if (!source.isEmpty())
-    {
-        bCopied = CFileName().ShellCopyFiles(CWinApp::Get()->GetMainWnd(), QDir::cleanPath(source),
-                                             dir) != 0;
         if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp(); pTree && pTree->HasProject())
             pTree->ShowProjectRoot();
-    }
-    AfxMessageBox(name + (bCopied ? QStringLiteral(" project directory successfully created.")
-                                  : QStringLiteral(" project directory copy canceled!")),
-                  MB_OK | MB_ICONINFORMATION);
+    // A copy that failed has said why and what was copied; only a cancel is
+    // a cancel.
+    if (!bCopied && copier.ReportedFailure())
+        AfxMessageBox(name + QStringLiteral(" project directory created, but the chosen files "
+                                            "were not all copied into it."),
+                      MB_OK | MB_ICONWARNING);
+    else
+        AfxMessageBox(name + (bCopied ? QStringLiteral(" project directory successfully created.")
+                                      : QStringLiteral(" project directory copy canceled!")),
+                      MB_OK | MB_ICONINFORMATION);
 }
 
 // ---- The project commands ------------------------------------------------------
@@ -229,10 +278,19 @@ void CProjectDoc::OnSaveProjectAs()
     if (!pOpen)
         return;
     pOpen->OnCloseDocument();
+    // From here the project is closed: the tree must not go on showing it.
+    auto showNoProject = []
+    {
+        if (CProjectTreeCtrl* pTree = CProjectTreeCtrl::FromApp())
+            pTree->ResetToNoProject();
+    };
 
     QString path;
     if (!PromptProjectFile(false, path))
+    {
+        showNoProject();
         return;
+    }
     const int dot = int(path.lastIndexOf(QLatin1Char('.')));
     const QString newDir = dot > path.lastIndexOf(QLatin1Char('/')) ? path.left(dot) : path;
     const QString title = QFileInfo(newDir).fileName();
@@ -242,23 +300,54 @@ void CProjectDoc::OnSaveProjectAs()
 
     // A single new folder: its parent must exist, and it must not exist yet.
     // Nor may it lie inside the project it copies.
-    if (newDir.startsWith(oldDir + QLatin1Char('/')) || !QDir().mkdir(newDir))
+    const bool bInside = newDir.startsWith(oldDir + QLatin1Char('/'));
+    if (bInside || mkdir(NativePath::Encode(newDir).constData(), 0777) != 0)
     {
-        AfxMessageBox(QStringLiteral("OOOPs"), MB_OK);
+        const int err = errno;
+        AfxMessageBox(
+            bInside || err == EEXIST
+                ? QStringLiteral("OOOPs")
+                : QStringLiteral("Cannot create the project folder \"%1\": %2")
+                      .arg(newDir, QString::fromStdString(std::generic_category().message(err))),
+            MB_OK);
+        showNoProject();
         return;
     }
     CFileName name;
     CMDIFrameWnd* pMainWnd = CWinApp::Get()->GetMainWnd();
-    name.ShellCopyFiles(pMainWnd, oldDir + QStringLiteral("/*"), newDir);
     const QString newPath = QDir(newDir).filePath(title + QStringLiteral(".vrp"));
-    name.ShellRenameFiles(pMainWnd, QDir(newDir).filePath(oldName), newPath);
+    const bool bCopied = name.ShellCopyFiles(pMainWnd, oldDir + QStringLiteral("/*"), newDir) != 0;
+    const bool bCancelled = !bCopied && !name.ReportedFailure();
+    if (!bCopied || !name.ShellRenameFiles(pMainWnd, QDir(newDir).filePath(oldName), newPath))
+    {
+        // The folder is this command's own and holds only copies: it goes,
+        // and the project that was open opens again.
+        std::error_code ec;
+        std::filesystem::remove_all(NativePath::Encode(newDir).toStdString(), ec);
+        const bool bReopened =
+            pHost->GetProjectTemplate()->OpenDocumentFile(oldPath, true) != nullptr;
+        if (!bReopened)
+            showNoProject();
+        QString text = bCancelled ? QStringLiteral("Project Save As canceled")
+                                  : QStringLiteral("Project Save As failed");
+        text += QStringLiteral(": the project was not saved as \"%1\"").arg(title);
+        if (bReopened)
+            text += QStringLiteral(", and \"%1\" is open again")
+                        .arg(QFileInfo(oldPath).completeBaseName());
+        AfxMessageBox(text + QLatin1Char('.'),
+                      MB_OK | (bCancelled ? MB_ICONINFORMATION : MB_ICONERROR));
+        return;
+    }
 
     pHost->OpenProjectFile(newPath);
-    if (CProjectDoc* pDoc = GetOpenProject())
+    CProjectDoc* pDoc = GetOpenProject();
+    if (!pDoc)
     {
-        pDoc->SetModifiedFlag(true);
-        pDoc->OnSaveDocument(newPath);
+        showNoProject(); // an image window kept its unsaved changes open
+        return;
     }
+    pDoc->SetModifiedFlag(true);
+    pDoc->OnSaveDocument(newPath);
 }
 
 void CProjectDoc::OnCloseProject()

@@ -44,6 +44,14 @@ public:
     /// The largest project file the view holds.
     static constexpr qint64 kMaxTextSize = 16 * 1024 * 1024;
 
+    /// Why the entry at `path` must keep its name while the project tree
+    /// shows its project (CProjectTreeCtrl::RenameRefusal); empty when it may
+    /// be renamed.
+    static QString RenameRefusal(const QString& path);
+    /// The open project, its tree and the recent projects follow a rename of
+    /// a folder above the project or of an entry inside it.
+    static void FollowRename(const QString& from, const QString& to);
+
     // The application's project commands.
     static void OnNewProject();
     static void OnOpenProject();

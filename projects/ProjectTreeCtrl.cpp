@@ -20,11 +20,7 @@
 #include <QTreeWidgetItemIterator>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <dirent.h>
-#include <string>
-#include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 namespace
@@ -32,48 +28,6 @@ namespace
 const char kNoOpenProject[] = "No Open Project";
 const char kNoProjectMessage[] = "No open project, command canceled!";
 constexpr int kImageRole = Qt::UserRole + 1;
-
-// One directory's entries as the file system names them (bytes), "." and
-// ".." left out. False when the directory cannot be read.
-struct DirEntries
-{
-    std::vector<std::string> folders;
-    std::vector<std::string> files;
-};
-
-bool IsDirectoryEntry(const std::string& dir, const dirent* pEntry)
-{
-    if (pEntry->d_type == DT_DIR)
-        return true;
-    if (pEntry->d_type != DT_LNK && pEntry->d_type != DT_UNKNOWN)
-        return false;
-    // A link counts as what it points at.
-    struct stat st = {};
-    const std::string path = dir + '/' + pEntry->d_name;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool IsDotOrDotDot(const char* name)
-{
-    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
-}
-
-bool ReadDirectory(const QString& dir, DirEntries& out)
-{
-    const std::string path = NativePath::Encode(dir).toStdString();
-    DIR* pDir = ::opendir(path.c_str());
-    if (!pDir)
-        return false;
-    while (const dirent* pEntry = ::readdir(pDir))
-    {
-        if (IsDotOrDotDot(pEntry->d_name))
-            continue;
-        (IsDirectoryEntry(path, pEntry) ? out.folders : out.files).emplace_back(pEntry->d_name);
-    }
-    ::closedir(pDir);
-    return true;
-}
-
 } // namespace
 
 CProjectTreeCtrl::CProjectTreeCtrl(QWidget* pParent, IBrowser* pBrowser, IPendingFiles* pPending)
@@ -190,6 +144,48 @@ QString CProjectTreeCtrl::GetItemPath(const QTreeWidgetItem* pItem) const
     return path;
 }
 
+QString CProjectTreeCtrl::RenameRefusal(const QString& path) const
+{
+    if (!HasProject())
+        return QString();
+    const QString clean = QDir::cleanPath(path);
+    const QString name = clean.section(QLatin1Char('/'), -1);
+    // The project's name is its folder's and its file's: the item paths and
+    // the recent projects rely on the three agreeing.
+    if (clean == QDir::cleanPath(m_strProjectDir))
+        return QStringLiteral("\"%1\" is the folder of the open project. Close the project "
+                              "before renaming its folder, or copy the project under another "
+                              "name with Project Save As.")
+            .arg(name);
+    if (clean == QDir::cleanPath(m_strProjectFile))
+        return QStringLiteral("\"%1\" is the file of the open project. Close the project "
+                              "before renaming it, or copy the project under another name with "
+                              "Project Save As.")
+            .arg(name);
+    return QString();
+}
+
+void CProjectTreeCtrl::FollowRename(const QString& from, const QString& to)
+{
+    if (!HasProject())
+        return;
+    if (const QString dir = CFileName::RenamedPath(m_strProjectDir, from, to); !dir.isEmpty())
+    {
+        // Item paths start at the project folder, so they follow with it.
+        m_strProjectFile = CFileName::RenamedPath(m_strProjectFile, from, to);
+        m_strProjectDir = dir;
+        return;
+    }
+    if (!from.startsWith(m_strProjectDir + QLatin1Char('/')))
+        return;
+    for (QTreeWidgetItemIterator it(this); *it; ++it)
+        if ((*it)->parent() && !(*it)->text(0).isEmpty() && GetItemPath(*it) == from)
+        {
+            (*it)->setText(0, to.section(QLatin1Char('/'), -1));
+            return;
+        }
+}
+
 bool CProjectTreeCtrl::AddPlaceholderIfNotEmpty(QTreeWidgetItem* pItem, const QString& dir)
 {
     if (!CDirectoryReader::HasEntries(dir, CDirectoryReader::AllEntries))
@@ -217,36 +213,39 @@ int CProjectTreeCtrl::SortedIndex(const QTreeWidgetItem* pParent, const QString&
 
 int CProjectTreeCtrl::FillFolder(QTreeWidgetItem* pItem, const QString& dir)
 {
-    DirEntries entries;
-    if (!ReadDirectory(dir, entries))
+    std::vector<CDirEntry> entries;
+    if (!CDirectoryReader::Read(dir, CDirectoryReader::AllEntries, entries,
+                                CDirectoryReader::Unsorted))
     {
         if (pItem == GetRootItem())
             pItem->addChild(NewItem(QString(), kFolderImage));
         return 0;
     }
-    const std::string skip =
-        NativePath::Encode(m_strProjectName + QStringLiteral(".vrp")).toStdString();
+    // Folders in case-insensitive order, then files in byte order of their names.
+    const QString skip = m_strProjectName + QStringLiteral(".vrp");
     std::vector<QString> folders;
-    folders.reserve(entries.folders.size());
-    for (const std::string& name : entries.folders)
-        folders.push_back(NativePath::Decode(name.data(), qsizetype(name.size())));
+    std::vector<std::pair<QByteArray, QString>> files;
+    for (CDirEntry& entry : entries)
+        if (entry.bFolder)
+            folders.push_back(std::move(entry.name));
+        else if (entry.name != skip)
+            files.emplace_back(NativePath::Encode(entry.name), std::move(entry.name));
     std::stable_sort(folders.begin(), folders.end(),
                      [](const QString& a, const QString& b)
                      { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    std::sort(entries.files.begin(), entries.files.end());
+    std::sort(files.begin(), files.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
 
     QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(folders.size() + entries.files.size()));
+    items.reserve(qsizetype(folders.size() + files.size()));
     for (const QString& name : folders)
     {
         QTreeWidgetItem* pFolder = NewItem(name, kFolderImage);
         AddPlaceholderIfNotEmpty(pFolder, dir + QLatin1Char('/') + name);
         items.append(pFolder);
     }
-    for (const std::string& name : entries.files)
-        if (name != skip)
-            items.append(
-                NewItem(NativePath::Decode(name.data(), qsizetype(name.size())), kFileImage));
+    for (const auto& file : files)
+        items.append(NewItem(file.second, kFileImage));
     pItem->addChildren(items);
     return int(folders.size());
 }
@@ -416,8 +415,12 @@ void CProjectTreeCtrl::OnRename()
     if (!CheckProjectOpen())
         return;
     QTreeWidgetItem* pItem = m_hCurItem;
-    // The project folder keeps the project's name; Save As copies it under another.
-    if (!pItem || pItem == GetRootItem() || pItem->text(0).isEmpty())
+    if (pItem == GetRootItem())
+    {
+        AfxMessageBox(RenameRefusal(m_strProjectDir), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (!pItem || pItem->text(0).isEmpty())
         return;
     if (!BeginLabelEdit(pItem, LabelEdit::kRename))
         m_edit.purpose = LabelEdit::kNone;

@@ -71,6 +71,13 @@ public:
     QTreeWidgetItem* GetRootItem() const { return topLevelItem(0); }
     bool HasProject() const { return !m_strProjectFile.isEmpty(); }
     const QString& GetProjectDir() const { return m_strProjectDir; }
+    const QString& GetProjectFile() const { return m_strProjectFile; }
+    /// Why the entry at `path` must keep its name: it is the project's
+    /// folder or its project file. Empty when it may be renamed.
+    QString RenameRefusal(const QString& path) const;
+    /// Follows a rename on disk: of a folder above the project (its paths
+    /// change) or of an entry inside it whose item is loaded (its label).
+    void FollowRename(const QString& from, const QString& to);
     bool IsDragging() const { return m_bDragging; }
 
     QTreeWidgetItem* m_hPrevItem = nullptr;

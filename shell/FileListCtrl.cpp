@@ -178,7 +178,7 @@ void CFileListCtrl::Reload()
     if (m_strDirectory.isEmpty())
         return;
     // A name being typed is not thrown away: the reading waits for it.
-    if (state() == EditingState)
+    if (state() == EditingState || (m_otherLookEditing && m_otherLookEditing()))
     {
         m_reloadTimer.start(300);
         return;
@@ -533,6 +533,11 @@ int CFileListCtrl::DeleteSelection(int nFlags)
     }
     m_selection.clear();
     return deleted;
+}
+
+QString CFileListCtrl::GetModelFolder() const
+{
+    return m_pModel->Folder();
 }
 
 QList<int> CFileListCtrl::RowsNamed(const QStringList& names) const

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <functional>
 #include <random>
 
 class CFileListModel;
@@ -22,7 +23,6 @@ class QFileSystemWatcher;
 class CFileListCtrl : public QTreeView, public ISlideSource
 {
     Q_OBJECT
-    friend class CThumbnailView; // the thumbnail look of this same list
 public:
     explicit CFileListCtrl(QWidget* parent = nullptr);
     ~CFileListCtrl() override;
@@ -114,6 +114,21 @@ public:
     /// Seeds the random order (tests); it is seeded once from the system otherwise.
     void SeedRandom(unsigned seed) { m_random.seed(seed); }
 
+    // What the thumbnail look of this same list hands on to it: keys,
+    // activation, the press a drag's delay counts from, and the drag.
+    void HandleKey(QKeyEvent* event) { keyPressEvent(event); }
+    void Activate(const QModelIndex& index) { OnActivated(index); }
+    void NoteButtonDown() { m_buttonDown.start(); }
+    void StartDrag(Qt::DropActions supportedActions) { startDrag(supportedActions); }
+    /// Tells the list whether a name is being edited in the other look, so
+    /// that a re-read waits for the edit to end there as well.
+    void SetOtherLookEditing(std::function<bool()> isEditing) { m_otherLookEditing = std::move(isEditing); }
+    /// The list's model, and the folder whose entries it holds.
+    CFileListModel* GetModel() const { return m_pModel; }
+    QString GetModelFolder() const;
+    /// The rows of the entries with these names.
+    QList<int> RowsNamed(const QStringList& names) const;
+
 private:
     QString m_strDirectory;
     QString m_strPicked;
@@ -136,7 +151,6 @@ protected:
 private:
     QList<int> SelectedRows() const;
     QStringList SelectedPaths() const;
-    QList<int> RowsNamed(const QStringList& names) const;
     void SelectOnly(int row);
     void OnActivated(const QModelIndex& index);
     /// Whether the pick source's entry i is a picture, and its full path.
@@ -156,4 +170,5 @@ private:
     QTimer m_reloadTimer;
     qint64 m_nReadMs = 0; // how long the last reading took
     std::mt19937 m_random;
+    std::function<bool()> m_otherLookEditing;
 };

@@ -7,6 +7,8 @@
 #include "VistrelApp.h"
 
 #include <QEvent>
+#include <QMainWindow>
+#include <QScrollBar>
 #include <QStackedWidget>
 
 namespace
@@ -67,6 +69,22 @@ void CListBar::SetThumbnailMode(bool bThumbnails)
         m_wndList->scrollTo(m_wndList->model()->index(top, 0), QAbstractItemView::PositionAtTop);
     if (bHadFocus)
         pShown->setFocus();
+    WidenForOneColumn();
+}
+
+void CListBar::WidenForOneColumn()
+{
+    // A bar docked at a side that is narrower than one thumbnail would
+    // scroll sideways: it grows to hold one column.
+    auto* pFrame = qobject_cast<QMainWindow*>(parentWidget());
+    if (!IsThumbnailMode() || isFloating() || !pFrame ||
+        !(pFrame->dockWidgetArea(this) & (Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea)))
+        return;
+    const int needed = m_pThumbnails->gridSize().width() +
+                       m_pThumbnails->verticalScrollBar()->sizeHint().width() +
+                       2 * m_pThumbnails->frameWidth() + (width() - m_pThumbnails->width());
+    if (width() < needed)
+        pFrame->resizeDocks({this}, {needed}, Qt::Horizontal);
 }
 
 void CListBar::SetThumbnailSize(int size)
@@ -74,6 +92,7 @@ void CListBar::SetThumbnailSize(int size)
     size = size > CThumbnailCache::kNormal ? CThumbnailCache::kLarge : CThumbnailCache::kNormal;
     Settings::WriteProfileInt(kSection, kSizeEntry, size);
     m_pThumbnails->SetThumbnailSize(size);
+    WidenForOneColumn();
 }
 
 void CListBar::SetDirectory(const QString& path)

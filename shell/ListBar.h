@@ -37,6 +37,9 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
+    /// Widens the bar, docked at a side, to hold one column of thumbnails.
+    void WidenForOneColumn();
+
     CFileListCtrl* m_wndList = nullptr;
     CThumbnailView* m_pThumbnails = nullptr;
     QStackedWidget* m_pLooks = nullptr;

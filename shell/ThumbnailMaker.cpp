@@ -127,6 +127,8 @@ CThumbnailMaker::Thumbnail CThumbnailMaker::Make(const QString& path, int size)
             else
             {
                 m_pDecoder->DecodeSource(source, bmp, 32);
+                if (source.WasTruncated())
+                    throw CTextException(11, kEndOfFileText);
                 result.picture = QSize(bmp.GetWidth(), bmp.GetHeight());
             }
         }

@@ -10,6 +10,7 @@
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
@@ -22,10 +23,12 @@ constexpr int kMaxName = 255; // characters, as the details look allows
 CThumbnailView::CThumbnailView(CFileListCtrl* pList, QWidget* pParent, int threads,
                                const QString& cacheRoot)
     : QListView(pParent), m_pList(pList),
-      m_pThumbnails(new CFolderThumbnails(pList->m_pModel, this, threads, cacheRoot))
+      m_pThumbnails(new CFolderThumbnails(pList->GetModel(), this, threads, cacheRoot))
 {
     setObjectName(QStringLiteral("ThumbnailList"));
     setAccessibleName(QStringLiteral("File Thumbnails"));
+    pList->SetOtherLookEditing([view = QPointer<CThumbnailView>(this)]
+                               { return view && view->state() == EditingState; });
     setModel(pList->model());
     setSelectionModel(pList->selectionModel());
     setModelColumn(CFileListModel::NameColumn);
@@ -42,7 +45,7 @@ CThumbnailView::CThumbnailView(CFileListCtrl* pList, QWidget* pParent, int threa
     setItemDelegate(new CThumbnailDelegate(m_pThumbnails, kMaxName, this));
     SetThumbnailSize(CThumbnailCache::kNormal);
     connect(this, &QAbstractItemView::activated, this,
-            [this](const QModelIndex& index) { m_pList->OnActivated(index); });
+            [this](const QModelIndex& index) { m_pList->Activate(index); });
     connect(m_pThumbnails, &CFolderThumbnails::RowChanged, this,
             [this](int row) { update(model()->index(row, CFileListModel::NameColumn)); });
     // The current item moved by the other look, a step or a search: show it.
@@ -58,13 +61,13 @@ CThumbnailView::CThumbnailView(CFileListCtrl* pList, QWidget* pParent, int threa
             [this]
             {
                 const int top = FirstVisibleRow();
-                m_strTopFolder = m_pList->m_pModel->Folder();
+                m_strTopFolder = m_pList->GetModelFolder();
                 m_strTopName = top >= 0 ? m_pList->GetItemText(top) : QString();
             });
     connect(model(), &QAbstractItemModel::modelReset, this,
             [this]
             {
-                const bool bSameFolder = m_pList->m_pModel->Folder() == m_strTopFolder;
+                const bool bSameFolder = m_pList->GetModelFolder() == m_strTopFolder;
                 const QString name = m_strTopName;
                 // Laid out after the model has told every view.
                 QTimer::singleShot(0, this,
@@ -221,7 +224,7 @@ void CThumbnailView::keyPressEvent(QKeyEvent* event)
         return;
     }
     // Everything else (F5, searching by name, the list's own keys) as in details.
-    m_pList->keyPressEvent(event);
+    m_pList->HandleKey(event);
 }
 
 void CThumbnailView::wheelEvent(QWheelEvent* event)
@@ -240,13 +243,13 @@ void CThumbnailView::wheelEvent(QWheelEvent* event)
 void CThumbnailView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
-        m_pList->m_buttonDown.start(); // the drag delay counts from here
+        m_pList->NoteButtonDown(); // the drag delay counts from here
     QListView::mousePressEvent(event);
 }
 
 void CThumbnailView::startDrag(Qt::DropActions supportedActions)
 {
-    m_pList->startDrag(supportedActions);
+    m_pList->StartDrag(supportedActions);
 }
 
 void CThumbnailView::contextMenuEvent(QContextMenuEvent* event)

@@ -11,8 +11,10 @@
 #include "FileName.h"
 #include "ListBar.h"
 #include "MainFrame.h"
+#include "NativePath.h"
 #include "PLView.h"
 #include "PLViewerDoc.h"
+#include "PictureLoader.h"
 #include "ProjectDoc.h"
 #include "ProjectTreeCtrl.h"
 #include "ProjectView.h"
@@ -184,6 +186,7 @@ CVistrelApp::CVistrelApp()
 CVistrelApp::~CVistrelApp()
 {
     CFileName::SetRenameListener(nullptr);
+    CFileName::SetRenameGuard(nullptr);
     CSplashWindow::HideSplashScreen();
     // Frames and views go with the main window, then the documents with
     // their templates.
@@ -309,12 +312,22 @@ bool CVistrelApp::InitInstance()
             files.append(QFileInfo(arg).absoluteFilePath());
     }
     CSplashWindow::EnableSplashScreen(bShowSplash);
+    // The first picture named is decoded while the frame is being built.
+    for (const QString& file : files)
+    {
+        if (CFileName().IsFolder(file) || file.endsWith(QLatin1String(".vrp"), Qt::CaseInsensitive))
+            continue;
+        CPictureLoader::DecodeAhead(NativePath::Encode(file).toStdString(),
+                                    CPictureLoader::FirstPassSize());
+        break;
+    }
 
     RegisterEmbeddedResources();
     // Colour management and the display's profile, before any picture decodes.
     ViewPreferences::Apply();
     CFileName::SetRenameListener([this](const QString& from, const QString& to)
                                  { OnEntryRenamed(from, to); });
+    CFileName::SetRenameGuard(&CProjectDoc::RenameRefusal);
 
     SetDocManager(new CDocManagerEx);
     m_pImageTemplate = new CDocTemplate(
@@ -526,6 +539,7 @@ void CVistrelApp::OnEntryRenamed(const QString& from, const QString& to)
     follow(m_strBrowseDir);
     if (CFileListCtrl* pList = GetFileList())
         pList->FollowRename(from, to);
+    CProjectDoc::FollowRename(from, to);
 }
 
 bool CVistrelApp::DeleteOpenImageFile(const QString& path)

@@ -17,9 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QPointer>
-#include <QScreen>
 #include <QTimer>
 
 #include <cerrno>
@@ -57,9 +55,6 @@ CPLViewerDoc::~CPLViewerDoc() = default;
 bool CPLViewerDoc::OnOpenDocument(const QString& path)
 {
     DeleteContents();
-    // The first pass of a large JPEG covers any window the screen can hold.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize firstPass = screen ? screen->size() * screen->devicePixelRatio() : QSize();
     m_nFileSize = QFileInfo(path).size();
     // The window takes its place in the recent-file list now, in the order
     // the files were opened; a failed decode takes it out again.
@@ -69,7 +64,7 @@ bool CPLViewerDoc::OnOpenDocument(const QString& path)
     for (int i = 0; pMRU && i < pMRU->GetSize(); i++)
         m_bWasRecent = m_bWasRecent || (*pMRU)[i] == full;
     SetOpened(path, true);
-    m_loader.Start(NativePath::Encode(path).toStdString(), firstPass);
+    m_loader.Start(NativePath::Encode(path).toStdString(), CPictureLoader::FirstPassSize());
     return true;
 }
 

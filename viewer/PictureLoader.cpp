@@ -6,6 +6,8 @@
 #include "DrawDibBmp.h"
 #include "JPEGDecoder.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QThreadPool>
 
 #include <fcntl.h>
@@ -199,7 +201,13 @@ void CPictureLoader::Receive(const std::shared_ptr<Pass>& pass)
     m_receiver(pass);
 }
 
-void CPictureLoader::DecodeAhead(const std::string& path)
+QSize CPictureLoader::FirstPassSize()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->size() * screen->devicePixelRatio() : QSize();
+}
+
+void CPictureLoader::DecodeAhead(const std::string& path, QSize firstPass)
 {
     std::lock_guard guard(g_aheadLock);
     if (g_pAhead && g_pAhead->path == path)
@@ -212,6 +220,7 @@ void CPictureLoader::DecodeAhead(const std::string& path)
     }
     g_pAhead = std::make_shared<Job>();
     g_pAhead->path = path;
+    g_pAhead->firstPass = firstPass;
     Launch(g_pAhead);
 }
 

@@ -46,9 +46,13 @@ public:
     /// Whether a pass is still to come.
     bool IsLoading() const { return m_bLoading; }
 
-    /// Decodes the file ahead of time at full size, in place of the one
-    /// decoded ahead before, unless a loader took that one over already.
-    static void DecodeAhead(const std::string& path);
+    /// Decodes the file ahead of time (firstPass as for Start, empty for
+    /// the full size only), in place of the one decoded ahead before, unless
+    /// a loader took that one over already.
+    static void DecodeAhead(const std::string& path, QSize firstPass = QSize());
+    /// The first-pass size of an image window: one that covers any window
+    /// the primary screen can hold; empty without a screen.
+    static QSize FirstPassSize();
     /// The file being decoded ahead, or empty.
     static std::string GetAheadPath();
     /// Forgets the picture decoded ahead.

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -79,6 +80,44 @@ QTreeWidgetItem* ProjectTest::ChildNamed(const QTreeWidgetItem* pItem, const QSt
         if (pItem->child(i)->text(0) == text)
             return pItem->child(i);
     return nullptr;
+}
+
+QStringList ProjectTest::DiskEntries(const QString& dir)
+{
+    QStringList entries;
+    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+    {
+        const QString path = it.next();
+        entries.append(QDir(dir).relativeFilePath(path) +
+                       (it.fileInfo().isDir() ? QStringLiteral("/") : QString()));
+    }
+    entries.sort();
+    return entries;
+}
+
+QStringList ProjectTest::TreeEntries() const
+{
+    QStringList entries;
+    std::function<void(QTreeWidgetItem*, const QString&)> walk =
+        [&](QTreeWidgetItem* pFolder, const QString& prefix)
+    {
+        pFolder->setExpanded(true);
+        for (int i = 0; i < pFolder->childCount(); ++i)
+        {
+            QTreeWidgetItem* pChild = pFolder->child(i);
+            const bool bFolder =
+                CProjectTreeCtrl::ImageOf(pChild) == CProjectTreeCtrl::kFolderImage;
+            entries.append(prefix + pChild->text(0) + (bFolder ? QStringLiteral("/") : QString()));
+            if (bFolder)
+                walk(pChild, prefix + pChild->text(0) + QLatin1Char('/'));
+        }
+    };
+    if (QTreeWidgetItem* pRoot = Tree()->GetRootItem(); pRoot && Tree()->HasProject())
+        walk(pRoot, QString());
+    entries.sort();
+    return entries;
 }
 
 void ProjectTest::Select(QTreeWidgetItem* pItem)

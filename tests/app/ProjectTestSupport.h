@@ -31,6 +31,12 @@ protected:
     /// The child texts of an item ("" for a placeholder).
     static QStringList ChildTexts(const QTreeWidgetItem* pItem);
     QTreeWidgetItem* ChildNamed(const QTreeWidgetItem* pItem, const QString& text) const;
+    /// Every entry below dir (hidden ones too) as a path relative to it,
+    /// folders ending in "/", sorted.
+    static QStringList DiskEntries(const QString& dir);
+    /// What the project tree shows below its root, every folder expanded,
+    /// in the same form.
+    QStringList TreeEntries() const;
     /// Makes the item the current one, as a click on it does.
     void Select(QTreeWidgetItem* pItem);
 

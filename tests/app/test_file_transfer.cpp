@@ -6,6 +6,7 @@
 #include "FileTransfer.h"
 #include "MessageBox.h"
 #include "NativePath.h"
+#include "ScopedFileSizeLimit.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -406,6 +407,17 @@ const FaultCase kFaultCases[] = {
      false,
      {{"s/", {}}, {"s/a", A}, {"s/b", B}, {"d/", {}}},
      nullptr},
+    {"a cancel at the question about the last source is a cancel, not a failure",
+     CFileTransfer::Copy,
+     {{"a", A}, {"b", B}, {"d/", {}}},
+     {"a", "b"},
+     "d",
+     {{"open", "b", EACCES}},
+     {CFileTransfer::CancelTransfer},
+     {},
+     false,
+     {{"a", A}, {"b", B}, {"d/", {}}, {"d/a", A}},
+     nullptr},
     {"a skipped failure moves the rest and keeps the failed file",
      CFileTransfer::Move,
      {{"s/a", A}, {"s/b", B}, {"s/c", C}, {"d/", {}}},
@@ -745,24 +757,6 @@ public:
 private:
     QByteArray m_path;
     bool m_bMounted = false;
-};
-
-// Files the process writes may not grow past `bytes` (writes past it fail with EFBIG).
-class ScopedFileSizeLimit
-{
-public:
-    explicit ScopedFileSizeLimit(rlim_t bytes)
-    {
-        signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        struct rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~ScopedFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    struct rlimit m_old;
 };
 
 // Runs as an unprivileged user for the scope when the test runs as root, so

@@ -7,6 +7,7 @@
 #include "ProjectTreeCtrl.h"
 #include "ProjectView.h"
 #include "Resource.h"
+#include "ScopedFileSizeLimit.h"
 #include "Settings.h"
 
 #include <QAction>
@@ -15,6 +16,8 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+
+#include <optional>
 
 namespace
 {
@@ -225,4 +228,112 @@ TEST_F(ProjectTest, SaveAsCopiesTheProjectUnderTheNewNameAndRefusesAnExistingFol
     ProcessEvents();
     EXPECT_EQ(m_messages.last(), QStringLiteral("OOOPs"));
     EXPECT_EQ(CProjectDoc::GetOpenProject(), nullptr);
+}
+
+// A Save As that stops leaves no copy behind and a tree that tells the truth:
+// after a failed or cancelled copy (a full disk: files may not grow past
+// 64 KiB here) the project that was open is open again; after a cancelled
+// dialog or a folder that cannot be made, no project is open and the tree
+// says so. Each says what happened.
+TEST_F(ProjectTest, SaveAsThatStopsLeavesNoCopyAndATreeThatTellsTheTruth)
+{
+    struct Case
+    {
+        const char* name;
+        QString chosen; // relative to the projects folder; empty cancels the dialog
+        bool bFullDisk;
+        QList<int> answers;  // to the question about the file that does not fit
+        const char* message; // the last message begins so; null for none
+        bool bReopened;      // Trip is open again, else no project is
+    };
+    const Case cases[] = {
+        {"full disk, the file skipped",
+         "Copy.vrp",
+         true,
+         {IDIGNORE},
+         "Project Save As failed: the project was not saved as \"Copy\", and \"Trip\" is open "
+         "again.",
+         true},
+        {"full disk, cancelled at the question",
+         "Copy.vrp",
+         true,
+         {IDCANCEL},
+         "Project Save As canceled: the project was not saved as \"Copy\", and \"Trip\" is open "
+         "again.",
+         true},
+        {"the folder exists", "Taken.vrp", false, {}, "OOOPs", false},
+        {"no parent folder",
+         "Missing/Copy.vrp",
+         false,
+         {},
+         "Cannot create the project folder",
+         false},
+        {"dialog cancelled", "", false, {}, nullptr, false},
+    };
+    StartApp();
+    const QString projects = CProjectDoc::ProjectsDirectory();
+    const QByteArray big(256 * 1024, 'b');
+    const QString trip = MakeProject(QStringLiteral("Trip"), "Trip\r\n",
+                                     {QStringLiteral("Day1/a.jpg"), QStringLiteral("Z/")});
+    WriteFile(projects + QStringLiteral("/Trip/big.jpg"), big);
+    WriteFile(projects + QStringLiteral("/Taken/keep.txt"), "keep");
+    const QStringList tripBefore = DiskEntries(projects + QStringLiteral("/Trip"));
+    const QStringList projectsBefore = DiskEntries(projects);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        OpenProject(trip);
+        m_messages.clear();
+        m_answers = c.answers;
+        OnModal(
+            [&](QWidget* modal)
+            {
+                if (c.chosen.isEmpty())
+                    qobject_cast<QFileDialog*>(modal)->reject();
+                else
+                    ChooseFile(modal, projects + QLatin1Char('/') + c.chosen);
+            });
+        {
+            std::optional<ScopedFileSizeLimit> limit;
+            if (c.bFullDisk)
+                limit.emplace(64 * 1024);
+            m_app->Router().Route(Id::ID_PROJECT_SAVE_AS);
+            ProcessEvents();
+        }
+        if (c.message)
+        {
+            ASSERT_FALSE(m_messages.isEmpty());
+            EXPECT_TRUE(m_messages.last().startsWith(QString::fromLatin1(c.message)))
+                << qPrintable(m_messages.join('|'));
+        }
+        else
+        {
+            EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+        }
+        EXPECT_TRUE(!c.bFullDisk || m_messages.first().contains(QStringLiteral("File too large")))
+            << qPrintable(m_messages.first());
+
+        // On disk: the project as it was, no copy, nothing else touched.
+        EXPECT_EQ(DiskEntries(projects), projectsBefore);
+        EXPECT_EQ(DiskEntries(projects + QStringLiteral("/Trip")), tripBefore);
+        EXPECT_EQ(ReadFile(trip), QByteArray("Trip\r\n"));
+        EXPECT_EQ(ReadFile(projects + QStringLiteral("/Trip/big.jpg")), big);
+        // The tree shows a project exactly when one is open.
+        EXPECT_EQ(CProjectDoc::GetOpenProject() != nullptr, c.bReopened);
+        EXPECT_EQ(Tree()->HasProject(), c.bReopened);
+        if (c.bReopened)
+        {
+            EXPECT_EQ(CProjectDoc::GetOpenProject()->GetPathName(), trip);
+            EXPECT_EQ(m_app->m_strProjectPath, trip);
+            EXPECT_EQ(Tree()->GetRootItem()->text(0), QStringLiteral("Trip"));
+            QStringList shown = tripBefore;
+            shown.removeAll(QStringLiteral("Trip.vrp"));
+            EXPECT_EQ(TreeEntries(), shown);
+        }
+        else
+        {
+            EXPECT_EQ(ChildTexts(Tree()->invisibleRootItem()),
+                      QStringList{QStringLiteral("No Open Project")});
+        }
+    }
 }

@@ -4,6 +4,7 @@
 #include "FileDrag.h"
 #include "FileListCtrl.h"
 #include "FileName.h"
+#include "FolderTreeCtrl.h"
 #include "IBrowser.h"
 #include "IPendingFiles.h"
 #include "ListBar.h"
@@ -11,13 +12,17 @@
 #include "MessageBox.h"
 #include "ProjectDoc.h"
 #include "ProjectTreeCtrl.h"
+#include "ProjectView.h"
 #include "Resource.h"
+#include "Settings.h"
 #include "TreeBar.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStandardPaths>
@@ -628,4 +633,95 @@ TEST_F(ProjectTest, AfterADragMoveOrAPasteTheTreeAndTheListShowWhatIsOnDisk)
               "b.txt");
     EXPECT_EQ(list->model()->rowCount(), 1);
     EXPECT_TRUE(list->GetPendingCut().isEmpty());
+}
+
+// Renames from the folder tree and the list around an open project: a folder
+// above it or inside it is followed by the project and its tree; the
+// project's own folder and file keep their names and say why.
+TEST_F(ProjectTest, RenamesAroundTheOpenProjectAreFollowedOrRefused)
+{
+    struct Case
+    {
+        const char* name;
+        QString from;  // relative to the pictures folder
+        QString to;    // the new name
+        bool bRenamed; // else refused with a message
+    };
+    const QString pictures = QFileInfo(CProjectDoc::ProjectsDirectory()).absolutePath();
+    const Case cases[] = {
+        {"a folder above the project", "Vistrel Projects", "Old Projects", true},
+        {"a folder inside the project", "Vistrel Projects/Trip/Day1", "Day2", true},
+        {"the project's folder", "Vistrel Projects/Trip", "Journey", false},
+        {"the project's file", "Vistrel Projects/Trip/Trip.vrp", "Journey.vrp", false},
+    };
+    StartApp();
+    CFolderTreeCtrl* folders = Frame()->GetTreeBar()->GetFolderTree();
+    CFileListCtrl* list = Frame()->GetListBar()->GetList();
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        QDir(pictures + "/Old Projects").removeRecursively();
+        QDir(ProjectDir("Trip")).removeRecursively();
+        OpenProject(MakeProject("Trip", "Trip\r\n", {"Day1/a.jpg"}));
+        QTreeWidgetItem* root = Tree()->GetRootItem();
+        root->setExpanded(true);
+        ChildNamed(root, "Day1")->setExpanded(true);
+        m_messages.clear();
+
+        const QString from = pictures + '/' + c.from;
+        const QString to = QFileInfo(from).absolutePath() + '/' + c.to;
+        if (QFileInfo(from).isDir())
+        {
+            // The tree follows the folders the last case made and removed.
+            ASSERT_TRUE(ProcessUntil([&] { return folders->SelectPath(from); }));
+            folders->RenameItem(folders->currentItem());
+            auto* edit = folders->findChild<QLineEdit*>();
+            ASSERT_NE(edit, nullptr);
+            edit->setText(c.to);
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(edit, &enter);
+        }
+        else
+        {
+            Frame()->SetListDirectory(QFileInfo(from).absolutePath());
+            const int row = list->FindItemByName(QFileInfo(from).fileName());
+            ASSERT_GE(row, 0);
+            list->model()->setData(list->model()->index(row, 0), c.to, Qt::EditRole);
+        }
+        ProcessEvents();
+
+        EXPECT_EQ(QFileInfo::exists(to), c.bRenamed);
+        EXPECT_EQ(QFileInfo::exists(from), !c.bRenamed);
+        ASSERT_EQ(m_messages.size(), c.bRenamed ? 0 : 1) << qPrintable(m_messages.join('|'));
+        EXPECT_TRUE(c.bRenamed || m_messages[0].contains("of the open project"));
+        // The open project, its tree and the recent projects say where it is now.
+        const QString before = ProjectDir("Trip") + "/Trip.vrp";
+        const QString after = CFileName::RenamedPath(before, from, to);
+        const std::string project = (c.bRenamed && !after.isEmpty() ? after : before).toStdString();
+        const QString projectDir = QFileInfo(QString::fromStdString(project)).absolutePath();
+        EXPECT_EQ(m_app->m_strProjectPath.toStdString(), project);
+        ASSERT_NE(CProjectDoc::GetOpenProject(), nullptr);
+        EXPECT_EQ(CProjectDoc::GetOpenProject()->GetPathName().toStdString(), project);
+        EXPECT_EQ(Settings::GetProfileString("Recent Project List", "Project1").toStdString(),
+                  project);
+        EXPECT_EQ(Tree()->GetItemPath(root), projectDir);
+        const QString day = QString(c.from).endsWith("/Day1") ? c.to : QStringLiteral("Day1");
+        QTreeWidgetItem* folder = ChildNamed(root, day);
+        ASSERT_NE(folder, nullptr) << qPrintable(ChildTexts(root).join('|'));
+        EXPECT_EQ(Tree()->GetItemPath(folder->child(0)), projectDir + '/' + day + "/a.jpg");
+        EXPECT_TRUE(QFileInfo::exists(Tree()->GetItemPath(folder->child(0))));
+        // A save goes where the project now is.
+        CProjectDoc* pDoc = CProjectDoc::GetOpenProject();
+        pDoc->GetView()->appendPlainText("x");
+        m_app->Router().Route(Id::ID_PROJECT_SAVE);
+        EXPECT_EQ(ReadFile(QString::fromStdString(project)), pDoc->GetView()->GetProjectText());
+        EXPECT_FALSE(pDoc->IsModified());
+    }
+    // Rename on the project tree's own root says the same, and opens no edit box.
+    m_messages.clear();
+    Select(Tree()->GetRootItem());
+    m_app->Router().Route(Id::ID_PROJECTTREE_RENAME);
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].startsWith("\"Trip\" is the folder of the open project"));
+    EXPECT_EQ(Tree()->viewport()->findChild<QLineEdit*>(), nullptr);
 }

@@ -2,9 +2,11 @@
 
 #include "DirectoryDialog.h"
 #include "DocTemplate.h"
+#include "MessageBox.h"
 #include "ProjectDoc.h"
 #include "ProjectTreeCtrl.h"
 #include "Resource.h"
+#include "ScopedFileSizeLimit.h"
 #include "ShellTree.h"
 
 #include <QAbstractButton>
@@ -15,6 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QWizard>
+
+#include <optional>
 
 namespace
 {
@@ -169,29 +173,81 @@ TEST_F(ProjectTest, DirectoryChooserOpensAtTheFolderAndReturnsTheSelection)
     EXPECT_EQ(dialog.m_strPath, TestDir() + QStringLiteral("/one"));
 }
 
-TEST_F(ProjectTest, WizardCopiesTheChosenFolderIntoTheNewProject)
+// The chosen folder is copied into the new project; a copy that fails on a
+// full disk (files may not grow past 64 KiB here) says what happened, and the
+// project, the source and the tree are what is on disk.
+TEST_F(ProjectTest, WizardCopiesTheChosenFolderOrSaysWhatHappened)
 {
+    struct Case
+    {
+        const char* name;
+        bool bFullDisk;
+        QList<int> answers; // to the question about the file that does not fit
+        QStringList copied; // what the project holds afterwards
+        const char* last;   // the last message
+    };
+    const Case cases[] = {
+        {"copied",
+         false,
+         {},
+         {"Holiday/", "Holiday/a.jpg", "Holiday/big.jpg"},
+         "Trip project directory successfully created."},
+        {"full disk, the file skipped",
+         true,
+         {IDIGNORE},
+         {"Holiday/", "Holiday/a.jpg"},
+         "Trip project directory created, but the chosen files were not all copied into it."},
+        {"full disk, cancelled at the question",
+         true,
+         {IDCANCEL},
+         {"Holiday/", "Holiday/a.jpg"},
+         "Trip project directory copy canceled!"},
+    };
     StartApp();
     const QString source = TestDir() + QStringLiteral("/Holiday");
+    const QByteArray big(256 * 1024, 'b');
     WriteFile(source + QStringLiteral("/a.jpg"), "a");
-    OnModal(
-        [&source](QWidget* modal)
-        {
-            auto* wizard = qobject_cast<QWizard*>(modal);
-            wizard->findChild<QLineEdit*>(QStringLiteral("nameEdit"))
-                ->setText(QStringLiteral("Trip"));
-            wizard->next();
-            wizard->findChild<QLineEdit*>(QStringLiteral("sourceEdit"))->setText(source);
-            wizard->button(QWizard::FinishButton)->click();
-        });
-    m_app->Router().Route(Id::ID_FILE_NEW);
-    ProcessEvents();
+    WriteFile(source + QStringLiteral("/big.jpg"), big);
     const QString dir = CProjectDoc::ProjectsDirectory() + QStringLiteral("/Trip");
-    EXPECT_EQ(ReadFile(dir + QStringLiteral("/Holiday/a.jpg")), QByteArray("a"));
-    EXPECT_EQ(ReadFile(source + QStringLiteral("/a.jpg")), QByteArray("a"));
-    EXPECT_EQ(m_messages,
-              QStringList{QStringLiteral("Trip project directory successfully created.")});
-    // The tree shows what was copied.
-    Tree()->GetRootItem()->setExpanded(true);
-    EXPECT_EQ(ChildTexts(Tree()->GetRootItem()), QStringList{QStringLiteral("Holiday")});
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        m_app->GetProjectTemplate()->CloseAllDocuments(false);
+        QDir(dir).removeRecursively();
+        m_messages.clear();
+        m_answers = c.answers;
+        OnModal(
+            [&source](QWidget* modal)
+            {
+                auto* wizard = qobject_cast<QWizard*>(modal);
+                wizard->findChild<QLineEdit*>(QStringLiteral("nameEdit"))
+                    ->setText(QStringLiteral("Trip"));
+                wizard->next();
+                wizard->findChild<QLineEdit*>(QStringLiteral("sourceEdit"))->setText(source);
+                wizard->button(QWizard::FinishButton)->click();
+            });
+        {
+            std::optional<ScopedFileSizeLimit> limit;
+            if (c.bFullDisk)
+                limit.emplace(64 * 1024);
+            m_app->Router().Route(Id::ID_FILE_NEW);
+            ProcessEvents();
+        }
+        ASSERT_FALSE(m_messages.isEmpty());
+        EXPECT_EQ(m_messages.last(), QString::fromLatin1(c.last))
+            << qPrintable(m_messages.join('|'));
+        EXPECT_TRUE(c.bFullDisk || m_messages.size() == 1) << qPrintable(m_messages.join('|'));
+        EXPECT_TRUE(!c.bFullDisk || m_messages.first().contains(QStringLiteral("File too large")))
+            << qPrintable(m_messages.first());
+        // The project stays made and open; nothing half-written is left.
+        ASSERT_NE(CProjectDoc::GetOpenProject(), nullptr);
+        EXPECT_EQ(ReadFile(dir + QStringLiteral("/Trip.vrp")), QByteArray("Trip\r\n"));
+        QStringList onDisk = c.copied;
+        onDisk.append(QStringLiteral("Trip.vrp"));
+        onDisk.sort();
+        EXPECT_EQ(DiskEntries(dir), onDisk);
+        EXPECT_EQ(TreeEntries(), c.copied);
+        EXPECT_EQ(ReadFile(source + QStringLiteral("/big.jpg")), big);
+        EXPECT_EQ(ReadFile(source + QStringLiteral("/a.jpg")), QByteArray("a"));
+    }
 }

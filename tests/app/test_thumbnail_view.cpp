@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QScrollBar>
 
 namespace
@@ -140,12 +141,20 @@ TEST_F(AppTest, ThumbnailsShowPicturesIconsAndBrokenPictures)
         QApplication::sendEvent(view, &press);
         EXPECT_EQ(view->GetThumbnailSize(), size);
         EXPECT_EQ(Setting("thumbnail size"), QString::number(size));
+        // The bar holds at least one column: nothing scrolls sideways.
+        ProcessEvents();
+        EXPECT_GE(view->viewport()->width(), view->gridSize().width()) << size;
     }
     // F2 edits the name in place, as in the details look.
     view->setCurrentIndex(view->model()->index(1, 0));
     QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
     QApplication::sendEvent(view, &f2);
-    const QLineEdit* editor = view->findChild<QLineEdit*>();
+    QPointer<QLineEdit> editor = view->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), "a.bmp");
+    // A re-read while the name is being edited waits for the edit to end.
+    MakeBmp(QStringLiteral("z.bmp"), QSize(4, 4), Qt::red);
+    bar->GetList()->Reload();
+    ProcessEvents();
+    EXPECT_TRUE(editor && editor->isVisible());
 }

@@ -4,6 +4,9 @@
 #include "ResourceTable.h"
 #include "TestSupport.h"
 
+#include <memory>
+#include <vector>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,6 +64,40 @@ TEST(FileSource, ErrorCodes)
     if (geteuid() != 0) // root reads anything
     {
         EXPECT_EQ(src.Open(dir + "/locked"), 5);
+    }
+}
+
+// A file that shrinks while it is mapped reads as zeros past its new end, and
+// the source says so; a file that keeps its size is not flagged, and more
+// sources than there are guard slots still open (they read a copy).
+TEST(FileSource, FileShrinkingUnderTheMappingReadsZerosAndIsFlagged)
+{
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    const std::string dir = test::TempDir();
+    test::WriteFile(dir + "/shrinks", std::vector<uint8_t>(4 * page, 0x5A));
+    test::WriteFile(dir + "/stays", std::vector<uint8_t>(4 * page, 0x5A));
+    CFileSource shrinks, stays;
+    ASSERT_EQ(shrinks.Open(dir + "/shrinks"), 0);
+    ASSERT_EQ(stays.Open(dir + "/stays"), 0);
+    ASSERT_EQ(truncate((dir + "/shrinks").c_str(), off_t(page)), 0);
+
+    const uint8_t* data = shrinks.GetBufferPtr();
+    EXPECT_EQ(data[page - 1], 0x5A);
+    EXPECT_EQ(data[3 * page + 7], 0); // would be SIGBUS without the guard
+    EXPECT_EQ(data[2 * page], 0);
+    EXPECT_TRUE(shrinks.WasTruncated());
+    EXPECT_EQ(stays.GetBufferPtr()[3 * page + 7], 0x5A);
+    EXPECT_FALSE(stays.WasTruncated());
+    shrinks.Close();
+    EXPECT_FALSE(shrinks.WasTruncated());
+
+    std::vector<std::unique_ptr<CFileSource>> many(600);
+    for (auto& source : many)
+    {
+        source = std::make_unique<CFileSource>();
+        ASSERT_EQ(source->Open(dir + "/stays"), 0);
+        ASSERT_EQ(source->GetFileSize(), 4 * page);
+        ASSERT_EQ(source->GetBufferPtr()[4 * page - 1], 0x5A);
     }
 }
 

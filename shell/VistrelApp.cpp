@@ -312,6 +312,8 @@ bool CVistrelApp::InitInstance()
             files.append(QFileInfo(arg).absoluteFilePath());
     }
     CSplashWindow::EnableSplashScreen(bShowSplash);
+    // Colour management and the display's profile, before any picture decodes.
+    ViewPreferences::Apply();
     // The first picture named is decoded while the frame is being built.
     for (const QString& file : files)
     {
@@ -323,8 +325,6 @@ bool CVistrelApp::InitInstance()
     }
 
     RegisterEmbeddedResources();
-    // Colour management and the display's profile, before any picture decodes.
-    ViewPreferences::Apply();
     CFileName::SetRenameListener([this](const QString& from, const QString& to)
                                  { OnEntryRenamed(from, to); });
     CFileName::SetRenameGuard(&CProjectDoc::RenameRefusal);

@@ -48,7 +48,7 @@ const QList<CommandInfo> kCommands = {
      "media-playback-start"},
     {ID_VIEW_ANIMATION_NEXT, "Next Fra&me\tCtrl+.", "Show the animation's next frame",
      "media-skip-forward"},
-    {ID_VIEW_ANIMATION_PREVIOUS, "Previous Fr&ame\tCtrl+,", "Show the animation's previous frame",
+    {ID_VIEW_ANIMATION_PREVIOUS, "Previo&us Frame\tCtrl+,", "Show the animation's previous frame",
      "media-skip-backward"},
     {ID_VIEW_FULLSCREEN, "&Full Screen", "Full Screen", "view-fullscreen"},
     {ID_WINDOW_CASCADE, "&Cascade", "Arrange windows so they overlap", nullptr},

@@ -8,8 +8,8 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QIcon>
-#include <QPixmap>
 #include <QLineEdit>
+#include <QPixmap>
 
 #include <climits>
 

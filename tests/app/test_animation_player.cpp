@@ -1,9 +1,15 @@
 // Playing animations: frames in order with their delays (20 ms at least)
 // as often as the loop count says, stepping by hand while paused, storage
-// for at most two composed frames, and stills that play nothing.
+// for at most two composed frames, stills that play nothing, and the image
+// window's commands.
 #include "AnimationPlayer.h"
+#include "AnyPicDecoder.h"
 #include "AppTestSupport.h"
+#include "DIBSection.h"
 #include "DrawDibBmp.h"
+#include "PLView.h"
+#include "PLViewerDoc.h"
+#include "Resource.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,11 +52,19 @@ public:
     const std::vector<Shown>& Frames() const { return m_shown; }
     size_t StorageUsed() const { return m_storage.size(); }
     /// Runs the event loop until n frames were shown or ms passed.
-    void WaitFor(size_t n, int ms = 5000)
+    void WaitFor(size_t n, int ms = 20000)
     {
         QElapsedTimer wait;
         wait.start();
         while (m_shown.size() < n && wait.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    /// Runs the event loop until the plays are over, or 20 s passed.
+    void WaitForTheEnd()
+    {
+        QElapsedTimer wait;
+        wait.start();
+        while (m_player.IsPlaying() && wait.elapsed() < 20000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
 
@@ -84,8 +98,8 @@ TEST_F(AppTest, AnimationPlaysItsFramesForTheirDelaysAsOftenAsItsLoopCount)
 {
     Screen screen;
     screen.Player().Start(MakeGif(TestDir()));
-    screen.WaitFor(6);
-    screen.WaitFor(7, 200); // and no more
+    screen.WaitFor(1);
+    screen.WaitForTheEnd();
     // 0 and 10 ms play at the 20 ms minimum; the second play ends on the last frame.
     const struct
     {
@@ -169,4 +183,31 @@ TEST_F(AppTest, StillPicturesAndDamagedFilesPlayNothing)
         screen.Player().SetPlaying(true);
         EXPECT_FALSE(screen.Player().IsPlaying());
     }
+}
+
+// In its window an animation plays until paused; paused, the frame on
+// screen is what Save file as BMP writes, and Next Frame moves it on.
+TEST_F(AppTest, ImageWindowPlaysAndSavesTheFrameOnScreen)
+{
+    StartApp();
+    const std::string gif = MakeGif(TestDir());
+    CPLView* view = OpenView(QString::fromStdString(gif));
+    ASSERT_TRUE(view);
+    CPLViewerDoc* doc = view->GetDocument();
+    CAnimationPlayer& player = doc->GetPlayer();
+    ASSERT_TRUE(ProcessUntil([&] { return player.GetFrameIndex() >= 1; }));
+    ASSERT_TRUE(player.IsPlaying());
+    doc->OnCmdMsg(Id::ID_VIEW_ANIMATION_PLAY);
+    EXPECT_FALSE(player.IsPlaying());
+    const int at = player.GetFrameIndex();
+    doc->OnCmdMsg(Id::ID_VIEW_ANIMATION_NEXT);
+    ASSERT_TRUE(ProcessUntil([&] { return player.GetFrameIndex() == (at + 1) % 3; }));
+
+    ASSERT_TRUE(doc->SaveAsBmp());
+    CDIBSection saved;
+    CAnyPicDecoder().DecodeFile((TestDir() + QStringLiteral("/anim.bmp")).toStdString(), saved);
+    const uint32_t colours[] = {kRed, kLime, kBlue};
+    uint32_t first = 0;
+    std::memcpy(&first, saved.GetLineArray()[0], 4);
+    EXPECT_EQ(first | 0xFF000000u, colours[(at + 1) % 3]);
 }

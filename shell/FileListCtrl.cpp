@@ -241,6 +241,13 @@ void CFileListCtrl::keyPressEvent(QKeyEvent* event)
         edit(m_pModel->index(currentIndex().row(), CFileListModel::NameColumn));
         return;
     }
+    // Delete acts on what is selected here, as the context menu's Delete.
+    if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Delete)
+    {
+        if (CVistrelApp* pApp = CVistrelApp::Get())
+            pApp->Router().Route(Id::ID_LISTBAR_DELETE);
+        return;
+    }
     QTreeView::keyPressEvent(event);
 }
 
@@ -513,7 +520,7 @@ int CFileListCtrl::DeleteSelection(int nFlags)
         }
         else
         {
-            m_pModel->RemoveRows(RowsNamed({item}));
+            RemoveDeleted({path});
             deleted = 1;
         }
     }
@@ -525,14 +532,68 @@ int CFileListCtrl::DeleteSelection(int nFlags)
         QStringList gone;
         for (const QString& path : paths)
             if (!name.Exist(path))
-                gone.append(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
-        m_pModel->RemoveRows(RowsNamed(gone));
+                gone.append(path);
+        RemoveDeleted(gone);
         deleted = int(gone.size());
         if (gone.size() < paths.size() && !name.ReportedFailure())
             AfxMessageBox(QString::fromLatin1(Str::kDeleteFilesCanceled), MB_OK, this);
     }
     m_selection.clear();
     return deleted;
+}
+
+void CFileListCtrl::RemoveDeleted(const QStringList& paths)
+{
+    const QSet<QString> gone(paths.begin(), paths.end());
+    CVistrelApp* pApp = CVistrelApp::Get();
+    const QString shown = pApp ? pApp->GetActiveImagePath() : QString();
+    const bool bShownGone = !shown.isEmpty() && gone.contains(shown);
+    QList<int> rows;
+    int first = -1, shownRow = -1;
+    for (int r = 0; r < m_pModel->Count(); ++r)
+        if (const QString path = GetFullPath(m_pModel->Entry(r).name); gone.contains(path))
+        {
+            rows.append(r);
+            first = first < 0 ? r : first;
+            shownRow = path == shown ? r : shownRow;
+        }
+    // From where the deleted entries were (the shown picture's place, or the
+    // first's) the selection goes on to the next entry that stays, or the one
+    // before at the end; with the shown picture gone, to the picture that
+    // takes its place, if any is left.
+    const int anchor = bShownGone && shownRow >= 0 ? shownRow : first;
+    const auto nearest = [&](bool bPicture)
+    {
+        const auto fits = [&](int r)
+        {
+            const CDirEntry& entry = m_pModel->Entry(r);
+            return !rows.contains(r) &&
+                   (!bPicture || (!entry.bFolder && HasImageExtension(entry.name)));
+        };
+        for (int r = anchor + 1; anchor >= 0 && r < m_pModel->Count(); ++r)
+            if (fits(r))
+                return r;
+        for (int r = anchor - 1; anchor >= 0 && r >= 0; --r)
+            if (fits(r))
+                return r;
+        return -1;
+    };
+    const int picture = bShownGone && shownRow >= 0 ? nearest(true) : -1;
+    const int pick = picture >= 0 ? picture : nearest(false);
+    const QString next = pick >= 0 ? m_pModel->Entry(pick).name : QString();
+    const QString successor = picture >= 0 ? GetFullPath(next) : QString();
+    m_pModel->RemoveRows(rows);
+    if (!next.isEmpty())
+    {
+        SelectNamed(next);
+        m_bAtFirst = currentIndex().row() == 0;
+        m_bAtLast = currentIndex().row() == m_pModel->Count() - 1;
+    }
+    if (bShownGone && pApp)
+    {
+        m_strPicked = successor;
+        pApp->ShowInPlaceOfDeleted(successor);
+    }
 }
 
 QString CFileListCtrl::GetModelFolder() const

@@ -86,6 +86,11 @@ public:
     /// Moves the selected items to the trash after asking; nonzero when deleted.
     int DeleteSelection(int nFlags);
     void RemoveSelectedItems();
+    /// These files were deleted: their rows go, the selection goes on to the
+    /// entry after them, and when the active image window showed one of them
+    /// it shows the next picture of the list instead (the previous one at
+    /// the end), or closes when none is left.
+    void RemoveDeleted(const QStringList& paths);
     /// Removes the items of these full paths (files moved away).
     void RemoveNamedItems(const QStringList& paths);
     /// These files of the pending cut have moved: their rows go and the cut

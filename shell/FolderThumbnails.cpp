@@ -102,12 +102,16 @@ void CFolderThumbnails::Restart()
         return;
     }
     std::vector<CThumbnailPool::Job> jobs;
+    jobs.reserve(size_t(count));
+    // A folder seen for the first time has nothing in memory: its keys are
+    // not worth making.
+    const bool bAnyInMemory = m_memory.GetCount() > 0;
     for (int row = 0; row < count; ++row)
     {
         const CDirEntry& e = m_pModel->Entry(row);
         if (e.bFolder)
             continue;
-        if (m_memory.Find(KeyOf(row)))
+        if (bAnyInMemory && m_memory.Find(KeyOf(row)))
         {
             m_states[size_t(row)] = kReady;
             continue;

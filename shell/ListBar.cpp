@@ -105,24 +105,10 @@ const QString& CListBar::GetDirectory() const
     return m_wndList->GetDirectory();
 }
 
-QString CListBar::GetCurrentFile() const
-{
-    return m_wndList->GetCurrentFile();
-}
-
 QString CListBar::GetSelectedPath() const
 {
     const QString name = m_wndList->GetSelectedName();
     return name.isEmpty() ? QString() : m_wndList->GetFullPath(name);
-}
-
-bool CListBar::RemoveItemByName(const QString& path)
-{
-    const int index = m_wndList->FindItemByName(path);
-    if (path.isEmpty() || m_wndList->GetFullPath(m_wndList->GetItemText(index)) != path)
-        return false;
-    m_wndList->RemoveItem(index);
-    return true;
 }
 
 bool CListBar::eventFilter(QObject* pWatched, QEvent* pEvent)

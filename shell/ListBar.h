@@ -26,12 +26,8 @@ public:
     /// Shows the folder's entries.
     void SetDirectory(const QString& path);
     const QString& GetDirectory() const;
-    /// The file last opened, stepped to or picked from the list, or empty.
-    QString GetCurrentFile() const;
     /// Full path of the first selected entry, or empty.
     QString GetSelectedPath() const;
-    /// Removes the entry of that full path; false when there is none.
-    bool RemoveItemByName(const QString& path);
 
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;

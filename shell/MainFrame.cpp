@@ -486,11 +486,12 @@ bool CMainFrame::PreTranslateMessage(QObject* pTarget, QEvent* pEvent)
         UpdateMenuForActiveChild();
         return false;
     }
-    if (pKey->key() == Qt::Key_Delete && pKey->modifiers() == Qt::NoModifier)
+    // Delete in a picture deletes that picture; the list deletes its own
+    // selection (CFileListCtrl).
+    if (pKey->key() == Qt::Key_Delete && pKey->modifiers() == Qt::NoModifier &&
+        IsImageWindowActive() && MdiArea()->isAncestorOf(pWidget))
     {
-        const QString file = m_wndListBar->GetCurrentFile();
-        if (pApp->DeleteOpenImageFile(file))
-            m_wndListBar->RemoveItemByName(file);
+        pApp->DeleteShownPicture();
         return false;
     }
     return false;

@@ -27,9 +27,11 @@
 #include "TreeBar.h"
 #include "ViewPreferences.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStatusBar>
 #include <QUrl>
 
@@ -471,32 +473,76 @@ bool CVistrelApp::OpenImage(const QString& path, bool bReplace)
     if (bWasPanning)
         StopPanning();
     m_strCurrentImage = path;
-    CDocument* pDoc = nullptr;
-    bool bGiveUp = false;
-    if (bReplace)
-    {
-        if (GetMainFrame() && GetMainFrame()->MDIGetActive())
-        {
-            // The active image window's picture is the one replaced.
-            CChildFrame* pActive = GetActiveImageFrame();
-            CDocument* pOld = pActive ? pActive->GetActiveDocument() : nullptr;
-            if (!pOld && !m_pImageTemplate->GetDocuments().isEmpty())
-                pOld = m_pImageTemplate->GetDocuments().first();
-            if (pOld)
-                pOld->OnCloseDocument();
-            else
-                bGiveUp = true;
-        }
-        if (!bGiveUp)
-            pDoc = OpenDocumentFile(path);
-    }
-    else
-    {
-        pDoc = m_pImageTemplate->OpenDocumentFile(path, true);
-    }
+    CDocument* pDoc =
+        bReplace ? ReplaceImage(path) : m_pImageTemplate->OpenDocumentFile(path, true);
     if (bWasPanning)
         StartPanning();
     return pDoc != nullptr;
+}
+
+CDocument* CVistrelApp::ReplaceImage(const QString& path)
+{
+    // A step taken while the last step's picture is still on its way goes
+    // from the same window.
+    if (m_pStepFrame && !m_pStepFrame->IsDestroying())
+        if (CDocument* pWaiting = m_pStepFrame->GetActiveDocument())
+            pWaiting->OnCloseDocument();
+    m_pStepFrame = nullptr;
+
+    // The active image window's picture is the one replaced.
+    CDocument* pOld = nullptr;
+    if (GetMainFrame() && GetMainFrame()->MDIGetActive())
+    {
+        CChildFrame* pActive = GetActiveImageFrame();
+        pOld = pActive ? pActive->GetActiveDocument() : nullptr;
+        if (!pOld && !m_pImageTemplate->GetDocuments().isEmpty())
+            pOld = m_pImageTemplate->GetDocuments().first();
+        if (!pOld)
+            return nullptr;
+    }
+    const QString full = QFileInfo(path).absoluteFilePath();
+    bool bOpenAlready = false;
+    for (CDocument* pDoc : m_pImageTemplate->GetDocuments())
+        bOpenAlready = bOpenAlready || pDoc->GetPathName() == full;
+    CView* pOldView = pOld ? pOld->GetFirstView() : nullptr;
+    CMDIChildWnd* pOldFrame = pOldView ? pOldView->GetParentFrame() : nullptr;
+    if (!pOldFrame || bOpenAlready)
+    {
+        if (pOld && pOld->GetPathName() != full)
+            pOld->OnCloseDocument();
+        return OpenDocumentFile(path);
+    }
+
+    // The new picture waits in a hidden window and takes the old one's place
+    // when it comes: a file that cannot be shown leaves the window as it was.
+    auto* pNew = dynamic_cast<CPLViewerDoc*>(m_pImageTemplate->OpenDocumentFile(path, false));
+    CView* pNewView = pNew ? pNew->GetFirstView() : nullptr;
+    if (!pNewView || !pNewView->GetParentFrame())
+        return pNew;
+    m_pStepFrame = pNewView->GetParentFrame();
+    QPointer<CMDIChildWnd> pFrom(pOldFrame);
+    QPointer<CMDIChildWnd> pTo(m_pStepFrame);
+    pNew->SetOnArrival(
+        [this, pFrom, pTo](bool bOk)
+        {
+            if (m_pStepFrame == pTo)
+                m_pStepFrame = nullptr;
+            if (!bOk || !pTo)
+                return; // its message follows, and it closes
+            // The keys that went to the old picture go to the new one; a
+            // window hidden meanwhile (Escape) is replaced by a hidden one.
+            const bool bHadFocus = pFrom && pFrom->isAncestorOf(QApplication::focusWidget());
+            const bool bShow = !pFrom || pFrom->isVisible();
+            if (pFrom && !pFrom->IsDestroying())
+                if (CDocument* pGone = pFrom->GetActiveDocument())
+                    pGone->OnCloseDocument();
+            if (bShow)
+                pTo->ActivateFrame(-1);
+            if (bShow && bHadFocus && pTo->widget())
+                pTo->widget()->setFocus();
+            RestartPanning();
+        });
+    return pNew;
 }
 
 void CVistrelApp::CloseAllImages()
@@ -551,6 +597,37 @@ bool CVistrelApp::DeleteOpenImageFile(const QString& path)
     CFileName name;
     name.ShellDeleteItems(GetMainWnd(), path, 0);
     return !name.Exist(path);
+}
+
+bool CVistrelApp::DeleteShownPicture()
+{
+    const QString path = GetActiveImagePath();
+    if (!DeleteOpenImageFile(path))
+        return false;
+    if (CFileListCtrl* pList = GetFileList())
+        pList->RemoveDeleted({path});
+    else
+        ShowInPlaceOfDeleted(QString());
+    return true;
+}
+
+void CVistrelApp::ShowInPlaceOfDeleted(const QString& path)
+{
+    CChildFrame* pFrame = GetActiveImageFrame();
+    CDocument* pDoc = pFrame ? pFrame->GetActiveDocument() : nullptr;
+    if (!pDoc)
+        return;
+    if (path.isEmpty())
+        pDoc->OnCloseDocument();
+    else
+        OpenImage(path, true);
+}
+
+QString CVistrelApp::GetActiveImagePath() const
+{
+    CChildFrame* pFrame = GetActiveImageFrame();
+    CDocument* pDoc = pFrame ? pFrame->GetActiveDocument() : nullptr;
+    return pDoc ? pDoc->GetPathName() : QString();
 }
 
 void CVistrelApp::StartPanning()

@@ -8,6 +8,7 @@
 #include "SlideshowState.h"
 #include "WinApp.h"
 
+#include <QPointer>
 #include <QStringList>
 #include <memory>
 
@@ -53,6 +54,15 @@ public:
     /// Moves the file to the trash when it is the file of the active image
     /// window; true when it is gone afterwards.
     bool DeleteOpenImageFile(const QString& path);
+    /// Moves the active image window's file to the trash (after asking); the
+    /// list then goes on as after any delete (CFileListCtrl::RemoveDeleted).
+    /// True when the file is gone.
+    bool DeleteShownPicture();
+    /// The active image window's picture was deleted: it shows this one
+    /// instead, or closes when the path is empty.
+    void ShowInPlaceOfDeleted(const QString& path);
+    /// The file of the active image window, or empty.
+    QString GetActiveImagePath() const;
     /// A file or folder was renamed: open pictures in it, the list and the
     /// paths kept here follow it to its new path.
     void OnEntryRenamed(const QString& from, const QString& to);
@@ -140,7 +150,11 @@ private:
     /// Lists the picture's folder with the picture selected.
     void ShowInList(const QString& picture);
     void OnListBarShow();
+    /// Shows the picture in place of the active image window's: it opens
+    /// hidden and takes that window's place when its picture has come.
+    CDocument* ReplaceImage(const QString& path);
 
     CAnyPicDecoder m_decoder;
     std::unique_ptr<CSlideshow> m_pSlideshow; // the slides ahead and the show's steps
+    QPointer<CMDIChildWnd> m_pStepFrame; // the hidden window of a step whose picture is on its way
 };

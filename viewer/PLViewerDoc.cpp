@@ -24,9 +24,39 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <utility>
+
+namespace
+{
+/// What the user is told of a file that cannot be shown: its name, then the
+/// decoder's text, or, for a file that cannot be opened, the system's reason.
+QString FailureText(const QString& path, int nCode, const std::string& error)
+{
+    QString reason = QString::fromLocal8Bit(error.c_str()).trimmed();
+    if (nCode >= 3 && nCode <= 5) // the file could not be opened or mapped
+    {
+        const int fd = ::open(NativePath::Encode(path).constData(), O_RDONLY | O_CLOEXEC);
+        struct stat st;
+        if (fd < 0)
+        {
+            reason = QString::fromLocal8Bit(std::strerror(errno));
+        }
+        else
+        {
+            if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+                reason = QString::fromLocal8Bit(std::strerror(EISDIR));
+            else if (fstat(fd, &st) == 0 && st.st_size == 0)
+                reason = QStringLiteral("The file is empty.");
+            ::close(fd);
+        }
+    }
+    return QStringLiteral("%1: %2").arg(NativePath::ForDisplay(QFileInfo(path).fileName()), reason);
+}
+} // namespace
 
 CPLViewerDoc::CPLViewerDoc(IImageHost& host)
     : m_host(host),
@@ -70,9 +100,11 @@ bool CPLViewerDoc::OnOpenDocument(const QString& path)
 
 void CPLViewerDoc::OnPass(const std::shared_ptr<CPictureLoader::Pass>& pass)
 {
+    if (m_onArrival)
+        std::exchange(m_onArrival, {})(pass->pBmp != nullptr);
     if (!pass->pBmp)
     {
-        FailOpen(QString::fromLocal8Bit(pass->error.c_str()));
+        FailOpen(FailureText(GetPathName(), pass->nCode, pass->error));
         return;
     }
     m_pictureSize = pass->fullSize;

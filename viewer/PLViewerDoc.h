@@ -5,6 +5,7 @@
 
 #include <QSize>
 
+#include <functional>
 #include <memory>
 
 class CBmpPyramid;
@@ -28,6 +29,10 @@ public:
     /// the path does not enter the recent-file list.
     void OpenDecoded(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp);
     void DeleteContents() override;
+    /// Called once, before the views hear of it, when the picture's first
+    /// pass has come (true) or its decode has failed (false): a window that
+    /// waits hidden for its picture shows then.
+    void SetOnArrival(std::function<void(bool bOk)> onArrival) { m_onArrival = std::move(onArrival); }
 
     /// The picture (of an animation, the frame on screen), or null while
     /// nothing is loaded (or only its first pass). Its colours are sRGB.
@@ -80,6 +85,7 @@ private:
     QSize m_pictureSize;
     qint64 m_nFileSize = -1;
     bool m_bWasRecent = false; // the path was in the recent-file list before this open
+    std::function<void(bool)> m_onArrival;
     CPictureLoader m_loader;
     CAnimationPlayer m_player;
 };

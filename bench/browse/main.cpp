@@ -4,6 +4,8 @@
 //   against QFileSystemModel loading the same folder into a QTreeView, sorted
 //   by name, until every row is in and the first page is painted;
 // - the list with 100,000 files (the time the window is held);
+// - the same in the thumbnail look (a placeholder or thumbnail per row), and
+//   how long each scroll by a page holds the window there, 10,000 files;
 // - copying a folder of 1,000 files of 1 MiB through CFileName::ShellCopyFiles
 //   (worker thread and progress dialog included) against `cp -r`.
 // Usage: vistrel-bench-browse [--quick] [--keep]; runs under QT_QPA_PLATFORM=offscreen.
@@ -11,17 +13,20 @@
 #include "FileName.h"
 #include "FileSystemModelPeer.h"
 #include "Stats.h"
+#include "ThumbnailView.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTreeView>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
 #include <vector>
@@ -62,6 +67,55 @@ double OursList(const QString& folder)
     list.SetDirectory(folder);
     list.viewport()->repaint();
     return double(t.nsecsElapsed()) / 1e6;
+}
+
+/// The user-interface thread's own processor time in milliseconds: what it
+/// did, whatever else the machine was doing meanwhile.
+double ThreadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+struct ThumbnailRun
+{
+    double first = 0;
+    std::vector<double> held; // wall time of each scroll, sorted
+    std::vector<double> cpu;  // the thread's processor time of each, sorted
+};
+
+/// The thumbnail look: the time until its first page is painted, and how
+/// long each scroll by a page holds the window.
+ThumbnailRun OursThumbnails(const QString& folder, const QString& cache, int scrolls)
+{
+    CFileListCtrl list;
+    CThumbnailView view(&list, nullptr, 2, cache);
+    view.resize(900, 700);
+    view.show();
+    QCoreApplication::processEvents();
+    QElapsedTimer t;
+    t.start();
+    list.SetDirectory(folder);
+    view.doItemsLayout(); // as the first paint would, without waiting for its timer
+    view.viewport()->repaint();
+    ThumbnailRun run;
+    run.first = double(t.nsecsElapsed()) / 1e6;
+    QScrollBar* bar = view.verticalScrollBar();
+    for (int i = 0; i < scrolls && bar->value() < bar->maximum(); ++i)
+    {
+        QCoreApplication::processEvents(); // thumbnails that came in meanwhile
+        t.restart();
+        const double cpu = ThreadCpuMs();
+        bar->setValue(bar->value() + bar->pageStep());
+        view.viewport()->repaint();
+        QCoreApplication::processEvents();
+        run.held.push_back(double(t.nsecsElapsed()) / 1e6);
+        run.cpu.push_back(ThreadCpuMs() - cpu);
+    }
+    std::sort(run.held.begin(), run.held.end());
+    std::sort(run.cpu.begin(), run.cpu.end());
+    return run;
 }
 
 double PeerList(const QString& folder, int expectedRows)
@@ -135,14 +189,38 @@ int main(int argc, char** argv)
                 rows, Median(ours), ours.front(), Median(peer), peer.front(),
                 Median(ours) / Median(peer));
 
+    const QString cache = work.path() + QStringLiteral("/thumbnails");
+    {
+        std::vector<double> first, held, cpu;
+        for (int r = 0; r < rounds; ++r)
+        {
+            const ThumbnailRun run = OursThumbnails(folder, cache, bQuick ? 5 : 60);
+            first.push_back(run.first);
+            held.insert(held.end(), run.held.begin(), run.held.end());
+            cpu.insert(cpu.end(), run.cpu.begin(), run.cpu.end());
+        }
+        std::sort(held.begin(), held.end());
+        std::sort(cpu.begin(), cpu.end());
+        std::printf("thumbnails %d files: first page %.1f ms (details %.1f ms); a scroll by a page "
+                    "holds the window median %.1f ms, 99th percentile %.1f ms, longest %.1f ms "
+                    "(its own processor time: median %.1f ms, longest %.1f ms)\n",
+                    rows, Median(first), Median(ours), Median(held), Percentile(held, 0.99),
+                    held.empty() ? 0.0 : held.back(), Median(cpu), cpu.empty() ? 0.0 : cpu.back());
+    }
+
     if (!bQuick)
     {
         const QString huge = work.path() + QStringLiteral("/huge");
         MakeFolder(huge, 100000);
-        std::vector<double> held;
+        std::vector<double> held, thumbs;
         for (int r = 0; r < 3; ++r)
+        {
             held.push_back(OursList(huge));
-        std::printf("list 100020 files: ours %.1f ms (window held for that long)\n", Median(held));
+            thumbs.push_back(OursThumbnails(huge, cache, 0).first);
+        }
+        std::printf("list 100020 files: ours %.1f ms, thumbnail look %.1f ms (window held for "
+                    "that long); ratio %.2f\n",
+                    Median(held), Median(thumbs), Median(thumbs) / Median(held));
         QDir(huge).removeRecursively();
     }
 

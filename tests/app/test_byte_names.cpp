@@ -61,8 +61,10 @@ TEST_F(AppTest, NamesThatAreNotUtf8KeepTheirBytes)
 
     // Stepping back and forth reaches it again.
     list->StepToNeighbour(kBadName, 1);
+    WaitForPictures();
     EXPECT_EQ(ActivePath(Frame()), good);
     list->StepToNeighbour(QStringLiteral("a.bmp"), 0);
+    WaitForPictures();
     EXPECT_EQ(ActivePath(Frame()), bad);
 
     // The recent list stores the bytes and reads them back as they were;

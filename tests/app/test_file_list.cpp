@@ -450,14 +450,14 @@ TEST_F(AppTest, StepsReplaceTheActivePictureAndStopAtTheEnds)
     EXPECT_TRUE(down->isEnabled());
     // The text file is selected but not opened; the next step opens 3.bmp in its place.
     down->trigger();
-    ProcessEvents();
+    WaitForPictures();
     EXPECT_EQ(openPaths(), QStringList{"1.bmp"});
     EXPECT_EQ(list->GetSelectedName(), "2.txt");
     down->trigger();
-    ProcessEvents();
+    WaitForPictures();
     EXPECT_EQ(openPaths(), QStringList{"3.bmp"});
     down->trigger();
-    ProcessEvents();
+    WaitForPictures();
     EXPECT_EQ(openPaths(), QStringList{"4.bmp"});
     EXPECT_TRUE(list->IsAtLast());
     m_app->Router().UpdateAll();
@@ -466,7 +466,7 @@ TEST_F(AppTest, StepsReplaceTheActivePictureAndStopAtTheEnds)
     up->trigger();
     up->trigger();
     up->trigger();
-    ProcessEvents();
+    WaitForPictures();
     EXPECT_EQ(openPaths(), QStringList{"1.bmp"});
     EXPECT_TRUE(list->IsAtFirst());
     m_app->Router().UpdateAll();
@@ -479,7 +479,7 @@ TEST_F(AppTest, StepsReplaceTheActivePictureAndStopAtTheEnds)
         CView* view = m_app->GetImageTemplate()->GetDocuments().first()->GetFirstView();
         QKeyEvent event(QEvent::KeyPress, key, modifiers);
         QApplication::sendEvent(view->GetWidget(), &event);
-        ProcessEvents();
+        WaitForPictures();
     };
     press(Qt::Key_Backspace);
     EXPECT_EQ(openPaths(), QStringList{"1.bmp"});

@@ -158,7 +158,9 @@ TEST_F(PanningTest, ClosingChangingThePictureEscapeAndQuitEndAPassCleanly)
          [this](CPLView*)
          {
              m_app->OpenImage(MakeBmp(QStringLiteral("next.bmp"), QSize(1000, 900), Qt::red), true);
-             // Panning follows the new window.
+             // Panning follows the new window, which takes the old one's
+             // place when its picture has come.
+             WaitForPictures();
              CPLView* now = Frame()->GetActiveImageView();
              EXPECT_TRUE(now && now->IsAutoScrolling());
          }},

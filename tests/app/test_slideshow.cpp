@@ -24,9 +24,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <set>
@@ -338,6 +340,81 @@ TEST_F(SlideshowTest, EachSlideStaysForTheWholeDelayEvenWhenItsDecodeIsSlower)
     for (int i = 1; i < m_times.size(); ++i)
         EXPECT_GE(m_times[i] - m_times[i - 1], 5) << "slide " << i;
 }
+
+TEST_F(SlideshowTest, TheStatusBarShowsTheSlideOnScreenNeverTheOneAhead)
+{
+    StartApp();
+    const QStringList names = {"a.bmp", "b.bmp", "c.bmp"};
+    for (int i = 0; i < 3; ++i)
+        MakeBmp(names[i], QSize(40 + 10 * i, 30 + 10 * i), Qt::darkGreen);
+    ListFolder({}, 120);
+    auto* info = Frame()->statusBar()->findChild<QLabel*>(QStringLiteral("ImageInfoPane"));
+    auto* position = Frame()->statusBar()->findChild<QLabel*>(QStringLiteral("PositionPane"));
+    ASSERT_TRUE(info && position);
+    Command(ID_SLIDESHOW);
+    // At every turn of the event loop the panes show a slide that has been
+    // on screen (the one there, or the last one for a moment), never the
+    // slide decoded ahead.
+    QStringList early;
+    ProcessUntil(
+        [&]
+        {
+            for (int i = 0; i < 3; ++i)
+            {
+                const QString size = QStringLiteral(" %1 x %2;").arg(40 + 10 * i).arg(30 + 10 * i);
+                const QString place = QStringLiteral(" %1 / 3;").arg(i + 1);
+                if ((info->text().startsWith(size) || position->text().startsWith(place)) &&
+                    !m_shown.contains(names[i]))
+                    early.append(names[i]);
+            }
+            return m_shown.size() >= 8;
+        },
+        8000);
+    EXPECT_GE(m_shown.size(), 8);
+    EXPECT_TRUE(early.isEmpty()) << qPrintable(early.join(' '));
+    ProcessEvents();
+    EXPECT_TRUE(info->text().startsWith(QStringLiteral(" %1 x").arg(40 + 10 * names.indexOf(m_shown.last()))));
+}
+
+struct PaceCase
+{
+    const char* name;
+    const char* stored; // "slideshowspeed" as the settings file holds it
+    int delay;          // the delay the show keeps, milliseconds
+};
+
+class SlideshowPace : public SlideshowTest, public ::testing::WithParamInterface<PaceCase>
+{
+};
+
+TEST_P(SlideshowPace, EveryStoredDelayGivesARegularPace)
+{
+    ListFolder({"a.bmp", "b.bmp", "c.bmp"}, 0);
+    Settings::WriteProfileString(QStringLiteral("Settings"), QStringLiteral("slideshowspeed"),
+                                 QString::fromLatin1(GetParam().stored));
+    Command(ID_SLIDESHOW);
+    EXPECT_EQ(m_app->m_nSlideshowDelay, GetParam().delay);
+    if (GetParam().delay > 1000)
+        return; // the default: too long to time here
+    ASSERT_TRUE(WaitForSlides(7, 10000));
+    // Each slide stays the whole delay, and not much longer: the gaps keep
+    // to the delay within a few event-loop turns.
+    std::vector<qint64> gaps;
+    for (int i = 2; i < m_times.size(); ++i)
+        gaps.push_back(m_times[i] - m_times[i - 1]);
+    std::sort(gaps.begin(), gaps.end());
+    EXPECT_GE(gaps.front(), GetParam().delay);
+    EXPECT_LE(gaps[gaps.size() / 2], GetParam().delay + 30);
+    EXPECT_LE(gaps.back(), GetParam().delay * 3 / 2 + 50);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stored, SlideshowPace,
+                         ::testing::Values(PaceCase{"text", "abc", 7000}, PaceCase{"zero", "0", 7000},
+                                           PaceCase{"negative", "-250", 7000},
+                                           PaceCase{"empty", "", 7000},
+                                           PaceCase{"short", "150", 150},
+                                           PaceCase{"longer", "400", 400}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(SlideshowTest, StartingStopsPanningAndPanningStartedLaterFollowsEachSlide)
 {

@@ -128,7 +128,8 @@ TEST_F(AppTest, ThumbnailsShowPicturesIconsAndBrokenPictures)
     bar->GetList()->RemoveItem(1);
     EXPECT_EQ(thumbnails->StateOf(1), CFolderThumbnails::kBroken);
     EXPECT_EQ(thumbnails->StateOf(2), CFolderThumbnails::kNoThumbnail);
-    ProcessEvents();
+    // The work starts again for the rows' new numbers; the damaged file stays broken.
+    ProcessUntil([&] { return thumbnails->StateOf(1) != CFolderThumbnails::kWaiting; });
     EXPECT_EQ(thumbnails->StateOf(1), CFolderThumbnails::kBroken);
     bar->GetList()->Reload();
     ASSERT_TRUE(ProcessUntil([&] { return thumbnails->StateOf(1) == CFolderThumbnails::kReady; }));

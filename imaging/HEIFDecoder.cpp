@@ -118,7 +118,8 @@ void CHEIFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
             dst[3] = a;
         }
     }
-    // An embedded ICC profile; nclx colour descriptions are left as they are.
+    // An embedded ICC profile, or else the nclx description of the colours
+    // (the primaries and the transfer curve; libheif has applied its matrix).
     const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle.get());
     if (CColourManager::IsEnabled() &&
         (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC))
@@ -127,6 +128,15 @@ void CHEIFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         if (!icc.empty() && icc.size() <= source.GetRemaining() &&
             heif_image_handle_get_raw_color_profile(handle.get(), icc.data()).code == heif_error_Ok)
             CColourManager::ProfileToSrgb(bmp, icc.data(), icc.size());
+    }
+    else if (heif_color_profile_nclx* nclx = nullptr;
+             CColourManager::IsEnabled() &&
+             heif_image_handle_get_nclx_color_profile(handle.get(), &nclx).code == heif_error_Ok &&
+             nclx)
+    {
+        CColourManager::NclxToSrgb(bmp, int(nclx->color_primaries),
+                                   int(nclx->transfer_characteristics));
+        heif_nclx_color_profile_free(nclx);
     }
     Trace(3, "Decoding finished.\n");
 }

@@ -1,6 +1,7 @@
 #include "JPEGDecoder.h"
 
 #include "ColourManager.h"
+#include "RowConverter.h"
 
 #include "Bmp.h"
 #include "DataSource.h"
@@ -60,6 +61,7 @@ struct RowTarget
     COrientedRows* rows;
     uint8_t* band; // kBandRows rows of 4 * width bytes, or null when rows go straight in
     size_t bandStride;
+    CRowConverter* colour; // converts the rows' colours by the profile, or null
 };
 
 /// Rows per jpeg_read_scanlines call; libjpeg delivers at most its upsampler's
@@ -71,7 +73,7 @@ enum class RowFormat
 {
     kDirect, // BGRX or 8-bit gray, already the bitmap's layout
     kGrayTo32,
-    kCmyk,
+    kCmyk,         // converted naively, for files without a CMYK profile
     kInvertedCmyk, // Adobe files store 255 - ink
 };
 
@@ -237,6 +239,10 @@ bool ReadRows(JpegState* s, const RowTarget* target, RowFormat format)
             break;
         if (format != RowFormat::kDirect)
             ConvertRows(rows, n, cinfo->output_width, format);
+        if (target->colour && target->band)
+            target->colour->ConvertNow(rows, n);
+        else if (target->colour)
+            target->colour->Add(rows, n);
         if (target->band)
             for (JDIMENSION i = 0; i < n; i++)
                 target->rows->Put(int(row + i), 0, int(cinfo->output_width), rows[i]);
@@ -321,6 +327,13 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
            unsigned(cinfo->output_width), unsigned(cinfo->output_height), cinfo->num_components,
            int(cinfo->jpeg_color_space));
 
+    // The saved markers go with the decompression; the profile is copied out first.
+    JOCTET* icc = nullptr;
+    unsigned iccSize = 0;
+    if (CColourManager::IsEnabled() && !jpeg_read_icc_profile(cinfo, &icc, &iccSize))
+        icc = nullptr;
+    const std::unique_ptr<JOCTET, decltype(&std::free)> iccCopy(icc, std::free);
+
     RowFormat format = RowFormat::kDirect;
     if (cinfo->out_color_space == JCS_GRAYSCALE)
     {
@@ -333,7 +346,8 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     else
     {
         depth = 32;
-        if (cinfo->out_color_space == JCS_CMYK)
+        // Inks with a CMYK profile stay as they are until the profile converts them.
+        if (cinfo->out_color_space == JCS_CMYK && !CColourManager::IsCmykProfile(icc, iccSize))
             format = cinfo->saw_Adobe_marker ? RowFormat::kInvertedCmyk : RowFormat::kCmyk;
     }
     // Refuse what the budget can't hold, then what the data can't: every 8 x 8
@@ -366,13 +380,15 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     const size_t stride = 4 * size_t(width);
     if (!rows.DirectLine(0))
         band = AllocateBuffer(bmp, kBandRows * stride, "Out of memory allocating JPEG rows.");
-    const RowTarget target{&rows, band.get(), stride};
-    // The saved markers go with the decompression; the profile is copied out first.
-    JOCTET* icc = nullptr;
-    unsigned iccSize = 0;
-    if (CColourManager::IsEnabled() && !jpeg_read_icc_profile(cinfo, &icc, &iccSize))
-        icc = nullptr;
-    const std::unique_ptr<JOCTET, decltype(&std::free)> iccCopy(icc, std::free);
+    // RGB pictures convert by their profile while the rows after decode.
+    std::unique_ptr<CRowConverter> colour;
+    if (icc && depth == 32 && cinfo->out_color_space != JCS_CMYK)
+        if (auto transform = CColourManager::ProfileTransform(icc, iccSize))
+        {
+            Trace(2, "Converting the colour profile to sRGB.\n");
+            colour = std::make_unique<CRowConverter>(std::move(transform), size_t(width));
+        }
+    const RowTarget target{&rows, band.get(), stride, colour.get()};
 
     if (!ReadRows(s, &target, format))
     {
@@ -380,7 +396,11 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         RaiseError(6, std::string(s->err.message) + "\n");
     }
     guard.finished = true;
-    if (icc)
+    if (colour)
+        colour->Finish();
+    else if (cinfo->out_color_space == JCS_CMYK && CColourManager::IsCmykProfile(icc, iccSize))
+        CColourManager::CmykToSrgb(bmp, icc, iccSize, cinfo->saw_Adobe_marker);
+    else if (icc)
         CColourManager::ProfileToSrgb(bmp, icc, iccSize);
     Trace(3, "Decoding finished.\n");
 }

@@ -154,6 +154,7 @@ struct Layout
     bool separate = false; // one plane per sample
     int colours = 1;       // 1 gray or palette, 3 RGB or Lab, 4 CMYK
     bool cmyk = false;
+    bool keepInks = false; // CMYK samples stay inks for the file's CMYK profile
     uint16_t lab = 0; // PHOTOMETRIC_CIELAB or PHOTOMETRIC_ICCLAB
     int alpha = -1;        // index of the alpha sample
     bool associated = false;
@@ -613,6 +614,8 @@ void DoSamples(TIFF* pTif, CBmp& bmp, int& depth, const Layout& l)
                        else if (l.lab)
                            p = LabPixel(lab, converter, src, i * samples, l.bits,
                                         l.lab == PHOTOMETRIC_ICCLAB);
+                       else if (l.cmyk && l.keepInks)
+                           p = PaletteEntry{v[0], v[1], v[2], v[3]};
                        else if (l.cmyk)
                            p = CmykPixel(v);
                        else if (l.colours == 1)
@@ -734,6 +737,13 @@ void CTIFFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
 
     Layout l;
     const bool samplePath = ReadLayout(tif, l);
+    uint32_t iccSize = 0;
+    const uint8_t* icc = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &icc))
+        icc = nullptr;
+    // Inks without alpha keep their samples until the CMYK profile converts them.
+    l.keepInks = samplePath && l.cmyk && l.alpha < 0 && CColourManager::IsEnabled() &&
+                 CColourManager::IsCmykProfile(icc, iccSize);
     TraceF(2, "TIFF header: %d bits per sample, %d samples per pixel, photometric %d.\n",
            int(l.bits), int(l.spp), int(l.photometric));
     uint16_t orientation = ORIENTATION_TOPLEFT;
@@ -762,9 +772,9 @@ void CTIFFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
         DoSamples(tif, bmp, depth, l);
     else
         DoRGBA(tif, bmp, depth, GetApplyOrientation() ? orientation : 0);
-    uint32_t iccSize = 0;
-    const uint8_t* icc = nullptr;
-    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &icc))
+    if (l.keepInks)
+        CColourManager::CmykToSrgb(bmp, icc, iccSize, false);
+    else if (icc)
         CColourManager::ProfileToSrgb(bmp, icc, iccSize);
     Trace(3, "Decoding finished.\n");
 }

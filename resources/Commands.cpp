@@ -44,6 +44,12 @@ const QList<CommandInfo> kCommands = {
      "object-flip-horizontal"},
     {ID_VIEW_FLIP_VERTICAL, "Flip &Vertically", "Mirror the picture top to bottom",
      "object-flip-vertical"},
+    {ID_VIEW_ANIMATION_PLAY, "&Play Animation\tCtrl+Shift+P", "Play or pause the animation",
+     "media-playback-start"},
+    {ID_VIEW_ANIMATION_NEXT, "Next Fra&me\tCtrl+.", "Show the animation's next frame",
+     "media-skip-forward"},
+    {ID_VIEW_ANIMATION_PREVIOUS, "Previo&us Frame\tCtrl+,", "Show the animation's previous frame",
+     "media-skip-backward"},
     {ID_VIEW_FULLSCREEN, "&Full Screen", "Full Screen", "view-fullscreen"},
     {ID_WINDOW_CASCADE, "&Cascade", "Arrange windows so they overlap", nullptr},
     {ID_WINDOW_TILE_HORZ, "&Tile", "Arrange windows as non-overlapping tiles", nullptr},
@@ -190,6 +196,12 @@ QList<QKeySequence> Accelerators(int id)
         return {Key(ctrl | Qt::Key_H)};
     case ID_VIEW_FLIP_VERTICAL:
         return {Key(ctrl | shift | Qt::Key_H)};
+    case ID_VIEW_ANIMATION_PLAY:
+        return {Key(ctrl | shift | Qt::Key_P)};
+    case ID_VIEW_ANIMATION_NEXT:
+        return {Key(ctrl | Qt::Key_Period)};
+    case ID_VIEW_ANIMATION_PREVIOUS:
+        return {Key(ctrl | Qt::Key_Comma)};
     default:
         return {};
     }

@@ -80,6 +80,10 @@ inline constexpr int ID_VIEW_ROTATE_LEFT = 33104;
 inline constexpr int ID_VIEW_ROTATE_RIGHT = 33105;
 inline constexpr int ID_VIEW_FLIP_HORIZONTAL = 33106;
 inline constexpr int ID_VIEW_FLIP_VERTICAL = 33107;
+// Playing an animated picture, and stepping its frames while it is paused.
+inline constexpr int ID_VIEW_ANIMATION_PLAY = 33108;
+inline constexpr int ID_VIEW_ANIMATION_NEXT = 33109;
+inline constexpr int ID_VIEW_ANIMATION_PREVIOUS = 33110;
 
 // Status bar pane of the image description.
 inline constexpr int ID_INDICATOR_IMAGEINFO = 57346;

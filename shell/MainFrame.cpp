@@ -284,6 +284,13 @@ void CMainFrame::registerCommands()
               {
                   CPrefsDlg dialog(this);
                   const bool bSaved = dialog.exec() == QDialog::Accepted;
+                  // Open pictures take the new background at once; colours
+                  // follow for pictures opened after.
+                  if (bSaved)
+                      for (CMDIChildWnd* pFrame = NextChildFrame(); pFrame;
+                           pFrame = NextChildFrame())
+                          if (auto* pView = dynamic_cast<CPLView*>(pFrame->GetActiveView()))
+                              pView->SetBackdrop(dialog.m_backdrop);
                   AfxMessageBox(QString::fromLatin1(bSaved ? Str::kPreferencesSaved
                                                            : Str::kPreferencesCanceled),
                                 MB_OK | MB_ICONINFORMATION, this);

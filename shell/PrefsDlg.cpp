@@ -2,10 +2,14 @@
 
 #include "MessageBox.h"
 #include "Settings.h"
+#include "ViewPreferences.h"
 #include "ui_PrefsDlg.h"
 
+#include <QColorDialog>
 #include <QComboBox>
+#include <QIcon>
 #include <QLineEdit>
+#include <QPixmap>
 
 #include <climits>
 
@@ -33,6 +37,31 @@ CPrefsDlg::CPrefsDlg(QWidget* pParent) : QDialog(pParent), m_ui(std::make_unique
     m_nPanDelay = Settings::GetProfileInt(kSettings, kPanDelay, 4000) / 1000;
     m_ui->panDelay->setEditText(QString::number(m_nPanDelay));
 
+    m_bColourManagement = ViewPreferences::GetColourManagement();
+    m_ui->colourManagement->setChecked(m_bColourManagement);
+    m_backdrop = ViewPreferences::GetBackdrop();
+    m_ui->checkerboard->setChecked(m_backdrop.bCheckerboard);
+    m_ui->plainColour->setChecked(!m_backdrop.bCheckerboard);
+    ShowColour();
+
+    connect(m_ui->colourManagement, &QCheckBox::clicked, this,
+            [this](bool bChecked) { m_bColourManagement = bChecked; });
+    connect(m_ui->checkerboard, &QRadioButton::clicked, this,
+            [this] { m_backdrop.bCheckerboard = true; });
+    connect(m_ui->plainColour, &QRadioButton::clicked, this,
+            [this] { m_backdrop.bCheckerboard = false; });
+    connect(m_ui->chooseColour, &QPushButton::clicked, this,
+            [this]
+            {
+                const QColor colour = QColorDialog::getColor(m_backdrop.color, this,
+                                                             QStringLiteral("Background Colour"));
+                if (!colour.isValid())
+                    return;
+                m_backdrop.color = colour;
+                m_backdrop.bCheckerboard = false;
+                m_ui->plainColour->setChecked(true);
+                ShowColour();
+            });
     connect(m_ui->random, &QRadioButton::clicked, this, [this] { m_nRandom = 1; });
     connect(m_ui->sequential, &QRadioButton::clicked, this, [this] { m_nRandom = 0; });
     connect(m_ui->panSync, &QCheckBox::clicked, this,
@@ -55,6 +84,14 @@ QWidget* CPrefsDlg::GetDlgItem(int nID) const
         return m_ui->panDelay;
     case Id::IDC_PAN_SYNC:
         return m_ui->panSync;
+    case Id::IDC_COLOUR_MANAGEMENT:
+        return m_ui->colourManagement;
+    case Id::IDC_BACKGROUND_CHECKERBOARD:
+        return m_ui->checkerboard;
+    case Id::IDC_BACKGROUND_COLOUR:
+        return m_ui->plainColour;
+    case Id::IDC_BACKGROUND_CHOOSE:
+        return m_ui->chooseColour;
     default:
         return nullptr;
     }
@@ -107,5 +144,14 @@ void CPrefsDlg::accept()
     Settings::WriteProfileInt(kSettings, kPanDelay, m_nPanDelay * 1000);
     Settings::WriteProfileInt(kSettings, kSlideshowSpeed, m_nSlideshowDelay * 1000);
     Settings::WriteProfileInt(kSettings, kRandomSlideshow, m_nRandom);
+    ViewPreferences::SetColourManagement(m_bColourManagement);
+    ViewPreferences::SetBackdrop(m_backdrop);
     QDialog::accept();
+}
+
+void CPrefsDlg::ShowColour()
+{
+    QPixmap swatch(16, 16);
+    swatch.fill(m_backdrop.color);
+    m_ui->chooseColour->setIcon(QIcon(swatch));
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "PictureRenderer.h"
+
 #include <QDialog>
 #include <memory>
 
@@ -16,10 +18,15 @@ inline constexpr int IDC_RANDOM = 1222;
 inline constexpr int IDC_SEQUENTIAL = 1223;
 inline constexpr int IDC_PAN_DELAY = 1226;
 inline constexpr int IDC_PAN_SYNC = 1227;
+inline constexpr int IDC_COLOUR_MANAGEMENT = 1228;
+inline constexpr int IDC_BACKGROUND_CHECKERBOARD = 1229;
+inline constexpr int IDC_BACKGROUND_COLOUR = 1230;
+inline constexpr int IDC_BACKGROUND_CHOOSE = 1231;
 } // namespace Id
 
-/// The preferences dialog "Settings": the slideshow's delay and order and the
-/// automatic panning's delay, read from and written to section "Settings".
+/// The preferences dialog "Settings": the slideshow's delay and order, the
+/// automatic panning's delay, colour management and what shows behind
+/// transparent pixels, read from and written to section "Settings".
 /// Delays show in seconds and are stored in milliseconds.
 class CPrefsDlg : public QDialog
 {
@@ -43,7 +50,12 @@ public:
     int m_nRandom = 0;
     int m_nPanSync = 0;
     int m_nPanDelay = 2;
+    bool m_bColourManagement = true;
+    CPictureRenderer::Backdrop m_backdrop;
 
 private:
+    /// Shows the background colour on its button.
+    void ShowColour();
+
     std::unique_ptr<Ui::CPrefsDlg> m_ui;
 };

@@ -25,6 +25,7 @@
 #include "Strings.h"
 #include "Termination.h"
 #include "TreeBar.h"
+#include "ViewPreferences.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -313,6 +314,8 @@ bool CVistrelApp::InitInstance()
             files.append(QFileInfo(arg).absoluteFilePath());
     }
     CSplashWindow::EnableSplashScreen(bShowSplash);
+    // Colour management and the display's profile, before any picture decodes.
+    ViewPreferences::Apply();
     // The first picture named is decoded while the frame is being built.
     for (const QString& file : files)
     {

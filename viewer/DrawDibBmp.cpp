@@ -1,5 +1,6 @@
 #include "DrawDibBmp.h"
 
+#include "ColourManager.h"
 #include "PainterDC.h"
 
 CDrawDibBmp::CDrawDibBmp() = default;
@@ -78,4 +79,15 @@ void CDrawDibBmp::FreeStorage()
     // The wrapper points into the storage that is about to go.
     m_hDrawDib.Reset();
     CDIBSection::FreeStorage();
+}
+
+std::unique_ptr<CDrawDibBmp> CDrawDibBmp::ForDisplay(const CBmp& bmp)
+{
+    if (!CColourManager::HasDisplayProfile())
+        return nullptr;
+    auto pCopy = std::make_unique<CDrawDibBmp>();
+    pCopy->ConvertFrom(bmp);
+    if (!CColourManager::SrgbToDisplay(*pCopy))
+        return nullptr;
+    return pCopy;
 }

@@ -3,6 +3,8 @@
 #include "DibImage.h"
 #include "Palette.h"
 
+#include <memory>
+
 class QPainter;
 
 /// The bitmap an image document holds: draws itself through the smooth
@@ -34,6 +36,11 @@ public:
     /// Colour table -> 2^bpp palette entries; true colour -> the halftone palette.
     bool BuildPalette(CPalette& palette) const;
     bool RebuildPalette();
+
+    /// A copy of the picture (sRGB) converted to the display's colour
+    /// profile, or null when the display has none (or colour management is
+    /// off, or the conversion cannot be made): the picture is drawn as it is.
+    static std::unique_ptr<CDrawDibBmp> ForDisplay(const CBmp& bmp);
 
     /// The rows wrapped for drawing (set up on the first Render).
     const CDibImage& GetDrawDib() const { return m_hDrawDib; }

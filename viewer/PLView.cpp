@@ -7,6 +7,7 @@
 #include "PLViewerDoc.h"
 #include "Resource.h"
 #include "WinApp.h"
+#include "ViewPreferences.h"
 #include "ZoomModel.h"
 
 #include <QKeyEvent>
@@ -30,7 +31,7 @@ int MulDiv(long long a, long long b, long long c)
 }
 } // namespace
 
-CPLView::CPLView(IImageHost& host) : m_host(host)
+CPLView::CPLView(IImageHost& host) : m_host(host), m_backdrop(ViewPreferences::GetBackdrop())
 {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
@@ -112,6 +113,11 @@ void CPLView::OnPictureChanged(bool)
     UpdateScrollSizes();
     FitFrameToPicture();
     UpdateCursor();
+    viewport()->update();
+}
+
+void CPLView::OnFrameChanged()
+{
     viewport()->update();
 }
 
@@ -293,7 +299,7 @@ void CPLView::paintEvent(QPaintEvent*)
     QPainter dc(viewport());
     CPLViewerDoc* pDoc = GetDocument();
     CPictureRenderer renderer;
-    renderer.m_pFull = pDoc ? pDoc->GetBitmap() : nullptr;
+    renderer.m_pFull = pDoc ? pDoc->GetDisplayBitmap() : nullptr;
     renderer.m_pFirstPass = pDoc ? pDoc->GetFirstPass() : nullptr;
     if (!renderer.m_pFull && !renderer.m_pFirstPass)
     {

@@ -67,6 +67,8 @@ public:
     /// The document's picture or its first pass has come: the view sizes
     /// itself to the picture the first time, and repaints.
     void OnPictureChanged(bool bFinal);
+    /// An animation's next frame is in place of the last: the view repaints.
+    void OnFrameChanged();
     /// Starts the panning worker; a failure (it is already running) is
     /// reported in a message box.
     void StartAutoScroll();

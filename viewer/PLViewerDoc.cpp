@@ -60,10 +60,24 @@ QString FailureText(const QString& path, int nCode, const std::string& error)
 
 CPLViewerDoc::CPLViewerDoc(IImageHost& host)
     : m_host(host),
-      m_loader([this](const std::shared_ptr<CPictureLoader::Pass>& pass) { OnPass(pass); })
+      m_loader([this](const std::shared_ptr<CPictureLoader::Pass>& pass) { OnPass(pass); }),
+      m_player([this](CAnimationPlayer::Frame frame) { return ShowFrame(std::move(frame)); })
 {
     OnCommand(Id::ID_SAVE_AS_BMP, [this] { SaveAsBmp(); });
     OnUpdate(Id::ID_SAVE_AS_BMP, [this](CCmdUI& ui) { ui.Enable(m_pBmp != nullptr); });
+    OnCommand(Id::ID_VIEW_ANIMATION_PLAY, [this] { m_player.SetPlaying(!m_player.IsPlaying()); });
+    OnUpdate(Id::ID_VIEW_ANIMATION_PLAY,
+             [this](CCmdUI& ui)
+             {
+                 ui.Enable(m_player.IsAnimation());
+                 ui.SetCheck(m_player.IsPlaying() ? 1 : 0);
+             });
+    const auto paused = [this](CCmdUI& ui)
+    { ui.Enable(m_player.IsAnimation() && !m_player.IsPlaying()); };
+    OnCommand(Id::ID_VIEW_ANIMATION_NEXT, [this] { m_player.StepForward(); });
+    OnUpdate(Id::ID_VIEW_ANIMATION_NEXT, paused);
+    OnCommand(Id::ID_VIEW_ANIMATION_PREVIOUS, [this] { m_player.StepBack(); });
+    OnUpdate(Id::ID_VIEW_ANIMATION_PREVIOUS, paused);
 }
 
 CPLViewerDoc::~CPLViewerDoc() = default;
@@ -97,8 +111,10 @@ void CPLViewerDoc::OnPass(const std::shared_ptr<CPictureLoader::Pass>& pass)
     if (pass->bFinal)
     {
         m_pBmp = std::move(pass->pBmp);
+        m_pDisplay = std::move(pass->pDisplay);
         m_pPyramid = std::move(pass->pPyramid);
         m_pFirstPass.reset();
+        StartPlayer(GetPathName());
     }
     else
     {
@@ -148,7 +164,7 @@ const CBmpPyramid* CPLViewerDoc::GetPyramid()
     if (!m_pPyramid && m_pBmp)
     {
         m_pPyramid = std::make_unique<CBmpPyramid>();
-        m_pPyramid->Build(*m_pBmp);
+        m_pPyramid->Build(*GetDisplayBitmap());
     }
     return m_pPyramid.get();
 }
@@ -157,6 +173,9 @@ void CPLViewerDoc::Turn(int orientation)
 {
     if (!m_pBmp)
         return;
+    // An animation stops on the frame it turns: its frames come as stored.
+    m_player.Stop();
+    m_pDisplay.reset();
     auto pTurned = std::make_unique<CDrawDibBmp>();
     try
     {
@@ -168,6 +187,7 @@ void CPLViewerDoc::Turn(int orientation)
         return;
     }
     m_pBmp = std::move(pTurned);
+    m_pDisplay = CDrawDibBmp::ForDisplay(*m_pBmp);
     m_pPyramid.reset();
     m_pictureSize = QSize(m_pBmp->GetWidth(), m_pBmp->GetHeight());
     NotifyViews(true);
@@ -178,9 +198,33 @@ void CPLViewerDoc::OpenDecoded(const QString& path, std::unique_ptr<CDrawDibBmp>
     DeleteContents();
     m_pBmp = std::move(pBmp);
     if (m_pBmp)
+    {
         m_pictureSize = QSize(m_pBmp->GetWidth(), m_pBmp->GetHeight());
+        m_pDisplay = CDrawDibBmp::ForDisplay(*m_pBmp);
+    }
     m_nFileSize = QFileInfo(path).size();
     SetOpened(path, false);
+    if (m_pBmp)
+        StartPlayer(path);
+}
+
+void CPLViewerDoc::StartPlayer(const QString& path)
+{
+    // The player's worker finds out from the file's first bytes whether it
+    // animates; for any other picture it ends at once.
+    m_player.Start(NativePath::Encode(path).toStdString());
+}
+
+CAnimationPlayer::Frame CPLViewerDoc::ShowFrame(CAnimationPlayer::Frame frame)
+{
+    CAnimationPlayer::Frame shown;
+    shown.pBmp = std::exchange(m_pBmp, std::move(frame.pBmp));
+    shown.pDisplay = std::exchange(m_pDisplay, std::move(frame.pDisplay));
+    m_pPyramid.reset();
+    for (CView* pView : GetViews())
+        if (auto* pImageView = dynamic_cast<CPLView*>(pView))
+            pImageView->OnFrameChanged();
+    return shown;
 }
 
 void CPLViewerDoc::SetOpened(const QString& path, bool bAddToMRU)
@@ -194,7 +238,9 @@ void CPLViewerDoc::SetOpened(const QString& path, bool bAddToMRU)
 
 void CPLViewerDoc::DeleteContents()
 {
+    m_player.Stop();
     m_pBmp.reset();
+    m_pDisplay.reset();
     m_pFirstPass.reset();
     m_pPyramid.reset();
     m_pictureSize = QSize();

@@ -1,4 +1,5 @@
 #pragma once
+#include "AnimationPlayer.h"
 #include "Document.h"
 #include "PictureLoader.h"
 
@@ -33,10 +34,16 @@ public:
     /// waits hidden for its picture shows then.
     void SetOnArrival(std::function<void(bool bOk)> onArrival) { m_onArrival = std::move(onArrival); }
 
-    /// The picture, or null while nothing is loaded (or only its first pass).
+    /// The picture (of an animation, the frame on screen), or null while
+    /// nothing is loaded (or only its first pass). Its colours are sRGB.
     CDrawDibBmp* GetBitmap() const { return m_pBmp.get(); }
-    /// The reduced copies of the picture, made when it is first needed.
+    /// The picture as it is drawn: converted to the display's colour
+    /// profile when the display has one, else the picture itself.
+    CDrawDibBmp* GetDisplayBitmap() const { return m_pDisplay ? m_pDisplay.get() : m_pBmp.get(); }
+    /// The reduced copies of the picture as drawn, made when first needed.
     const CBmpPyramid* GetPyramid();
+    /// The player of an animated picture (it plays nothing for a still one).
+    CAnimationPlayer& GetPlayer() { return m_player; }
     /// A stand-in for the picture while it is being decoded: a scaled
     /// decode to be shown at the picture's size, or null.
     CDrawDibBmp* GetFirstPass() const { return m_pFirstPass.get(); }
@@ -60,6 +67,10 @@ public:
 
 private:
     void SetOpened(const QString& path, bool bAddToMRU);
+    /// Plays the file when it holds an animation.
+    void StartPlayer(const QString& path);
+    /// Puts an animation's frame in place of the one shown, handing that back.
+    CAnimationPlayer::Frame ShowFrame(CAnimationPlayer::Frame frame);
     void OnPass(const std::shared_ptr<CPictureLoader::Pass>& pass);
     /// Shows the decoder's message and closes the document.
     void FailOpen(const QString& text);
@@ -68,6 +79,7 @@ private:
 
     IImageHost& m_host;
     std::unique_ptr<CDrawDibBmp> m_pBmp;
+    std::unique_ptr<CDrawDibBmp> m_pDisplay; // m_pBmp for the display's profile, or null
     std::unique_ptr<CDrawDibBmp> m_pFirstPass;
     std::unique_ptr<CBmpPyramid> m_pPyramid;
     QSize m_pictureSize;
@@ -75,4 +87,5 @@ private:
     bool m_bWasRecent = false; // the path was in the recent-file list before this open
     std::function<void(bool)> m_onArrival;
     CPictureLoader m_loader;
+    CAnimationPlayer m_player;
 };

@@ -2,6 +2,7 @@
 
 #include "AnyPicDecoder.h"
 #include "BmpPyramid.h"
+#include "ColourManager.h"
 #include "DrawDibBmp.h"
 #include "JPEGDecoder.h"
 
@@ -96,6 +97,14 @@ template <class Decode> void Attempt(CPictureLoader::Pass& pass, Decode decode)
     pass.bFinal = true;
 }
 
+/// The final pass's copy for the display's profile and its reduced copies.
+void AddDrawing(CPictureLoader::Pass& pass)
+{
+    pass.pDisplay = CDrawDibBmp::ForDisplay(*pass.pBmp);
+    pass.pPyramid = std::make_unique<CBmpPyramid>();
+    pass.pPyramid->Build(pass.pDisplay ? *pass.pDisplay : *pass.pBmp);
+}
+
 void Run(const std::shared_ptr<CPictureLoader::Job>& job)
 {
     if (job->IsCancelled())
@@ -115,10 +124,10 @@ void Run(const std::shared_ptr<CPictureLoader::Job>& job)
             pass->bFinal =
                 pass->fullSize == QSize(pass->pBmp->GetWidth(), pass->pBmp->GetHeight());
             if (pass->bFinal)
-            {
-                pass->pPyramid = std::make_unique<CBmpPyramid>();
-                pass->pPyramid->Build(*pass->pBmp);
-            }
+                Attempt(*pass, [&] { AddDrawing(*pass); });
+            else
+                CColourManager::SrgbToDisplay(*pass->pBmp); // a first pass is only drawn
+
         }
         job->Publish(pass);
         if (pass->bFinal || job->IsCancelled())
@@ -132,8 +141,7 @@ void Run(const std::shared_ptr<CPictureLoader::Job>& job)
     if (pass->pBmp)
     {
         pass->fullSize = QSize(pass->pBmp->GetWidth(), pass->pBmp->GetHeight());
-        pass->pPyramid = std::make_unique<CBmpPyramid>();
-        Attempt(*pass, [&] { pass->pPyramid->Build(*pass->pBmp); });
+        Attempt(*pass, [&] { AddDrawing(*pass); });
     }
     job->Publish(pass);
 }

@@ -28,6 +28,7 @@ public:
     struct Pass
     {
         std::unique_ptr<CDrawDibBmp> pBmp;      // null on failure
+        std::unique_ptr<CDrawDibBmp> pDisplay;  // the final pass for the display's profile, or null
         std::unique_ptr<CBmpPyramid> pPyramid;  // the final pass's reduced copies
         QSize fullSize;                         // the upright size of the whole picture
         bool bFinal = false;                    // the full-size picture, or the failure

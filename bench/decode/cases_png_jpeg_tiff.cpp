@@ -3,6 +3,7 @@
 #include "Cases.h"
 #include "Picture.h"
 
+#include <QColorSpace>
 #include <QImage>
 #include <QImageWriter>
 
@@ -119,6 +120,12 @@ void AddPngJpegTiffCases(const CaseSetup& setup)
     // libjpeg's default sampling for colour is 2 x 2 (4:2:0).
     Save(rgb, d + "/colour420.jpg", "jpeg", 90);
     RegisterCase("JPEG 4:2:0 q90", d + "/colour420.jpg");
+    // The same picture with a Display P3 profile: the colour conversion's cost
+    // is this case's time over the one before.
+    QImage p3 = rgb;
+    p3.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    Save(p3, d + "/colour420_p3.jpg", "jpeg", 90);
+    RegisterCase("JPEG 4:2:0 q90 P3", d + "/colour420_p3.jpg");
     Save(GrayImage(pic), d + "/gray.jpg", "jpeg", 90);
     RegisterCase("JPEG gray q90", d + "/gray.jpg");
     Save(rgb, d + "/progressive.jpg", "jpeg", 90, true);

@@ -2,11 +2,12 @@
 // QImageReader on large generated files, the memory our decode needs beyond
 // its bitmap, and the time and memory of the test data's resource bombs.
 //
-//   vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep]
+//   vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep] [--size WxH]
 //
 // --quick uses small pictures and one repetition, for a smoke run; it fails
 // when a file does not decode or both readers disagree on its size. --keep
-// leaves the generated files in their folder for profiling.
+// leaves the generated files in their folder for profiling. --size sets the
+// pictures' size (4000x3000 by default; 6000x4000 is a 24-megapixel photo).
 #include "Cases.h"
 #include "Measure.h"
 
@@ -52,6 +53,8 @@ struct Options
     int reps = 5;
     std::string only; // run only cases whose name contains this
     bool keep = false;
+    int width = 4000;
+    int height = 3000;
 };
 
 struct Result
@@ -239,7 +242,8 @@ int RunBombs(CAnyPicDecoder& decoder, const Options& opt)
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep]\n");
+                 "usage: vistrel-bench-decode [--quick] [--reps N] [--only TEXT] [--keep] "
+                 "[--size WxH]\n");
     return 2;
 }
 } // namespace
@@ -270,6 +274,11 @@ int main(int argc, char** argv)
             opt.only = argv[++i];
         else if (arg == "--keep")
             opt.keep = true;
+        else if (arg == "--size" && i + 1 < argc &&
+                 std::sscanf(argv[++i], "%dx%d", &opt.width, &opt.height) == 2 &&
+                 opt.width > 0 && opt.height > 0)
+        {
+        }
         else
             return Usage();
     }
@@ -282,7 +291,7 @@ int main(int argc, char** argv)
         std::perror("mkdtemp");
         return 1;
     }
-    const CaseSetup setup{dir, opt.quick ? 400 : 4000, opt.quick ? 300 : 3000};
+    const CaseSetup setup{dir, opt.quick ? 400 : opt.width, opt.quick ? 300 : opt.height};
     int failures = 0;
     try
     {

@@ -1,8 +1,10 @@
 #include "AppTestSupport.h"
+#include "ColourManager.h"
 #include "MainFrame.h"
 #include "PrefsDlg.h"
 #include "Resource.h"
 #include "Settings.h"
+#include "ViewPreferences.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -73,8 +75,49 @@ TEST_F(AppTest, PreferencesShowTheirDefaultsAndWriteNothingOnCancel)
     slideshow->setEditText(QStringLiteral("30"));
     Button(dialog, Id::IDC_RANDOM)->click();
     dialog.reject();
-    for (const char* entry : {"slideshowspeed", "randomslideshow", "pandelay", "pansync"})
+    for (const char* entry : {"slideshowspeed", "randomslideshow", "pandelay", "pansync",
+                              "colourmanagement", "transparentbackground"})
         EXPECT_FALSE(Settings::HasProfileValue(kSettings, QString::fromLatin1(entry))) << entry;
+}
+
+// Colour management is on and transparency shows the checkerboard until
+// the user says otherwise; both are stored on OK, and colour management
+// reaches the codec library at once.
+TEST_F(AppTest, PreferencesSetColourManagementAndTheTransparentBackground)
+{
+    {
+        CPrefsDlg dialog;
+        EXPECT_TRUE(Button(dialog, Id::IDC_COLOUR_MANAGEMENT)->isChecked());
+        EXPECT_TRUE(Button(dialog, Id::IDC_BACKGROUND_CHECKERBOARD)->isChecked());
+        EXPECT_FALSE(Button(dialog, Id::IDC_BACKGROUND_COLOUR)->isChecked());
+        Button(dialog, Id::IDC_COLOUR_MANAGEMENT)->click();
+        Button(dialog, Id::IDC_BACKGROUND_COLOUR)->click();
+        dialog.accept();
+    }
+    EXPECT_EQ(Stored("colourmanagement"), 0);
+    EXPECT_FALSE(CColourManager::IsEnabled());
+    EXPECT_EQ(Settings::GetProfileString(kSettings, QStringLiteral("transparentbackground")),
+              QStringLiteral("#808080"));
+    EXPECT_FALSE(ViewPreferences::GetBackdrop().bCheckerboard);
+
+    // A stored colour shows; a damaged value is the checkerboard.
+    Settings::WriteProfileString(kSettings, QStringLiteral("transparentbackground"),
+                                 QStringLiteral("#ff0000"));
+    EXPECT_EQ(ViewPreferences::GetBackdrop().color, QColor(Qt::red));
+    {
+        CPrefsDlg dialog;
+        EXPECT_FALSE(Button(dialog, Id::IDC_COLOUR_MANAGEMENT)->isChecked());
+        EXPECT_TRUE(Button(dialog, Id::IDC_BACKGROUND_COLOUR)->isChecked());
+        Button(dialog, Id::IDC_COLOUR_MANAGEMENT)->click();
+        Button(dialog, Id::IDC_BACKGROUND_CHECKERBOARD)->click();
+        dialog.accept();
+    }
+    EXPECT_EQ(Stored("colourmanagement"), 1);
+    EXPECT_TRUE(CColourManager::IsEnabled());
+    EXPECT_TRUE(ViewPreferences::GetBackdrop().bCheckerboard);
+    Settings::WriteProfileString(kSettings, QStringLiteral("transparentbackground"),
+                                 QStringLiteral("plaid"));
+    EXPECT_TRUE(ViewPreferences::GetBackdrop().bCheckerboard);
 }
 
 TEST_F(AppTest, PreferencesWriteWholeSecondsAsMilliseconds)

@@ -111,6 +111,8 @@ std::vector<uint8_t> WriteJpeg(const JpegFixture& fixture)
     if (fixture.progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
+    if (!fixture.icc.empty())
+        jpeg_write_icc_profile(&cinfo, fixture.icc.data(), unsigned(fixture.icc.size()));
     const size_t stride = size_t(fixture.width) * size_t(fixture.components);
     while (cinfo.next_scanline < cinfo.image_height)
     {
@@ -150,6 +152,8 @@ std::vector<uint8_t> WriteTiff(const TiffFixture& fixture, const std::string& di
         TIFFSetField(tif, TIFFTAG_COMPRESSION, fixture.compression);
         TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, fixture.sampleFormat);
         TIFFSetField(tif, TIFFTAG_ORIENTATION, fixture.orientation);
+        if (!fixture.icc.empty())
+            TIFFSetField(tif, TIFFTAG_ICCPROFILE, uint32_t(fixture.icc.size()), fixture.icc.data());
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG,
                      fixture.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
         if (fixture.alpha)

@@ -34,6 +34,7 @@ struct JpegFixture
     bool ycck = false;       // CMYK only: store as YCCK
     int quality = 90;
     bool subsample = true; // 4:2:0 for colour; false gives 4:4:4
+    std::vector<uint8_t> icc; // an ICC profile to embed, or empty
     /// Interleaved samples, top row first.
     std::vector<uint8_t> pixels;
 };
@@ -59,6 +60,7 @@ struct TiffFixture
     bool bigTiff = false;
     /// Colour map, 3 x 2^bitsPerSample values (red, then green, then blue).
     std::vector<uint16_t> colorMap;
+    std::vector<uint8_t> icc; // an ICC profile to embed, or empty
     /// Packed rows, top first, ceil(width * samples * bits / 8) bytes each;
     /// samples of 16 bits and more in the machine's byte order.
     std::vector<uint8_t> rows;

@@ -11,7 +11,7 @@ PACKAGES=(
     libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev zlib1g-dev libdeflate-dev libfreetype-dev
     libwebp-dev libheif-dev libjxl-dev liblcms2-dev
     webp libheif-examples libavif-bin libjxl-tools
-    qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev qt6-qpa-plugins qt6-gtk-platformtheme
+    qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libxext-dev qt6-qpa-plugins qt6-gtk-platformtheme
     qt6-image-formats-plugins
     adwaita-icon-theme fonts-dejavu-core shared-mime-info desktop-file-utils
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev

@@ -378,9 +378,10 @@ TEST_F(AppTest, RenameInTheListRenamesOnDiskOrSaysWhyNot)
     list->Reload();
     list->setCurrentIndex(list->model()->index(list->FindItemByName("open.bmp"), 0));
     emit list->activated(list->currentIndex());
-    ProcessEvents();
+    WaitForPictures();
     ASSERT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 1);
     CDocument* pDoc = m_app->GetImageTemplate()->GetDocuments().first();
+    ASSERT_NE(pDoc->GetFirstView(), nullptr);
     list->model()->setData(list->currentIndex(), QStringLiteral("shown.bmp"), Qt::EditRole);
     ProcessEvents();
     EXPECT_EQ(pDoc->GetPathName(), TestDir() + "/shown.bmp");

@@ -24,6 +24,10 @@ struct ImageFree
 {
     void operator()(heif_image* p) const { heif_image_release(p); }
 };
+struct NclxFree
+{
+    void operator()(heif_color_profile_nclx* p) const { heif_nclx_color_profile_free(p); }
+};
 struct OptionsFree
 {
     void operator()(heif_decoding_options* p) const { heif_decoding_options_free(p); }
@@ -81,9 +85,11 @@ void CHEIFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     options->ignore_transformations = GetApplyOrientation() ? 0 : 1;
     options->convert_hdr_to_8bit = 1;
     heif_image* rawImage = nullptr;
-    Check(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
-                            heif_chroma_interleaved_RGBA, options.get()));
+    // Owned before the error is looked at: a failed decode may still hand one back.
+    const heif_error decoded = heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
+                                                 heif_chroma_interleaved_RGBA, options.get());
     std::unique_ptr<heif_image, ImageFree> image(rawImage);
+    Check(decoded);
 
     int stride = 0;
     const uint8_t* plane =
@@ -129,14 +135,15 @@ void CHEIFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
             heif_image_handle_get_raw_color_profile(handle.get(), icc.data()).code == heif_error_Ok)
             CColourManager::ProfileToSrgb(bmp, icc.data(), icc.size());
     }
-    else if (heif_color_profile_nclx* nclx = nullptr;
-             CColourManager::IsEnabled() &&
-             heif_image_handle_get_nclx_color_profile(handle.get(), &nclx).code == heif_error_Ok &&
-             nclx)
+    else if (CColourManager::IsEnabled())
     {
-        CColourManager::NclxToSrgb(bmp, int(nclx->color_primaries),
-                                   int(nclx->transfer_characteristics));
-        heif_nclx_color_profile_free(nclx);
+        // libheif can hand back a profile with an error too: it is freed either way.
+        heif_color_profile_nclx* rawNclx = nullptr;
+        const heif_error got = heif_image_handle_get_nclx_color_profile(handle.get(), &rawNclx);
+        std::unique_ptr<heif_color_profile_nclx, NclxFree> nclx(rawNclx);
+        if (got.code == heif_error_Ok && nclx)
+            CColourManager::NclxToSrgb(bmp, int(nclx->color_primaries),
+                                       int(nclx->transfer_characteristics));
     }
     Trace(3, "Decoding finished.\n");
 }

@@ -12,6 +12,9 @@
 
 namespace
 {
+/// The longest side of any image in a file libheif may decode.
+constexpr int kMaxSide = 16384;
+
 struct ContextFree
 {
     void operator()(heif_context* p) const { heif_context_free(p); }
@@ -62,6 +65,12 @@ void CHEIFDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
     std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
     if (!context)
         RaiseError(10, "Decoding heif: Out of memory.");
+    // libheif sizes every image of the file (a grid's tiles, an alpha or depth
+    // image) by what the file declares, and clears that much before it
+    // decodes. Its own limit of 32768 a side lets a file of a few hundred bytes
+    // clear gigabytes for an auxiliary image; no camera or phone writes sides
+    // beyond 16384.
+    heif_context_set_maximum_image_size_limit(context.get(), kMaxSide);
     // The data stays mapped for the whole decode, so libheif needs no copy.
     Check(heif_context_read_from_memory_without_copy(context.get(), source.GetBufferPtr(),
                                                      source.GetRemaining(), nullptr));

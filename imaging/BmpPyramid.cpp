@@ -102,7 +102,7 @@ void CBmpPyramid::ReduceSource(const CBmp& src, int shift, Level& out)
     const bool alpha = src.HasAlpha();
     out.width = SideAt(m_nWidth, shift);
     out.height = SideAt(m_nHeight, shift);
-    out.pixels.assign(size_t(out.width) * size_t(out.height), 0);
+    out.pixels.resize(size_t(out.width) * size_t(out.height)); // every pixel is written below
     std::array<uint32_t, 256> table{};
     if (bpp < 16)
         for (int i = 0; i < src.GetPaletteSize(); i++)

@@ -1,6 +1,9 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 class CBmp;
@@ -16,6 +19,23 @@ class CBmp;
 /// most kBudget times the picture's own storage: for pictures of 8 bits and
 /// less the largest levels are left out, and the picture itself serves down
 /// to the first level there is.
+/// A vector allocator whose resize leaves new elements unset, for storage
+/// that is written whole right after (a level's pixels): no clearing first.
+template <class T> struct CUnsetAllocator : std::allocator<T>
+{
+    template <class U> struct rebind
+    {
+        using other = CUnsetAllocator<U>;
+    };
+    CUnsetAllocator() = default;
+    template <class U> CUnsetAllocator(const CUnsetAllocator<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
 class CBmpPyramid
 {
 public:
@@ -23,7 +43,7 @@ public:
     {
         int width = 0;
         int height = 0;
-        std::vector<uint32_t> pixels; // width * height, top row first
+        std::vector<uint32_t, CUnsetAllocator<uint32_t>> pixels; // width * height, top row first
         const uint32_t* Row(int y) const { return pixels.data() + size_t(y) * size_t(width); }
     };
 

@@ -217,6 +217,7 @@ bool CAPNGAnimation::ComposeNext(int& delayMs)
         CPicDecoder::RaiseError(2, std::string("Decoding apng: ") + image.message);
     }
 
+    MarkDrawn(f.left, f.top, f.left + f.width, f.top + f.height);
     uint8_t** lines = m_Canvas.GetLineArray();
     if (f.dispose == 2)
     {

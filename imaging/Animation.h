@@ -57,6 +57,11 @@ protected:
     virtual bool ComposeNext(int& delayMs) = 0;
     /// Forgets the frames composed so far (the canvas is cleared afterwards).
     virtual void RestartFrames() = 0;
+    /// Notes that a frame writes to this part of the canvas (right and bottom
+    /// exclusive), so that a rewind clears only what was drawn: a small file
+    /// may declare a huge canvas and draw a few pixels of it.
+    void MarkDrawn(int left, int top, int right, int bottom);
+    void MarkAllDrawn() { MarkDrawn(0, 0, m_Canvas.GetWidth(), m_Canvas.GetHeight()); }
 
     CDataSource& m_Source;
     CWinBmp m_Canvas;
@@ -67,4 +72,5 @@ private:
     std::unique_ptr<CDataSource> m_pOwnedSource;
     int m_nFrame = -1;
     int m_nDelay = kMinDelay;
+    int m_DrawnLeft = 0, m_DrawnTop = 0, m_DrawnRight = 0, m_DrawnBottom = 0;
 };

@@ -73,6 +73,7 @@ bool CGIFAnimation::ComposeNext(int& delayMs)
     const int width = m_Canvas.GetWidth(), height = m_Canvas.GetHeight();
     m_Last = {std::min(frame.Left, width), std::min(frame.Top, height),
               std::min(frame.Left + frame.Width, width), std::min(frame.Top + frame.Height, height)};
+    MarkDrawn(m_Last.left, m_Last.top, m_Last.right, m_Last.bottom);
     uint8_t** lines = m_Canvas.GetLineArray();
     if (control.disposal == 3 && m_Last.right > m_Last.left && m_Last.bottom > m_Last.top)
     {

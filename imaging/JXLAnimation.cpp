@@ -15,6 +15,7 @@ CJXLAnimation::~CJXLAnimation() = default;
 
 bool CJXLAnimation::ComposeNext(int& delayMs)
 {
+    MarkAllDrawn();
     return m_pStream->ReadFrame(m_Canvas, delayMs);
 }
 

@@ -68,6 +68,7 @@ bool CWebPAnimation::ComposeNext(int& delayMs)
     // The timestamp is the frame's end, counted from the start.
     delayMs = timestamp - m_nLastTimestamp;
     m_nLastTimestamp = timestamp;
+    MarkAllDrawn();
     const size_t rowBytes = 4 * size_t(m_Canvas.GetWidth());
     uint8_t** lines = m_Canvas.GetLineArray();
     for (int y = 0; y < m_Canvas.GetHeight(); y++)

@@ -1,8 +1,12 @@
 #include "DisplayProfile.h"
 
 #include "ColourManager.h"
+#include "WinBmp.h"
 
 #include <QGuiApplication>
+#include <QImage>
+
+#include <cstring>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -46,5 +50,21 @@ void Install()
     const QByteArray icc = Read();
     CColourManager::SetDisplayProfile(reinterpret_cast<const uint8_t*>(icc.constData()),
                                       size_t(icc.size()));
+}
+
+void ToDisplay(QImage& image)
+{
+    if (image.isNull() || image.depth() != 32 || !CColourManager::HasDisplayProfile())
+        return;
+    // QImage's 32-bit formats hold B, G, R, A in memory as the bitmap does.
+    CWinBmp bmp;
+    bmp.Create(image.width(), image.height(), 32, image.hasAlphaChannel());
+    const size_t bytes = 4 * size_t(image.width());
+    for (int y = 0; y < image.height(); y++)
+        std::memcpy(bmp.GetLineArray()[y], image.constScanLine(y), bytes);
+    if (!CColourManager::SrgbToDisplay(bmp))
+        return;
+    for (int y = 0; y < image.height(); y++)
+        std::memcpy(image.scanLine(y), bmp.GetLineArray()[y], bytes);
 }
 } // namespace DisplayProfile

@@ -29,9 +29,9 @@ bool CDocManagerEx::DoPromptFileName(QString& fileName, const QString& title, bo
     CPreviewFileDlg dialog(bOpenFileDialog, defaultExt, fileName, filters,
                            QApplication::activeWindow());
     dialog.setWindowTitle(title);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted || dialog.GetPathName().isEmpty())
         return false;
     // Paths are not cut to a length: a shortened path names another file.
-    fileName = dialog.selectedFiles().first();
+    fileName = dialog.GetPathName();
     return true;
 }

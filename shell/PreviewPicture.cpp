@@ -1,6 +1,7 @@
 #include "PreviewPicture.h"
 
 #include "AnyPicDecoder.h"
+#include "ColourManager.h"
 #include "DIBSection.h"
 #include "DibImage.h"
 #include "NativePath.h"
@@ -99,6 +100,7 @@ void CPreviewPicture::Work()
             // No larger than the area: JPEGs decode at a fraction of their size.
             decoder.DecodeFileScaled(NativePath::Encode(pRequest->path).toStdString(), bmp,
                                      pRequest->area.width(), pRequest->area.height());
+            CColourManager::SrgbToDisplay(bmp);
             CDibImage wrapped;
             if (wrapped.Attach(bmp))
             {

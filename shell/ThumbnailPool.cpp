@@ -1,5 +1,6 @@
 #include "ThumbnailPool.h"
 
+#include "DisplayProfile.h"
 #include "ThumbnailMaker.h"
 
 #include <algorithm>
@@ -127,6 +128,7 @@ CThumbnailPool::Result CThumbnailPool::Produce(CThumbnailMaker& maker,
         result.image = cache.Load(source, size);
         if (!result.image.isNull())
         {
+            DisplayProfile::ToDisplay(result.image);
             result.outcome = kMade;
             return result;
         }
@@ -154,5 +156,7 @@ CThumbnailPool::Result CThumbnailPool::Produce(CThumbnailMaker& maker,
                     thumbnail.picture.height(), thumbnail.mimeType);
     result.outcome = kMade;
     result.image = std::move(thumbnail.image);
+    // Stored as sRGB, shown in the display's colours.
+    DisplayProfile::ToDisplay(result.image);
     return result;
 }

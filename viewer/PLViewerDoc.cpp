@@ -56,6 +56,13 @@ QString FailureText(const QString& path, int nCode, const std::string& error)
     }
     return QStringLiteral("%1: %2").arg(NativePath::ForDisplay(QFileInfo(path).fileName()), reason);
 }
+
+/// The file's size in bytes (0 when it cannot be read), its name's bytes kept.
+qint64 FileSize(const QString& path)
+{
+    CFileStatus status;
+    return CFileName::GetFileStatus(path, status) ? status.size : 0;
+}
 } // namespace
 
 CPLViewerDoc::CPLViewerDoc(IImageHost& host)
@@ -85,7 +92,7 @@ CPLViewerDoc::~CPLViewerDoc() = default;
 bool CPLViewerDoc::OnOpenDocument(const QString& path)
 {
     DeleteContents();
-    m_nFileSize = QFileInfo(path).size();
+    m_nFileSize = FileSize(path);
     // The window takes its place in the recent-file list now, in the order
     // the files were opened; a failed decode takes it out again.
     const CRecentFileList* pMRU = CWinApp::Get() ? CWinApp::Get()->GetRecentFileList() : nullptr;
@@ -202,7 +209,7 @@ void CPLViewerDoc::OpenDecoded(const QString& path, std::unique_ptr<CDrawDibBmp>
         m_pictureSize = QSize(m_pBmp->GetWidth(), m_pBmp->GetHeight());
         m_pDisplay = CDrawDibBmp::ForDisplay(*m_pBmp);
     }
-    m_nFileSize = QFileInfo(path).size();
+    m_nFileSize = FileSize(path);
     SetOpened(path, false);
     if (m_pBmp)
         StartPlayer(path);
@@ -252,18 +259,22 @@ bool CPLViewerDoc::SaveAsBmp()
         return false;
     QString target = GetPathName();
     CFileName::AlterExtension(target, QStringLiteral(".bmp"));
-    const QFileInfo info(target);
-    if (info.exists())
+    // The name keeps its bytes (QFile::encodeName would replace those of a
+    // name that is not UTF-8 and write another file).
+    const QByteArray native = NativePath::Encode(target);
+    struct stat status;
+    if (lstat(native.constData(), &status) == 0)
     {
-        const QString question =
-            QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(info.fileName());
+        const QString question = QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                     .arg(NativePath::ForDisplay(
+                                         target.mid(target.lastIndexOf(QLatin1Char('/')) + 1)));
         if (AfxMessageBox(question, MB_YESNO | MB_ICONWARNING) != IDYES)
             return false;
     }
 
     // Write beside the target and rename over it, so that a failed write
     // never leaves a damaged or half-written file under the target's name.
-    QByteArray tmpl = QFile::encodeName(target) + ".XXXXXX";
+    QByteArray tmpl = native + ".XXXXXX";
     const int fd = mkstemp(tmpl.data());
     QString error;
     if (fd < 0)
@@ -292,14 +303,14 @@ bool CPLViewerDoc::SaveAsBmp()
         if (file ? std::fclose(file) != 0 : ::close(fd) != 0)
             if (error.isEmpty())
                 error = QString::fromLocal8Bit(std::strerror(errno));
-        if (error.isEmpty() && std::rename(tmpl.constData(), QFile::encodeName(target)) != 0)
+        if (error.isEmpty() && std::rename(tmpl.constData(), native.constData()) != 0)
             error = QString::fromLocal8Bit(std::strerror(errno));
         if (!error.isEmpty())
             std::remove(tmpl.constData());
     }
     if (!error.isEmpty())
     {
-        AfxMessageBox(QStringLiteral("Could not save %1.\n%2").arg(target, error),
+        AfxMessageBox(QStringLiteral("Could not save %1.\n%2").arg(NativePath::ForDisplay(target), error),
                       MB_OK | MB_ICONERROR);
         return false;
     }

@@ -21,10 +21,14 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <filesystem>
+
 void AppTest::SetUp()
 {
     QFile::remove(Settings::FileName());
-    QDir(TestDir()).removeRecursively();
+    // Names that are not UTF-8 too, which QDir::removeRecursively skips.
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(TestDir()).toStdString(), ignored);
     QDir().mkpath(TestDir());
     MessageBoxHook::Install(
         [this](const QString& text, int type)

@@ -11,8 +11,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QTreeView>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace
 {
@@ -94,7 +98,7 @@ TEST_F(AppTest, OpenDialogHasThePreviewPanelTheFilterNamesAndTheCurrentFolder)
     for (const CDocManager::Filter& f : m_app->GetDocManager()->BuildFilters())
         filters.append(f.name + QStringLiteral(" (") + f.patterns + QLatin1Char(')'));
     CPreviewFileDlg dialog(true, QStringLiteral("bmp"), QString(), filters, Frame());
-    EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(TestDir()).canonicalPath());
+    EXPECT_EQ(QDir(dialog.GetFolder()).canonicalPath(), QDir(TestDir()).canonicalPath());
     QComboBox* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     ASSERT_NE(types, nullptr);
     QStringList shown;
@@ -116,4 +120,66 @@ TEST_F(AppTest, OpenDialogHasThePreviewPanelTheFilterNamesAndTheCurrentFolder)
     dialog.GetPreviewCheck()->click();
     WaitForPreview(*dialog.GetPreview(), true);
     EXPECT_TRUE(dialog.GetPreview()->HasImage());
+}
+
+TEST_F(AppTest, OpenDialogListsAndChoosesNamesThatAreNotUtf8)
+{
+    const QByteArray dir = QFile::encodeName(TestDir());
+    ASSERT_EQ(mkdir((dir + "/d\xe9j\xe0").constData(), 0700), 0);
+    const QString inner = MakeBmp(QStringLiteral("x.bmp"), QSize(4, 4), Qt::red);
+    ASSERT_EQ(rename(QFile::encodeName(inner).constData(), (dir + "/d\xe9j\xe0/x.bmp").constData()),
+              0);
+    const QString picture = MakeBmp(QStringLiteral("p.bmp"), QSize(4, 4), Qt::red);
+    ASSERT_EQ(rename(QFile::encodeName(picture).constData(), (dir + "/caf\xe9.bmp").constData()), 0);
+    QFile notes(TestDir() + QStringLiteral("/notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.close();
+
+    CPreviewFileDlg dialog(true, QStringLiteral("bmp"), TestDir() + QStringLiteral("/"),
+                           {QStringLiteral("Pictures (*.bmp)"), QStringLiteral("All Files (*)")},
+                           Frame());
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_TRUE(tree && name && types);
+    const auto rows = [tree]
+    {
+        QStringList shown;
+        for (int row = 0; row < tree->model()->rowCount(); ++row)
+            shown.append(tree->model()->index(row, 0).data().toString());
+        return shown;
+    };
+    const auto choose = [&](const QString& shown)
+    {
+        const qsizetype row = rows().indexOf(shown);
+        ASSERT_GE(row, 0) << shown.toStdString();
+        tree->setCurrentIndex(tree->model()->index(int(row), 0));
+        dialog.accept();
+    };
+    // Folders first; the type's patterns pick the files.
+    EXPECT_EQ(rows(), QStringList({u"d\uFFFDj\uFFFD"_qs, u"caf\uFFFD.bmp"_qs}));
+    types->setCurrentIndex(1);
+    EXPECT_EQ(rows(), QStringList({u"d\uFFFDj\uFFFD"_qs, u"caf\uFFFD.bmp"_qs, u"notes.txt"_qs}));
+
+    // Choosing a folder goes into it; up comes back to it, selected.
+    choose(u"d\uFFFDj\uFFFD"_qs);
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.GetFolder(), NativePath::Decode(dir + "/d\xe9j\xe0"));
+    EXPECT_EQ(rows(), QStringList({u"x.bmp"_qs}));
+    for (QToolButton* button : dialog.findChildren<QToolButton*>())
+        if (button->accessibleName() == QLatin1String("Parent Directory"))
+            button->click();
+    EXPECT_EQ(dialog.GetFolder(), TestDir());
+    EXPECT_EQ(name->text(), u"d\uFFFDj\uFFFD"_qs);
+
+    // A name typed that is not there keeps the dialog; a listed one is
+    // chosen with its bytes.
+    name->setText(QStringLiteral("nosuch.bmp"));
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains(QStringLiteral("File not found"))) << m_messages[0].toStdString();
+    choose(u"caf\uFFFD.bmp"_qs);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.GetPathName(), NativePath::Decode(dir + "/caf\xe9.bmp"));
 }

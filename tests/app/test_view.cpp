@@ -210,9 +210,9 @@ TEST_F(AppTest, OpeningMakesThePicturesFolderCurrentAndEntersRecentFiles)
     QDir::setCurrent(QDir::homePath());
     ASSERT_NE(m_app->OpenDocumentFile(a), nullptr);
     EXPECT_EQ(QDir::currentPath(), TestDir());
-    // Replacing closes the first image document.
+    // Replacing closes the first image document when the new picture arrives.
     ASSERT_TRUE(m_app->OpenImage(b, true));
-    ProcessEvents();
+    ProcessUntil([this] { return m_app->GetImageTemplate()->GetDocuments().size() == 1; });
     ASSERT_EQ(m_app->GetImageTemplate()->GetDocuments().size(), 1);
     EXPECT_EQ(m_app->GetImageTemplate()->GetDocuments().first()->GetPathName(), b);
     EXPECT_EQ(Settings::GetProfileString(QStringLiteral("Recent File List"),

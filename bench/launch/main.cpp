@@ -139,6 +139,9 @@ std::pair<double, double> Launch(CScreen& screen, const Viewer& viewer, const st
         }
         if (waitpid(pid, nullptr, WNOHANG) == pid)
             return {-1, 0};
+        // A grab keeps the X server busy for a millisecond or two: grabbing
+        // without a pause would hold up the viewer's own requests to it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
     }
     // The whole picture is in well within this.
     std::this_thread::sleep_for(std::chrono::milliseconds(2000));

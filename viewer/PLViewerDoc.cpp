@@ -200,14 +200,17 @@ void CPLViewerDoc::Turn(int orientation)
     NotifyViews(true);
 }
 
-void CPLViewerDoc::OpenDecoded(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp)
+void CPLViewerDoc::OpenDecoded(const QString& path, CPictureLoader::Pass&& pass)
 {
     DeleteContents();
-    m_pBmp = std::move(pBmp);
+    m_pBmp = std::move(pass.pBmp);
     if (m_pBmp)
     {
         m_pictureSize = QSize(m_pBmp->GetWidth(), m_pBmp->GetHeight());
-        m_pDisplay = CDrawDibBmp::ForDisplay(*m_pBmp);
+        // The copies the worker could not make are made here (the reduced
+        // ones when first drawn).
+        m_pDisplay = pass.pPyramid ? std::move(pass.pDisplay) : CDrawDibBmp::ForDisplay(*m_pBmp);
+        m_pPyramid = std::move(pass.pPyramid);
     }
     m_nFileSize = FileSize(path);
     SetOpened(path, false);

@@ -25,9 +25,10 @@ public:
     /// failure shows its text and closes the document, as a failed open.
     bool OnOpenDocument(const QString& path) override;
     /// Takes a picture decoded elsewhere (the slideshow decodes ahead on a
-    /// worker) as the document's contents, as if it had been opened from path;
-    /// the path does not enter the recent-file list.
-    void OpenDecoded(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp);
+    /// worker), with the drawing copies made there when it has them, as the
+    /// document's contents, as if it had been opened from path; the path does
+    /// not enter the recent-file list.
+    void OpenDecoded(const QString& path, CPictureLoader::Pass&& pass);
     void DeleteContents() override;
     /// Called once, before the views hear of it, when the picture's first
     /// pass has come (true) or its decode has failed (false): a window that

@@ -97,14 +97,6 @@ template <class Decode> void Attempt(CPictureLoader::Pass& pass, Decode decode)
     pass.bFinal = true;
 }
 
-/// The final pass's copy for the display's profile and its reduced copies.
-void AddDrawing(CPictureLoader::Pass& pass)
-{
-    pass.pDisplay = CDrawDibBmp::ForDisplay(*pass.pBmp);
-    pass.pPyramid = std::make_unique<CBmpPyramid>();
-    pass.pPyramid->Build(pass.pDisplay ? *pass.pDisplay : *pass.pBmp);
-}
-
 void Run(const std::shared_ptr<CPictureLoader::Job>& job)
 {
     if (job->IsCancelled())
@@ -124,7 +116,7 @@ void Run(const std::shared_ptr<CPictureLoader::Job>& job)
             pass->bFinal =
                 pass->fullSize == QSize(pass->pBmp->GetWidth(), pass->pBmp->GetHeight());
             if (pass->bFinal)
-                Attempt(*pass, [&] { AddDrawing(*pass); });
+                Attempt(*pass, [&] { CPictureLoader::AddDrawing(*pass); });
             else
                 CColourManager::SrgbToDisplay(*pass->pBmp); // a first pass is only drawn
 
@@ -141,7 +133,7 @@ void Run(const std::shared_ptr<CPictureLoader::Job>& job)
     if (pass->pBmp)
     {
         pass->fullSize = QSize(pass->pBmp->GetWidth(), pass->pBmp->GetHeight());
-        Attempt(*pass, [&] { AddDrawing(*pass); });
+        Attempt(*pass, [&] { CPictureLoader::AddDrawing(*pass); });
     }
     job->Publish(pass);
 }
@@ -151,6 +143,13 @@ void Launch(const std::shared_ptr<CPictureLoader::Job>& job)
     QThreadPool::globalInstance()->start([job] { Run(job); });
 }
 } // namespace
+
+void CPictureLoader::AddDrawing(Pass& pass)
+{
+    pass.pDisplay = CDrawDibBmp::ForDisplay(*pass.pBmp);
+    pass.pPyramid = std::make_unique<CBmpPyramid>();
+    pass.pPyramid->Build(pass.pDisplay ? *pass.pDisplay : *pass.pBmp);
+}
 
 CPictureLoader::CPictureLoader(Receiver receiver) : m_receiver(std::move(receiver)) {}
 

@@ -38,6 +38,10 @@ public:
     using Receiver = std::function<void(const std::shared_ptr<Pass>&)>;
 
     explicit CPictureLoader(Receiver receiver);
+
+    /// Makes a final pass's copy for the display's profile and its reduced
+    /// copies, off the user-interface thread. Throws std::bad_alloc.
+    static void AddDrawing(Pass& pass);
     ~CPictureLoader() override;
 
     /// Starts decoding the file (a path in file-system bytes); firstPass

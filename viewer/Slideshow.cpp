@@ -1,5 +1,6 @@
 #include "Slideshow.h"
 
+#include "BmpPyramid.h"
 #include "DocTemplate.h"
 #include "DrawDibBmp.h"
 #include "ISlideHost.h"
@@ -26,8 +27,27 @@ CSlideshow::CSlideshow(ISlideHost& host)
       m_loader(
           [this](std::shared_ptr<CSlideLoader::Slide> slide)
           {
+              // On the loader's thread: the copies for drawing are made here
+              // too, so that showing the slide costs only the window swap.
+              std::shared_ptr<CPictureLoader::Pass> picture;
+              if (slide->pBmp)
+              {
+                  picture = std::make_shared<CPictureLoader::Pass>();
+                  // The bitmap is the CDrawDibBmp that RequestNext handed the loader.
+                  picture->pBmp.reset(static_cast<CDrawDibBmp*>(slide->pBmp.release()));
+                  try
+                  {
+                      CPictureLoader::AddDrawing(*picture);
+                  }
+                  catch (const std::bad_alloc&)
+                  {
+                      picture->pDisplay.reset();
+                      picture->pPyramid.reset();
+                  }
+              }
               QMetaObject::invokeMethod(
-                  this, [this, slide] { OnLoaded(slide); }, Qt::QueuedConnection);
+                  this, [this, slide, picture] { OnLoaded(slide, picture); },
+                  Qt::QueuedConnection);
           })
 {
 }
@@ -137,7 +157,8 @@ bool CSlideshow::RequestNext(bool bRetry)
     return true;
 }
 
-void CSlideshow::OnLoaded(const std::shared_ptr<CSlideLoader::Slide>& slide)
+void CSlideshow::OnLoaded(const std::shared_ptr<CSlideLoader::Slide>& slide,
+                          const std::shared_ptr<CPictureLoader::Pass>& picture)
 {
     if (slide->nTicket != m_nTicket)
         return; // nobody waits for it any more
@@ -148,18 +169,16 @@ void CSlideshow::OnLoaded(const std::shared_ptr<CSlideLoader::Slide>& slide)
         Reset();
         return;
     }
-    if (!slide->pBmp)
+    if (!picture)
     {
         OnFailed(*slide);
         return;
     }
     m_nFailures = 0;
-    // The bitmap is the CDrawDibBmp that RequestNext handed the loader.
-    std::unique_ptr<CDrawDibBmp> pBmp(static_cast<CDrawDibBmp*>(slide->pBmp.release()));
     if (m_bFirst || (m_bDue && !m_state.m_bSlideshowPaused))
-        ShowSlide(m_strNextSlidePath, std::move(pBmp));
+        ShowSlide(m_strNextSlidePath, picture);
     else
-        m_pNextSlide = std::move(pBmp);
+        m_pNextSlide = picture;
 }
 
 void CSlideshow::OnFailed(const CSlideLoader::Slide& slide)
@@ -185,7 +204,7 @@ void CSlideshow::OnFailed(const CSlideLoader::Slide& slide)
     // During the show the slide on screen stays; the next tick tries again.
 }
 
-void CSlideshow::ShowSlide(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp)
+void CSlideshow::ShowSlide(const QString& path, std::shared_ptr<CPictureLoader::Pass> picture)
 {
     CDocTemplate* pTemplate = m_host.GetImageTemplate();
     auto* pDoc = static_cast<CPLViewerDoc*>(pTemplate->CreateNewDocument());
@@ -195,7 +214,7 @@ void CSlideshow::ShowSlide(const QString& path, std::unique_ptr<CDrawDibBmp> pBm
         delete pDoc;
         return;
     }
-    pDoc->OpenDecoded(path, std::move(pBmp));
+    pDoc->OpenDecoded(path, std::move(*picture));
     // Created while the show runs, the frame is a slideshow frame: it shows maximised.
     pTemplate->InitialUpdateFrame(pFrame, pDoc, true);
     m_bFirst = m_bDue = false;

@@ -1,5 +1,6 @@
 #pragma once
 #include "MDIChildWnd.h"
+#include "PictureLoader.h"
 #include "SlideLoader.h"
 
 #include <QObject>
@@ -57,10 +58,11 @@ private:
     /// failed decode goes on in list order, so that one sweep of the source
     /// finds any picture that can be shown. False when there is none to pick.
     bool RequestNext(bool bRetry);
-    void OnLoaded(const std::shared_ptr<CSlideLoader::Slide>& slide);
+    void OnLoaded(const std::shared_ptr<CSlideLoader::Slide>& slide,
+                  const std::shared_ptr<CPictureLoader::Pass>& picture);
     void OnFailed(const CSlideLoader::Slide& slide);
     /// Shows the picture in a new slideshow frame and closes the last slide.
-    void ShowSlide(const QString& path, std::unique_ptr<CDrawDibBmp> pBmp);
+    void ShowSlide(const QString& path, std::shared_ptr<CPictureLoader::Pass> picture);
     /// Stops the timer of every image window.
     void StopTimers();
     /// Forgets the picture ahead and any decode under way.
@@ -71,7 +73,7 @@ private:
     CSlideshowState& m_state;
     QPointer<CMDIChildWnd> m_pCurrentSlideFrame;
     QString m_strNextSlidePath;
-    std::unique_ptr<CDrawDibBmp> m_pNextSlide; // decoded and waiting for its tick
+    std::shared_ptr<CPictureLoader::Pass> m_pNextSlide; // decoded and waiting for its tick
     unsigned m_nTicket = 0;                    // the decode waited for; 0 for none
     bool m_bFirst = false;                     // the first slide is not on screen yet
     bool m_bDue = false;                       // a tick came: show the next one when ready

@@ -35,6 +35,9 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include <utility>
+#include <vector>
+
 using namespace Id;
 
 CVistrelApp::CVistrelApp()
@@ -316,15 +319,22 @@ bool CVistrelApp::InitInstance()
     CSplashWindow::EnableSplashScreen(bShowSplash);
     // Colour management and the display's profile, before any picture decodes.
     ViewPreferences::Apply();
-    // The first picture named is decoded while the frame is being built.
+    // What each file named is, found once; the first picture is decoded
+    // while the frame is being built.
+    enum class Named { Folder, Project, Picture };
+    std::vector<std::pair<QString, Named>> named;
     for (const QString& file : files)
-    {
-        if (CFileName().IsFolder(file) || file.endsWith(QLatin1String(".vrp"), Qt::CaseInsensitive))
-            continue;
-        CPictureLoader::DecodeAhead(NativePath::Encode(file).toStdString(),
-                                    CPictureLoader::FirstPassSize());
-        break;
-    }
+        named.emplace_back(file, CFileName().IsFolder(file) ? Named::Folder
+                                 : file.endsWith(QLatin1String(".vrp"), Qt::CaseInsensitive)
+                                     ? Named::Project
+                                     : Named::Picture);
+    for (const auto& [file, kind] : named)
+        if (kind == Named::Picture)
+        {
+            CPictureLoader::DecodeAhead(NativePath::Encode(file).toStdString(),
+                                        CPictureLoader::FirstPassSize());
+            break;
+        }
 
     RegisterEmbeddedResources();
     CFileName::SetRenameListener([this](const QString& from, const QString& to)
@@ -378,15 +388,15 @@ bool CVistrelApp::InitInstance()
     // shows a folder named there, or the last picture's folder with the
     // picture selected, so the next and previous pictures are a key away.
     QString browse, picture;
-    for (const QString& file : files)
+    for (const auto& [file, kind] : named)
     {
-        if (CFileName().IsFolder(file))
+        if (kind == Named::Folder)
         {
             browse = file;
             picture.clear();
             continue;
         }
-        if (file.endsWith(QLatin1String(".vrp"), Qt::CaseInsensitive))
+        if (kind == Named::Project)
         {
             OpenProjectFile(file);
         }

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
@@ -62,6 +63,7 @@ struct RowTarget
     uint8_t* band; // kBandRows rows of 4 * width bytes, or null when rows go straight in
     size_t bandStride;
     CRowConverter* colour; // converts the rows' colours by the profile, or null
+    const std::function<void(int)>* rowsDone; // told of the rows in the bitmap, or null
 };
 
 /// Rows per jpeg_read_scanlines call; libjpeg delivers at most its upsampler's
@@ -246,6 +248,9 @@ bool ReadRows(JpegState* s, const RowTarget* target, RowFormat format)
         if (target->band)
             for (JDIMENSION i = 0; i < n; i++)
                 target->rows->Put(int(row + i), 0, int(cinfo->output_width), rows[i]);
+        // Rows still being converted on the converter's thread are not done.
+        if (target->rowsDone && !(target->colour && !target->band))
+            (*target->rowsDone)(int(cinfo->output_scanline));
     }
     jpeg_finish_decompress(cinfo);
     return true;
@@ -388,7 +393,8 @@ void CJPEGDecoder::DecodeImage(CBmp& bmp, std::unique_ptr<PaletteEntry[]>&, int&
             Trace(2, "Converting the colour profile to sRGB.\n");
             colour = std::make_unique<CRowConverter>(std::move(transform), size_t(width));
         }
-    const RowTarget target{&rows, band.get(), stride, colour.get()};
+    const RowTarget target{&rows, band.get(), stride, colour.get(),
+                           m_rowsDone ? &m_rowsDone : nullptr};
 
     if (!ReadRows(s, &target, format))
     {

@@ -1,6 +1,7 @@
 #pragma once
 #include "PicDecoder.h"
 
+#include <functional>
 #include <memory>
 
 /// Decodes JPEG files through libjpeg; keeps its decompression context for
@@ -20,6 +21,14 @@ public:
         m_nMaxHeight = maxHeight;
     }
 
+    /// Told, on the decoding thread, how many of the picture's rows (in
+    /// file order) are in the bitmap after each band of them; empty for none.
+    /// The bitmap may be read there, for a look at the picture so far.
+    void SetRowListener(std::function<void(int rowsDone)> listener)
+    {
+        m_rowsDone = std::move(listener);
+    }
+
     /// The upright size of the last picture decoded (or whose decode failed
     /// after its header), before any DCT scaling; 0 x 0 before the first.
     int GetFullWidth() const { return m_nFullWidth; }
@@ -37,4 +46,5 @@ private:
     int m_nMaxHeight = 0;
     int m_nFullWidth = 0;
     int m_nFullHeight = 0;
+    std::function<void(int)> m_rowsDone;
 };

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -21,6 +22,7 @@ struct CPictureLoader::Job
 {
     std::string path;
     QSize firstPass;
+    bool bShowRows = false; // first passes of the rows so far while the first pass decodes
     std::mutex lock; // guards the three below
     CPictureLoader* pOwner = nullptr;
     std::vector<std::shared_ptr<Pass>> pending; // passes done before anyone took the job
@@ -97,6 +99,35 @@ template <class Decode> void Attempt(CPictureLoader::Pass& pass, Decode decode)
     pass.bFinal = true;
 }
 
+using Clock = std::chrono::steady_clock;
+
+/// A look at the first pass so far: a copy of its bitmap with the rows
+/// decoded until now, the others black. At most one each 15 ms (since the
+/// last, or since the decode began), so that the copies cost little beside
+/// the decode.
+void PublishRows(CPictureLoader::Job& job, const CPictureLoader::Pass& pass,
+                 const CJPEGDecoder& jpeg, int rowsDone, Clock::time_point& last)
+{
+    const CDrawDibBmp& bmp = *pass.pBmp;
+    if (rowsDone <= 0 || rowsDone >= bmp.GetHeight() ||
+        Clock::now() - last < std::chrono::milliseconds(15))
+        return;
+    last = Clock::now();
+    try
+    {
+        auto part = std::make_shared<CPictureLoader::Pass>();
+        part->pBmp = std::make_unique<CDrawDibBmp>();
+        part->pBmp->ConvertFrom(bmp);
+        CColourManager::SrgbToDisplay(*part->pBmp);
+        part->fullSize = QSize(jpeg.GetFullWidth(), jpeg.GetFullHeight());
+        job.Publish(part);
+    }
+    catch (const std::exception&)
+    {
+        // Only a look ahead: the whole first pass follows.
+    }
+}
+
 void Run(const std::shared_ptr<CPictureLoader::Job>& job)
 {
     if (job->IsCancelled())
@@ -108,6 +139,10 @@ void Run(const std::shared_ptr<CPictureLoader::Job>& job)
         pass->pBmp = std::make_unique<CDrawDibBmp>();
         CJPEGDecoder jpeg;
         jpeg.SetMaxSize(job->firstPass.width(), job->firstPass.height());
+        Clock::time_point last = Clock::now();
+        if (job->bShowRows)
+            jpeg.SetRowListener([&](int rowsDone)
+                                { PublishRows(*job, *pass, jpeg, rowsDone, last); });
         Attempt(*pass, [&] { jpeg.DecodeFile(job->path, *pass->pBmp, 0); });
         if (pass->pBmp)
         {
@@ -220,6 +255,10 @@ void CPictureLoader::DecodeAhead(const std::string& path, QSize firstPass)
     g_pAhead = std::make_shared<Job>();
     g_pAhead->path = path;
     g_pAhead->firstPass = firstPass;
+    // A picture decoded ahead goes into a window of its own: the rows so far
+    // show while the rest decodes (a window that replaces another waits for
+    // the whole first pass instead).
+    g_pAhead->bShowRows = !firstPass.isEmpty();
     Launch(g_pAhead);
 }
 

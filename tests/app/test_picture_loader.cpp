@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace
@@ -111,6 +112,8 @@ TEST_P(PictureLoaderPasses, ArriveInOrder)
     for (Seen& s : seen)
         if (s.nCode != 0)
             s.nCode = c.passes.back().nCode;
+    // A slow first pass may show its rows so far before it is whole.
+    seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
     EXPECT_EQ(seen, c.passes);
     EXPECT_EQ(CPictureLoader::GetAheadPath(), "");
 }

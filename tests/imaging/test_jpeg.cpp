@@ -293,6 +293,44 @@ TEST(JpegDecoder, DctScalingStopsAtTheWantedSize)
     }
 }
 
+TEST(JpegDecoder, RowListenerIsToldOfEachBandOnceItIsInTheBitmap)
+{
+    const std::vector<uint8_t> jpeg = test::WriteJpeg(Quadrants(800, 600));
+    CJPEGDecoder decoder;
+    decoder.SetMaxSize(400, 300);
+    CDIBSection bmp;
+    std::vector<int> told;
+    std::vector<std::vector<uint8_t>> lastDone, firstToCome; // rows at each call
+    decoder.SetRowListener(
+        [&](int rows)
+        {
+            told.push_back(rows);
+            const size_t bytes = size_t(bmp.GetLineSize());
+            lastDone.emplace_back(bmp.GetLineArray()[rows - 1], bmp.GetLineArray()[rows - 1] + bytes);
+            if (rows < bmp.GetHeight())
+                firstToCome.emplace_back(bmp.GetLineArray()[rows], bmp.GetLineArray()[rows] + bytes);
+        });
+    CDataSource source;
+    source.Open("quadrants", jpeg.data(), jpeg.size());
+    decoder.DecodeSource(source, bmp);
+    ASSERT_EQ(bmp.GetHeight(), 300);
+    ASSERT_GT(told.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_EQ(told.back(), 300);
+    // At each call the last row told of is as it ends, and the next is unwritten.
+    for (size_t i = 0; i < told.size(); i++)
+    {
+        const uint8_t* row = bmp.GetLineArray()[told[i] - 1];
+        EXPECT_TRUE(std::equal(lastDone[i].begin(), lastDone[i].end(), row)) << told[i];
+        if (i < firstToCome.size())
+        {
+            EXPECT_TRUE(std::all_of(firstToCome[i].begin(), firstToCome[i].end(),
+                                    [](uint8_t b) { return b == 0; }))
+                << told[i];
+        }
+    }
+}
+
 TEST(AnyPicDecoder, ScaledDecodeFitsTheBoxKeepingTheAspect)
 {
     const std::string dir = test::TempDir();

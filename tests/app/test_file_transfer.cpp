@@ -97,6 +97,38 @@ Tree Read(const QString& root)
     return tree;
 }
 
+// A scratch folder that holds a tree; names handed to it are relative to it.
+struct Scratch : QTemporaryDir
+{
+    explicit Scratch(const Tree& tree)
+    {
+        if (isValid()) // else the path is empty and the tree would land below "/"
+            Make(path(), tree);
+    }
+    QString At(const QString& rel) const { return path() + QLatin1Char('/') + rel; }
+    CFileTransfer Transfer(CFileTransfer::Operation op, const QStringList& sources,
+                           const QString& destination) const
+    {
+        QStringList paths;
+        for (const QString& s : sources)
+            paths.append(At(s));
+        return CFileTransfer(op, paths, At(destination));
+    }
+};
+
+// Answers the conflicts with replies in turn, then with Cancel; counts the
+// questions.
+void AnswerConflicts(CFileTransfer& transfer, QList<CFileTransfer::Reply>& replies, int& questions)
+{
+    transfer.SetConflictHandler(
+        [&replies, &questions](const CFileTransfer::Conflict&)
+        {
+            ++questions;
+            return replies.isEmpty() ? CFileTransfer::Reply{CFileTransfer::Cancel, false}
+                                     : replies.takeFirst();
+        });
+}
+
 struct Case
 {
     const char* name;
@@ -303,26 +335,15 @@ class Transfer : public ::testing::TestWithParam<Case>
 TEST_P(Transfer, LeavesExactlyTheExpectedFiles)
 {
     const Case& c = GetParam();
-    QTemporaryDir dir;
+    const Scratch dir(c.before);
     ASSERT_TRUE(dir.isValid());
-    const QString root = dir.path();
-    Make(root, c.before);
-    QStringList sources;
-    for (const QString& s : c.sources)
-        sources.append(root + QLatin1Char('/') + s);
-    CFileTransfer transfer(c.op, sources, root + QLatin1Char('/') + c.destination);
+    CFileTransfer transfer = dir.Transfer(c.op, c.sources, c.destination);
     QList<CFileTransfer::Reply> replies = c.replies;
     int questions = 0;
     if (!replies.isEmpty())
-        transfer.SetConflictHandler(
-            [&](const CFileTransfer::Conflict&)
-            {
-                ++questions;
-                return replies.isEmpty() ? CFileTransfer::Reply{CFileTransfer::Cancel, false}
-                                         : replies.takeFirst();
-            });
+        AnswerConflicts(transfer, replies, questions);
     EXPECT_EQ(transfer.Run(), c.expectOk) << qPrintable(transfer.ErrorText());
-    EXPECT_EQ(Read(root), c.after);
+    EXPECT_EQ(Read(dir.path()), c.after);
     EXPECT_EQ(questions, c.expectQuestions);
     EXPECT_EQ(!transfer.ErrorText().isEmpty(), !c.expectOk && questions == 0);
 }
@@ -617,14 +638,9 @@ protected:
 TEST_P(FaultTransfer, KeepsEverySourceByteAndLeavesNothingHalfWritten)
 {
     const FaultCase& c = GetParam();
-    QTemporaryDir dir;
+    const Scratch dir(c.before);
     ASSERT_TRUE(dir.isValid());
-    const QString root = dir.path();
-    Make(root, c.before);
-    QStringList sources;
-    for (const QString& s : c.sources)
-        sources.append(root + QLatin1Char('/') + s);
-    CFileTransfer transfer(c.op, sources, root + QLatin1Char('/') + c.destination);
+    CFileTransfer transfer = dir.Transfer(c.op, c.sources, c.destination);
     QList<Fault> faults = c.faults;
     CFileTransfer::SetFaultHook(
         [&](const char* step, const QByteArray& path)
@@ -662,18 +678,12 @@ TEST_P(FaultTransfer, KeepsEverySourceByteAndLeavesNothingHalfWritten)
             return answers.isEmpty() ? CFileTransfer::CancelTransfer : answers.takeFirst();
         });
     if (!c.answers.isEmpty() || !c.replies.isEmpty())
-        transfer.SetConflictHandler(
-            [&](const CFileTransfer::Conflict&)
-            {
-                ++questions;
-                return replies.isEmpty() ? CFileTransfer::Reply{CFileTransfer::Cancel, false}
-                                         : replies.takeFirst();
-            });
+        AnswerConflicts(transfer, replies, questions);
     if (c.answers.isEmpty())
         transfer.SetErrorHandler(nullptr); // nobody to ask: the first failure stops it
     const bool ok = transfer.Run();
     EXPECT_EQ(ok, c.expectOk) << qPrintable(transfer.ErrorText());
-    EXPECT_EQ(Read(root), c.after);
+    EXPECT_EQ(Read(dir.path()), c.after);
     EXPECT_EQ(questions, int(c.answers.size() + c.replies.size()));
     if (c.expectInError)
         EXPECT_TRUE(transfer.ErrorText().contains(QLatin1String(c.expectInError)))
@@ -687,10 +697,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, FaultTransfer, ::testing::ValuesIn(kFaultCases),
 
 TEST(TransferTest, CancelDuringAReplaceLeavesTheOldFileAndNoTemporaryFile)
 {
-    QTemporaryDir dir;
-    const QString root = dir.path();
-    Make(root, {{"big", QByteArray(4 << 20, 'x')}, {"d/big", B}});
-    CFileTransfer transfer(CFileTransfer::Copy, {root + "/big"}, root + "/d");
+    const Scratch dir({{"big", QByteArray(4 << 20, 'x')}, {"d/big", B}});
+    CFileTransfer transfer = dir.Transfer(CFileTransfer::Copy, {"big"}, "d");
     transfer.SetConflictHandler(
         [&](const CFileTransfer::Conflict&)
         {
@@ -698,22 +706,20 @@ TEST(TransferTest, CancelDuringAReplaceLeavesTheOldFileAndNoTemporaryFile)
             return CFileTransfer::Reply{CFileTransfer::Replace, false};
         });
     EXPECT_FALSE(transfer.Run());
-    EXPECT_EQ(Read(root + "/d"), (Tree{{"big", B}}));
+    EXPECT_EQ(Read(dir.At("d")), (Tree{{"big", B}}));
 }
 
 TEST(TransferTest, KeepsPermissionsAndModificationTime)
 {
-    QTemporaryDir dir;
-    const QString root = dir.path();
-    Make(root, {{"run.sh", A}});
-    const QByteArray src = QFile::encodeName(root + "/run.sh");
+    const Scratch dir({{"run.sh", A}});
+    const QByteArray src = QFile::encodeName(dir.At("run.sh"));
     ASSERT_EQ(chmod(src.constData(), 0750), 0);
     const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, src.constData(), times, 0), 0);
-    CFileTransfer transfer(CFileTransfer::Copy, {root + "/run.sh"}, root + "/out/");
+    CFileTransfer transfer = dir.Transfer(CFileTransfer::Copy, {"run.sh"}, "out/");
     ASSERT_TRUE(transfer.Run());
     struct stat st;
-    ASSERT_EQ(stat(QFile::encodeName(root + "/out/run.sh").constData(), &st), 0);
+    ASSERT_EQ(stat(QFile::encodeName(dir.At("out/run.sh")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0750u);
     EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
     EXPECT_EQ(transfer.DoneBytes(), transfer.TotalBytes());
@@ -721,14 +727,13 @@ TEST(TransferTest, KeepsPermissionsAndModificationTime)
 
 TEST(TransferTest, MoveAcrossFileSystemsRemovesTheSourceAfterTheCopy)
 {
-    QTemporaryDir here;
+    const Scratch here({{"s/a", A}, {"s/sub/b", B}});
     QTemporaryDir there(QStringLiteral("/dev/shm/vistrel-XXXXXX"));
     struct stat a, b;
     if (!there.isValid() || stat(QFile::encodeName(here.path()).constData(), &a) != 0 ||
         stat(QFile::encodeName(there.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
         GTEST_SKIP() << "no second file system";
-    Make(here.path(), {{"s/a", A}, {"s/sub/b", B}});
-    CFileTransfer transfer(CFileTransfer::Move, {here.path() + "/s"}, there.path());
+    CFileTransfer transfer(CFileTransfer::Move, {here.At("s")}, there.path());
     ASSERT_TRUE(transfer.Run()) << qPrintable(transfer.ErrorText());
     EXPECT_EQ(Read(here.path()), Tree{});
     EXPECT_EQ(Read(there.path()), (Tree{{"s/", {}}, {"s/a", A}, {"s/sub/", {}}, {"s/sub/b", B}}));
@@ -796,19 +801,29 @@ mode_t ModeOf(const QString& path)
     struct stat st;
     return stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
+
+// Stops the transfer as it opens a file whose path ends in tail.
+void StopWhenOpening(CFileTransfer& transfer, const char* tail)
+{
+    CFileTransfer::SetFaultHook(
+        [&transfer, tail](const char* step, const QByteArray& path)
+        {
+            if (strcmp(step, "open") == 0 && path.endsWith(tail))
+                transfer.Stop();
+            return 0;
+        });
+}
 } // namespace
 
 TEST(TransferTest, AFullDiskFailsTheFileAndKeepsTheOthers)
 {
-    QTemporaryDir dir;
-    const QString root = dir.path();
-    Make(root, {{"s/a", A}, {"s/big", QByteArray(256 << 10, 'x')}, {"s/c", C}, {"d/", {}}});
-    ScopedTmpfs disk(root + "/d", "128k");
+    const Scratch dir({{"s/a", A}, {"s/big", QByteArray(256 << 10, 'x')}, {"s/c", C}, {"d/", {}}});
+    ScopedTmpfs disk(dir.At("d"), "128k");
     // Without a tmpfs the size limit of the process gives the same failure.
     std::optional<ScopedFileSizeLimit> limit;
     if (!disk.Mounted())
         limit.emplace(128 << 10);
-    CFileTransfer transfer(CFileTransfer::Copy, {root + "/s"}, root + "/d");
+    CFileTransfer transfer = dir.Transfer(CFileTransfer::Copy, {"s"}, "d");
     QStringList errors;
     transfer.SetErrorHandler(
         [&](const CFileTransfer::Error& error)
@@ -822,39 +837,35 @@ TEST(TransferTest, AFullDiskFailsTheFileAndKeepsTheOthers)
     EXPECT_TRUE(errors[0].contains(QLatin1String("big"))) << qPrintable(errors[0]);
     EXPECT_TRUE(transfer.ErrorText().contains(QLatin1String("2 of 3 items were copied")))
         << qPrintable(transfer.ErrorText());
-    EXPECT_EQ(Read(root + "/d"), (Tree{{"s/", {}}, {"s/a", A}, {"s/c", C}}));
+    EXPECT_EQ(Read(dir.At("d")), (Tree{{"s/", {}}, {"s/a", A}, {"s/c", C}}));
 }
 
 TEST(TransferTest, AMoveOntoAFullFileSystemKeepsEverySource)
 {
-    QTemporaryDir dir;
-    const QString root = dir.path();
     const Tree source{{"s/", {}}, {"s/a", QByteArray(60 << 10, 'a')},
                       {"s/b", QByteArray(200 << 10, 'b')}};
-    Make(root, source);
-    QDir().mkpath(root + "/d");
-    ScopedTmpfs disk(root + "/d", "128k");
+    const Scratch dir(source);
+    QDir().mkpath(dir.At("d"));
+    ScopedTmpfs disk(dir.At("d"), "128k");
     if (!disk.Mounted())
         GTEST_SKIP() << "cannot mount a tmpfs here";
-    CFileTransfer transfer(CFileTransfer::Move, {root + "/s"}, root + "/d");
+    CFileTransfer transfer = dir.Transfer(CFileTransfer::Move, {"s"}, "d");
     EXPECT_FALSE(transfer.Run());
     EXPECT_TRUE(transfer.ErrorText().contains(QLatin1String("Nothing was moved")))
         << qPrintable(transfer.ErrorText());
-    Tree left = Read(root);
+    Tree left = Read(dir.path());
     EXPECT_EQ(left, (Tree{{"s/", {}}, {"s/a", source.at("s/a")}, {"s/b", source.at("s/b")},
                           {"d/", {}}}));
 }
 
 TEST(TransferTest, PermissionsDeniedAreReportedAndChangeNothing)
 {
-    QTemporaryDir dir;
-    const QString root = dir.path();
-    Make(root, {{"secret", A}, {"open", B}, {"ro/", {}}, {"rw/", {}}});
-    chmod(QFile::encodeName(root + "/secret").constData(), 0);
-    chmod(QFile::encodeName(root + "/ro").constData(), 0555);
-    chmod(QFile::encodeName(root + "/rw").constData(), 0777);
-    ScopedUnprivileged user(root);
-    if (access(QFile::encodeName(root + "/secret").constData(), R_OK) == 0)
+    const Scratch dir({{"secret", A}, {"open", B}, {"ro/", {}}, {"rw/", {}}});
+    chmod(QFile::encodeName(dir.At("secret")).constData(), 0);
+    chmod(QFile::encodeName(dir.At("ro")).constData(), 0555);
+    chmod(QFile::encodeName(dir.At("rw")).constData(), 0777);
+    ScopedUnprivileged user(dir.path());
+    if (access(QFile::encodeName(dir.At("secret")).constData(), R_OK) == 0)
         GTEST_SKIP() << "permissions do not apply to this user";
     struct
     {
@@ -864,65 +875,55 @@ TEST(TransferTest, PermissionsDeniedAreReportedAndChangeNothing)
     } const cases[] = {{"secret", "rw", "Cannot read"}, {"open", "ro", "Cannot write into"}};
     for (const auto& c : cases)
     {
-        CFileTransfer transfer(CFileTransfer::Copy, {root + '/' + c.source},
-                               root + '/' + c.destination);
+        CFileTransfer transfer = dir.Transfer(CFileTransfer::Copy, {c.source}, c.destination);
         EXPECT_FALSE(transfer.Run()) << c.source;
         EXPECT_TRUE(transfer.ErrorText().startsWith(QLatin1String(c.error)))
             << qPrintable(transfer.ErrorText());
     }
-    EXPECT_EQ(Read(root + "/ro"), Tree{});
-    EXPECT_EQ(Read(root + "/rw"), Tree{});
+    EXPECT_EQ(Read(dir.At("ro")), Tree{});
+    EXPECT_EQ(Read(dir.At("rw")), Tree{});
 }
 
 TEST(TransferTest, AMoveBetweenRealFileSystemsCancelledHalfwayKeepsTheSource)
 {
-    QTemporaryDir dir;
-    const QString root = dir.path();
-    Make(root, {{"s/a", A}, {"s/b", B}, {"d/", {}}});
-    ScopedTmpfs disk(root + "/d", "1m");
+    const Scratch dir({{"s/a", A}, {"s/b", B}, {"d/", {}}});
+    ScopedTmpfs disk(dir.At("d"), "1m");
     if (!disk.Mounted())
         GTEST_SKIP() << "cannot mount a tmpfs here";
-    CFileTransfer transfer(CFileTransfer::Move, {root + "/s"}, root + "/d");
-    CFileTransfer::SetFaultHook(
-        [&](const char* step, const QByteArray& path)
-        {
-            if (strcmp(step, "open") == 0 && path.endsWith("/b"))
-                transfer.Stop();
-            return 0;
-        });
+    CFileTransfer transfer = dir.Transfer(CFileTransfer::Move, {"s"}, "d");
+    StopWhenOpening(transfer, "/b");
     EXPECT_FALSE(transfer.Run());
     CFileTransfer::SetFaultHook(nullptr);
     EXPECT_TRUE(transfer.IsCancelled());
-    EXPECT_EQ(Read(root), (Tree{{"s/", {}}, {"s/a", A}, {"s/b", B}, {"d/", {}}}));
+    EXPECT_EQ(Read(dir.path()), (Tree{{"s/", {}}, {"s/a", A}, {"s/b", B}, {"d/", {}}}));
 }
 
 TEST(TransferTest, AFileBeingWrittenHasNoNameAndStaleTemporariesGo)
 {
-    QTemporaryDir dir;
-    const QString root = dir.path();
     // Left by runs that were killed: one whose process is gone, one of an
     // older version not written for long; a live process's name stays.
     const QString gone = ".x.jpg.vistrel-" + QString::number(std::numeric_limits<int>::max()) +
                          "-Ab12Cd";
     const QString live = ".y.jpg.vistrel-" + QString::number(getpid()) + "-Ab12Cd";
-    Make(root, {{"a.jpg", A}, {"d/" + gone, B}, {"d/.z.jpg.vistrel-Ab12Cd", B}, {"d/" + live, B}});
+    const Scratch dir(
+        {{"a.jpg", A}, {"d/" + gone, B}, {"d/.z.jpg.vistrel-Ab12Cd", B}, {"d/" + live, B}});
     const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-    utimensat(AT_FDCWD, QFile::encodeName(root + "/d/.z.jpg.vistrel-Ab12Cd").constData(), old, 0);
+    utimensat(AT_FDCWD, QFile::encodeName(dir.At("d/.z.jpg.vistrel-Ab12Cd")).constData(), old, 0);
     bool bUnnamed = true;
     CFileTransfer::SetFaultHook(
         [&](const char* step, const QByteArray&)
         {
             if (strcmp(step, "copied") == 0)
-                bUnnamed = Read(root + "/d") == Tree{{live, B}};
+                bUnnamed = Read(dir.At("d")) == Tree{{live, B}};
             return 0;
         });
-    CFileTransfer transfer(CFileTransfer::Copy, {root + "/a.jpg"}, root + "/d");
+    CFileTransfer transfer = dir.Transfer(CFileTransfer::Copy, {"a.jpg"}, "d");
     EXPECT_TRUE(transfer.Run()) << qPrintable(transfer.ErrorText());
     CFileTransfer::SetFaultHook(nullptr);
-    EXPECT_EQ(Read(root + "/d"), (Tree{{"a.jpg", A}, {live, B}}));
+    EXPECT_EQ(Read(dir.At("d")), (Tree{{"a.jpg", A}, {live, B}}));
     // tmpfs and the usual disk file systems write without a name.
     struct statfs fs;
-    if (statfs(QFile::encodeName(root).constData(), &fs) == 0 &&
+    if (statfs(QFile::encodeName(dir.path()).constData(), &fs) == 0 &&
         (fs.f_type == TMPFS_MAGIC || fs.f_type == EXT4_SUPER_MAGIC || fs.f_type == XFS_SUPER_MAGIC ||
          fs.f_type == BTRFS_SUPER_MAGIC))
     {
@@ -932,43 +933,33 @@ TEST(TransferTest, AFileBeingWrittenHasNoNameAndStaleTemporariesGo)
 
 TEST(TransferTest, FoldersHaveTheirModeEvenWhenTheCopyStopsHalfway)
 {
-    QTemporaryDir dir;
-    const QString root = dir.path();
-    Make(root, {{"s/open/a", A}, {"s/open/b", B}, {"s/ro/c", C}});
-    chmod(QFile::encodeName(root + "/s/open").constData(), 0750);
-    chmod(QFile::encodeName(root + "/s/ro").constData(), 0555);
-    CFileTransfer whole(CFileTransfer::Copy, {root + "/s"}, root + "/whole/");
+    const Scratch dir({{"s/open/a", A}, {"s/open/b", B}, {"s/ro/c", C}});
+    chmod(QFile::encodeName(dir.At("s/open")).constData(), 0750);
+    chmod(QFile::encodeName(dir.At("s/ro")).constData(), 0555);
+    CFileTransfer whole = dir.Transfer(CFileTransfer::Copy, {"s"}, "whole/");
     ASSERT_TRUE(whole.Run()) << qPrintable(whole.ErrorText());
-    EXPECT_EQ(ModeOf(root + "/whole/s/ro"), 0555u);
-    EXPECT_EQ(Read(root + "/whole/s/ro"), (Tree{{"c", C}}));
+    EXPECT_EQ(ModeOf(dir.At("whole/s/ro")), 0555u);
+    EXPECT_EQ(Read(dir.At("whole/s/ro")), (Tree{{"c", C}}));
 
-    CFileTransfer stopped(CFileTransfer::Copy, {root + "/s/open"}, root + "/half/");
-    CFileTransfer::SetFaultHook(
-        [&](const char* step, const QByteArray& path)
-        {
-            if (strcmp(step, "open") == 0 && path.endsWith("/b"))
-                stopped.Stop();
-            return 0;
-        });
+    CFileTransfer stopped = dir.Transfer(CFileTransfer::Copy, {"s/open"}, "half/");
+    StopWhenOpening(stopped, "/b");
     EXPECT_FALSE(stopped.Run());
     CFileTransfer::SetFaultHook(nullptr);
-    EXPECT_EQ(Read(root + "/half"), (Tree{{"open/", {}}, {"open/a", A}}));
-    EXPECT_EQ(ModeOf(root + "/half/open"), 0750u);
-    EXPECT_FALSE(HasTemporaries(root));
-    for (const char* folder : {"/s/ro", "/whole/s/ro"})
-        chmod(QFile::encodeName(root + folder).constData(), 0755); // so the folder can go
+    EXPECT_EQ(Read(dir.At("half")), (Tree{{"open/", {}}, {"open/a", A}}));
+    EXPECT_EQ(ModeOf(dir.At("half/open")), 0750u);
+    EXPECT_FALSE(HasTemporaries(dir.path()));
+    for (const char* folder : {"s/ro", "whole/s/ro"})
+        chmod(QFile::encodeName(dir.At(folder)).constData(), 0755); // so the folder can go
 }
 
 TEST(TransferTest, ACancelWhileCountingLeavesNoFolders)
 {
-    QTemporaryDir dir;
-    const QString root = dir.path();
-    Make(root, {{"s/a", A}});
-    CFileTransfer transfer(CFileTransfer::Copy, {root + "/s"}, root + "/new/deep/");
+    const Scratch dir({{"s/a", A}});
+    CFileTransfer transfer = dir.Transfer(CFileTransfer::Copy, {"s"}, "new/deep/");
     transfer.Stop();
     EXPECT_FALSE(transfer.Run());
     EXPECT_TRUE(transfer.IsCancelled());
-    EXPECT_EQ(Read(root), (Tree{{"s/", {}}, {"s/a", A}}));
+    EXPECT_EQ(Read(dir.path()), (Tree{{"s/", {}}, {"s/a", A}}));
 }
 
 TEST(TransferDialogTest, QuestionsFromTheWorkerAndCancelReachTheUser)
@@ -988,9 +979,7 @@ TEST(TransferDialogTest, QuestionsFromTheWorkerAndCancelReachTheUser)
     };
     for (const auto& c : cases)
     {
-        QTemporaryDir dir;
-        const QString root = dir.path();
-        Make(root, {{"s/a", A}, {"s/b", B}, {"d/", {}}});
+        const Scratch dir({{"s/a", A}, {"s/b", B}, {"d/", {}}});
         CFileTransfer::SetFaultHook(
             [&](const char* step, const QByteArray& path)
             {
@@ -1020,7 +1009,7 @@ TEST(TransferDialogTest, QuestionsFromTheWorkerAndCancelReachTheUser)
         if (c.bClickCancel)
             clicker.start(50);
         CFileName name;
-        EXPECT_EQ(name.ShellCopyFiles(nullptr, root + "/s", root + "/d"), 0) << c.what;
+        EXPECT_EQ(name.ShellCopyFiles(nullptr, dir.At("s"), dir.At("d")), 0) << c.what;
         clicker.stop();
         MessageBoxHook::Install(nullptr);
         CFileTransfer::SetFaultHook(nullptr);
@@ -1028,7 +1017,7 @@ TEST(TransferDialogTest, QuestionsFromTheWorkerAndCancelReachTheUser)
         for (qsizetype i = 0; i < boxes.size(); ++i)
             EXPECT_TRUE(boxes[i].contains(c.expectBoxes[i])) << c.what << ": " << qPrintable(boxes[i]);
         EXPECT_EQ(name.ReportedFailure(), c.bReported) << c.what;
-        EXPECT_EQ(Read(root + "/d"), (Tree{{"s/", {}}, {"s/a", A}})) << c.what;
+        EXPECT_EQ(Read(dir.At("d")), (Tree{{"s/", {}}, {"s/a", A}})) << c.what;
     }
 }
 

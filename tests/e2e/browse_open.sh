@@ -4,11 +4,8 @@
 # session and an accessibility bus, browse_flow.py against it, then SIGTERM.
 # Leaves OUTPUT_DIR/browse.png.
 set -u
-app=$1 out=$2
-here=$(cd "$(dirname "$0")" && pwd)
-command -v xdotool >/dev/null || { echo "SKIP: no xdotool"; exit 77; }
-. "$here/session.sh"
-a11y_home "$out"
+. "$(dirname "$0")/session.sh"
+flow_script "$1" "$2" xdotool
 mkdir -p "$work/Pictures/Trip"
 pics=$work/Pictures
 convert -size 320x240 xc:'#FF0000' -fill '#0000FF' -draw 'rectangle 160,0 319,239' \

@@ -6,11 +6,8 @@
 # and the project must be recorded for reopening. Leaves OUTPUT_DIR/wizard.png
 # and OUTPUT_DIR/project.png.
 set -u
-app=$1 out=$2
-here=$(cd "$(dirname "$0")" && pwd)
-command -v xdotool >/dev/null || { echo "SKIP: no xdotool"; exit 77; }
-. "$here/session.sh"
-a11y_home "$out"
+. "$(dirname "$0")/session.sh"
+flow_script "$1" "$2" xdotool
 run_flow "$app" project_flow.py
 quit_cleanly "$pid" "after making a project" || exit 1
 

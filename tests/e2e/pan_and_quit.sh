@@ -4,10 +4,8 @@
 # and an accessibility bus, runs pan_flow.py against it, then ends the
 # program with SIGTERM while it pans. Leaves OUTPUT_DIR/pan.png.
 set -u
-app=$1 out=$2
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/session.sh"
-a11y_home "$out"
+. "$(dirname "$0")/session.sh"
+flow_script "$1" "$2"
 mkdir -p "$work/pictures"
 pic=$work/pictures/tall.bmp
 convert -size 3000x4000 gradient:red-blue -type TrueColor "BMP3:$pic" || exit 1

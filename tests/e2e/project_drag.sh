@@ -5,11 +5,8 @@
 # clicks elsewhere, then SIGTERM. The file must then be in Day2 and nowhere
 # else, whole. Leaves OUTPUT_DIR/drag.png.
 set -u
-app=$1 out=$2
-here=$(cd "$(dirname "$0")" && pwd)
-command -v xdotool >/dev/null || { echo "SKIP: no xdotool"; exit 77; }
-. "$here/session.sh"
-a11y_home "$out"
+. "$(dirname "$0")/session.sh"
+flow_script "$1" "$2" xdotool
 trip="$work/Pictures/Vistrel Projects/Trip"
 mkdir -p "$trip/Day1" "$trip/Day2"
 printf 'Trip\r\n' > "$trip/Trip.vrp"

@@ -44,3 +44,16 @@ run_flow() {
     pid=$!
     /usr/bin/python3 "$here/$2" || { kill -KILL "$pid" 2>/dev/null; exit 1; }
 }
+
+# flow_script APP OUT [COMMAND...]: the start of a script that runs a flow:
+# sets app, out and here (this folder), skips (77) unless each COMMAND is on
+# the path, then makes the home with a11y_home OUT.
+flow_script() {
+    app=$1 out=$2
+    here=$(cd "$(dirname "$0")" && pwd)
+    local tool
+    for tool in "${@:3}"; do
+        command -v "$tool" >/dev/null || { echo "SKIP: no $tool"; exit 77; }
+    done
+    a11y_home "$out"
+}

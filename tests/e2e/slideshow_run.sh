@@ -5,11 +5,8 @@
 # slideshow set, slideshow_flow.py against it, then SIGTERM while a second
 # show runs. Leaves OUTPUT_DIR/slideshow.png.
 set -u
-app=$1 out=$2
-here=$(cd "$(dirname "$0")" && pwd)
-command -v xdotool >/dev/null || { echo "SKIP: no xdotool"; exit 77; }
-. "$here/session.sh"
-a11y_home "$out"
+. "$(dirname "$0")/session.sh"
+flow_script "$1" "$2" xdotool
 mkdir -p "$work/Slides"
 slides=$work/Slides
 convert -size 800x600 xc:'#C03020' "$slides/1-red.jpg" || exit 1

@@ -5,11 +5,8 @@
 # checked on disk afterwards (step_delete_flow.py), then SIGTERM.
 # Leaves OUTPUT_DIR/step_delete.png.
 set -u
-app=$1 out=$2
-here=$(cd "$(dirname "$0")" && pwd)
-command -v xdotool >/dev/null || { echo "SKIP: no xdotool"; exit 77; }
-. "$here/session.sh"
-a11y_home "$out"
+. "$(dirname "$0")/session.sh"
+flow_script "$1" "$2" xdotool
 pics=$work/Pictures
 mkdir -p "$pics/Dest"
 for n in 1 3 4; do

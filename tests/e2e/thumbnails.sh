@@ -4,11 +4,8 @@
 # file; thumbnails_flow.py switches the list to thumbnails and checks the
 # desktop's thumbnail cache. Leaves OUTPUT_DIR/thumbnails.png.
 set -u
-app=$1 out=$2
-here=$(cd "$(dirname "$0")" && pwd)
-command -v xdotool >/dev/null || { echo "SKIP: no xdotool"; exit 77; }
-. "$here/session.sh"
-a11y_home "$out"
+. "$(dirname "$0")/session.sh"
+flow_script "$1" "$2" xdotool
 pics=$work/Pictures
 mkdir -p "$pics"
 for i in 1 2 3; do

@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include <cstring>
+#include <exception>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -57,14 +58,21 @@ void ToDisplay(QImage& image)
     if (image.isNull() || image.depth() != 32 || !CColourManager::HasDisplayProfile())
         return;
     // QImage's 32-bit formats hold B, G, R, A in memory as the bitmap does.
-    CWinBmp bmp;
-    bmp.Create(image.width(), image.height(), 32, image.hasAlphaChannel());
-    const size_t bytes = 4 * size_t(image.width());
-    for (int y = 0; y < image.height(); y++)
-        std::memcpy(bmp.GetLineArray()[y], image.constScanLine(y), bytes);
-    if (!CColourManager::SrgbToDisplay(bmp))
-        return;
-    for (int y = 0; y < image.height(); y++)
-        std::memcpy(image.scanLine(y), bmp.GetLineArray()[y], bytes);
+    // Without memory for the copy the image stays in sRGB.
+    try
+    {
+        CWinBmp bmp;
+        bmp.Create(image.width(), image.height(), 32, image.hasAlphaChannel());
+        const size_t bytes = 4 * size_t(image.width());
+        for (int y = 0; y < image.height(); y++)
+            std::memcpy(bmp.GetLineArray()[y], image.constScanLine(y), bytes);
+        if (!CColourManager::SrgbToDisplay(bmp))
+            return;
+        for (int y = 0; y < image.height(); y++)
+            std::memcpy(image.scanLine(y), bmp.GetLineArray()[y], bytes);
+    }
+    catch (const std::exception&)
+    {
+    }
 }
 } // namespace DisplayProfile

@@ -163,8 +163,7 @@ CPreviewFileDlg::CPreviewFileDlg(bool bOpenFileDialog, const QString& defaultExt
     connect(m_pTree->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& index) { OnCurrentRow(index); });
     connect(m_pTree, &QTreeView::doubleClicked, this, &CPreviewFileDlg::accept);
-    connect(m_pTypes, &QComboBox::currentIndexChanged, this,
-            [this] { Fill(m_strChosenName); });
+    connect(m_pTypes, &QComboBox::currentIndexChanged, this, [this] { Fill(m_strChosenName); });
     connect(m_pAccept, &QPushButton::clicked, this, &CPreviewFileDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CPreviewFileDlg::reject);
     connect(this, &CPreviewFileDlg::currentChanged, this, &CPreviewFileDlg::OnFileNameChange);
@@ -185,8 +184,8 @@ CPreviewFileDlg::CPreviewFileDlg(bool bOpenFileDialog, const QString& defaultExt
 void CPreviewFileDlg::SetFolder(const QString& folder, const QString& select)
 {
     const QString previous = m_strFolder;
-    m_strFolder = folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1)
-                                                                         : folder;
+    m_strFolder =
+        folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
     if (!Fill(select) && !previous.isEmpty())
     {
         AfxMessageBox(QStringLiteral("%1\nThe folder cannot be read.")
@@ -250,8 +249,8 @@ bool CPreviewFileDlg::Fill(const QString& select)
     if (selectRow >= 0)
     {
         const QModelIndex index = m_pModel->index(selectRow, 0);
-        m_pTree->selectionModel()->setCurrentIndex(
-            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_pTree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                              QItemSelectionModel::Rows);
         m_pTree->scrollTo(index);
     }
     else

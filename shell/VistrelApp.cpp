@@ -321,7 +321,12 @@ bool CVistrelApp::InitInstance()
     ViewPreferences::Apply();
     // What each file named is, found once; the first picture is decoded
     // while the frame is being built.
-    enum class Named { Folder, Project, Picture };
+    enum class Named
+    {
+        Folder,
+        Project,
+        Picture
+    };
     std::vector<std::pair<QString, Named>> named;
     for (const QString& file : files)
         named.emplace_back(file, CFileName().IsFolder(file) ? Named::Folder

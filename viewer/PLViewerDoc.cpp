@@ -268,9 +268,9 @@ bool CPLViewerDoc::SaveAsBmp()
     struct stat status;
     if (lstat(native.constData(), &status) == 0)
     {
-        const QString question = QStringLiteral("%1 already exists.\nDo you want to replace it?")
-                                     .arg(NativePath::ForDisplay(
-                                         target.mid(target.lastIndexOf(QLatin1Char('/')) + 1)));
+        const QString question =
+            QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                .arg(NativePath::ForDisplay(target.mid(target.lastIndexOf(QLatin1Char('/')) + 1)));
         if (AfxMessageBox(question, MB_YESNO | MB_ICONWARNING) != IDYES)
             return false;
     }
@@ -313,8 +313,9 @@ bool CPLViewerDoc::SaveAsBmp()
     }
     if (!error.isEmpty())
     {
-        AfxMessageBox(QStringLiteral("Could not save %1.\n%2").arg(NativePath::ForDisplay(target), error),
-                      MB_OK | MB_ICONERROR);
+        AfxMessageBox(
+            QStringLiteral("Could not save %1.\n%2").arg(NativePath::ForDisplay(target), error),
+            MB_OK | MB_ICONERROR);
         return false;
     }
     return true;

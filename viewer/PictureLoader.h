@@ -40,7 +40,8 @@ public:
     explicit CPictureLoader(Receiver receiver);
 
     /// Makes a final pass's copy for the display's profile and its reduced
-    /// copies, off the user-interface thread. Throws std::bad_alloc.
+    /// copies, off the user-interface thread. Throws std::bad_alloc or
+    /// CTextException (code 10) when memory is short.
     static void AddDrawing(Pass& pass);
     ~CPictureLoader() override;
 

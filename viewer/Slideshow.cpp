@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <exception>
+
 namespace
 {
 constexpr int kDefaultDelayMs = 7000;
@@ -39,15 +41,15 @@ CSlideshow::CSlideshow(ISlideHost& host)
                   {
                       CPictureLoader::AddDrawing(*picture);
                   }
-                  catch (const std::bad_alloc&)
+                  catch (const std::exception&)
                   {
+                      // Short of memory: the window makes them when it draws.
                       picture->pDisplay.reset();
                       picture->pPyramid.reset();
                   }
               }
               QMetaObject::invokeMethod(
-                  this, [this, slide, picture] { OnLoaded(slide, picture); },
-                  Qt::QueuedConnection);
+                  this, [this, slide, picture] { OnLoaded(slide, picture); }, Qt::QueuedConnection);
           })
 {
 }

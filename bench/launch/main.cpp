@@ -54,13 +54,17 @@ public:
             return false;
         const int screen = DefaultScreen(m_pDisplay);
         m_root = RootWindow(m_pDisplay, screen);
-        const int width = DisplayWidth(m_pDisplay, screen), height = DisplayHeight(m_pDisplay, screen);
+        const int width = DisplayWidth(m_pDisplay, screen),
+                  height = DisplayHeight(m_pDisplay, screen);
         return m_row.Open(m_pDisplay, width, 1, 0, height / 2) &&
                m_column.Open(m_pDisplay, 1, height, width / 2, 0);
     }
 
     /// Whether any pixel of the two lines has the picture's colour.
-    bool ShowsPicture() { return m_row.Shows(m_pDisplay, m_root) || m_column.Shows(m_pDisplay, m_root); }
+    bool ShowsPicture()
+    {
+        return m_row.Shows(m_pDisplay, m_root) || m_column.Shows(m_pDisplay, m_root);
+    }
 
 private:
     static constexpr int kRun = 40;
@@ -77,12 +81,12 @@ private:
             x = atX;
             y = atY;
             pImage = XShmCreateImage(display, DefaultVisual(display, screen),
-                                     unsigned(DefaultDepth(display, screen)), ZPixmap, nullptr, &shm,
-                                     unsigned(width), unsigned(height));
+                                     unsigned(DefaultDepth(display, screen)), ZPixmap, nullptr,
+                                     &shm, unsigned(width), unsigned(height));
             if (!pImage || pImage->bits_per_pixel != 32)
                 return false;
-            shm.shmid =
-                shmget(IPC_PRIVATE, size_t(pImage->bytes_per_line) * pImage->height, IPC_CREAT | 0600);
+            shm.shmid = shmget(IPC_PRIVATE, size_t(pImage->bytes_per_line) * pImage->height,
+                               IPC_CREAT | 0600);
             shm.shmaddr = pImage->data = static_cast<char*>(shmat(shm.shmid, nullptr, 0));
             shm.readOnly = False;
             XShmAttach(display, &shm);
@@ -98,8 +102,8 @@ private:
             int run = 0;
             for (int j = 0; j < pImage->height; j++)
             {
-                const auto* line =
-                    reinterpret_cast<const uint32_t*>(pImage->data + size_t(j) * pImage->bytes_per_line);
+                const auto* line = reinterpret_cast<const uint32_t*>(
+                    pImage->data + size_t(j) * pImage->bytes_per_line);
                 for (int i = 0; i < pImage->width; i++)
                 {
                     const uint32_t p = line[i];

@@ -924,8 +924,8 @@ TEST(TransferTest, AFileBeingWrittenHasNoNameAndStaleTemporariesGo)
     // tmpfs and the usual disk file systems write without a name.
     struct statfs fs;
     if (statfs(QFile::encodeName(dir.path()).constData(), &fs) == 0 &&
-        (fs.f_type == TMPFS_MAGIC || fs.f_type == EXT4_SUPER_MAGIC || fs.f_type == XFS_SUPER_MAGIC ||
-         fs.f_type == BTRFS_SUPER_MAGIC))
+        (fs.f_type == TMPFS_MAGIC || fs.f_type == EXT4_SUPER_MAGIC ||
+         fs.f_type == XFS_SUPER_MAGIC || fs.f_type == BTRFS_SUPER_MAGIC))
     {
         EXPECT_TRUE(bUnnamed);
     }

@@ -130,7 +130,8 @@ TEST_F(AppTest, OpenDialogListsAndChoosesNamesThatAreNotUtf8)
     ASSERT_EQ(rename(QFile::encodeName(inner).constData(), (dir + "/d\xe9j\xe0/x.bmp").constData()),
               0);
     const QString picture = MakeBmp(QStringLiteral("p.bmp"), QSize(4, 4), Qt::red);
-    ASSERT_EQ(rename(QFile::encodeName(picture).constData(), (dir + "/caf\xe9.bmp").constData()), 0);
+    ASSERT_EQ(rename(QFile::encodeName(picture).constData(), (dir + "/caf\xe9.bmp").constData()),
+              0);
     QFile notes(TestDir() + QStringLiteral("/notes.txt"));
     ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
     notes.close();
@@ -178,7 +179,8 @@ TEST_F(AppTest, OpenDialogListsAndChoosesNamesThatAreNotUtf8)
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     ASSERT_EQ(m_messages.size(), 1);
-    EXPECT_TRUE(m_messages[0].contains(QStringLiteral("File not found"))) << m_messages[0].toStdString();
+    EXPECT_TRUE(m_messages[0].contains(QStringLiteral("File not found")))
+        << m_messages[0].toStdString();
     choose(u"caf\uFFFD.bmp"_qs);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.GetPathName(), NativePath::Decode(dir + "/caf\xe9.bmp"));

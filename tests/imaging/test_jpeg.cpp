@@ -306,9 +306,11 @@ TEST(JpegDecoder, RowListenerIsToldOfEachBandOnceItIsInTheBitmap)
         {
             told.push_back(rows);
             const size_t bytes = size_t(bmp.GetLineSize());
-            lastDone.emplace_back(bmp.GetLineArray()[rows - 1], bmp.GetLineArray()[rows - 1] + bytes);
+            lastDone.emplace_back(bmp.GetLineArray()[rows - 1],
+                                  bmp.GetLineArray()[rows - 1] + bytes);
             if (rows < bmp.GetHeight())
-                firstToCome.emplace_back(bmp.GetLineArray()[rows], bmp.GetLineArray()[rows] + bytes);
+                firstToCome.emplace_back(bmp.GetLineArray()[rows],
+                                         bmp.GetLineArray()[rows] + bytes);
         });
     CDataSource source;
     source.Open("quadrants", jpeg.data(), jpeg.size());

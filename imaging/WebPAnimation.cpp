@@ -7,7 +7,14 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <cstdint>
 #include <cstring>
+
+namespace
+{
+constexpr int kMaxSide = 16384;
+constexpr int64_t kMaxPixels = int64_t(1) << 26;
+} // namespace
 
 CWebPAnimation::CWebPAnimation(CDataSource& source) : CAnimation(source)
 {
@@ -26,7 +33,16 @@ CWebPAnimation::CWebPAnimation(CDataSource& source) : CAnimation(source)
     options.use_threads = 0;
     const WebPData data{source.GetBufferPtr(), source.GetRemaining()};
     // The canvas size is in the header; libwebpdemux checks it against the
-    // frames but allocates two canvases of it, so the budget comes first.
+    // frames but allocates two canvases of it and copies a whole canvas for
+    // every frame, so a few bytes declaring a huge canvas would cost seconds
+    // a frame. No frame is wider or higher than 16384, and no animation
+    // needs a canvas beyond 64 megapixels.
+    if (features.width > kMaxSide || features.height > kMaxSide ||
+        int64_t(features.width) * features.height > kMaxPixels)
+        CPicDecoder::RaiseError(
+            10,
+            CPicDecoder::Format("Decoding webp: The animation's canvas of %d x %d is too large.",
+                                features.width, features.height));
     const size_t storage = CBmp::CheckSize(features.width, features.height, 32);
     CPicDecoder::CheckBudget(2 * storage, storage, "Decoding webp: Image too large to load.");
     m_pDecoder = WebPAnimDecoderNew(&data, &options);

@@ -1,13 +1,17 @@
 // WebP, HEIC, AVIF and JPEG XL files made with cwebp, heif-enc, avifenc and
 // cjxl from tests/data/formats/base.png and alpha.png: pixels against the
 // source, the container's orientation, damaged data and the budget.
+#include "Animation.h"
 #include "AnyPicDecoder.h"
+#include "DataSource.h"
 #include "TestSupport.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
 namespace
 {
@@ -218,4 +222,25 @@ TEST(NewFormats, HeifDeclaringAHugeImageIsRefused)
     }
     CDIBSection bmp;
     EXPECT_DECODE_ERROR(test::DecodeBytes(bytes, bmp), 10, nullptr);
+}
+
+TEST(NewFormats, WebPAnimationDeclaringAHugeCanvasIsRefused)
+{
+    // The VP8X chunk's canvas: 32 x 16,449,304 and 16385 x 24 (the frames stay 32 x 24 at most).
+    for (const auto& [width, height] : {std::pair{32, 16449304}, std::pair{16385, 24}})
+    {
+        SCOPED_TRACE(height);
+        std::vector<uint8_t> bytes = test::ReadFile(Sample("disposal.webp"));
+        ASSERT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "VP8X");
+        for (int i = 0; i < 3; i++)
+        {
+            bytes[size_t(24 + i)] = uint8_t((width - 1) >> (8 * i));
+            bytes[size_t(27 + i)] = uint8_t((height - 1) >> (8 * i));
+        }
+        CDIBSection bmp;
+        EXPECT_DECODE_ERROR(test::DecodeBytes(bytes, bmp), 10, nullptr);
+        CDataSource source;
+        source.Open("huge", bytes.data(), bytes.size());
+        EXPECT_DECODE_ERROR(CAnyPicDecoder().OpenAnimation(source), 10, nullptr);
+    }
 }

@@ -29,7 +29,7 @@ struct CPictureLoader::Job
     bool bCancelled = false;
 
     /// Hands the pass to the owner, or keeps it for one who takes the job
-    /// over; a final pass makes any earlier one useless.
+    /// over.
     void Publish(const std::shared_ptr<Pass>& pass)
     {
         std::lock_guard guard(lock);
@@ -44,8 +44,10 @@ struct CPictureLoader::Job
                 owner, [owner, pass] { owner->Receive(pass); }, Qt::QueuedConnection);
             return;
         }
-        if (pass->bFinal)
-            pending.clear();
+        // A final pass makes every earlier one useless, a first pass (or a
+        // look at its rows so far) the earlier looks.
+        std::erase_if(pending,
+                      [&](const std::shared_ptr<Pass>& p) { return pass->bFinal || !p->bFinal; });
         pending.push_back(pass);
     }
 

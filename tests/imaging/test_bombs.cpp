@@ -77,8 +77,8 @@ TEST(Bombs, FailCleanlyAtTheProgramsLimit)
 
 TEST(Bombs, DataIsCheckedBeforeTheBitmapIsCreated)
 {
-    // 20 million rows fit the limit: only the data check stands in the way.
-    const LimitScope limit(size_t(1) << 30);
+    // The pictures fit the limit: only the data check stands in the way.
+    const LimitScope limit(size_t(16) << 30);
     struct Case
     {
         std::vector<uint8_t> bytes;
@@ -110,6 +110,8 @@ TEST(Bombs, DataIsCheckedBeforeTheBitmapIsCreated)
         {tga.data, 11},
         {rle.data, 11},
         {jpeg, 11},
+        // 1 x 413,522,086 and a frame header that libjxl refuses.
+        {test::ReadFile(test::TestData("bombs/jxl_1x413m.jxl")), 1},
     };
     for (size_t i = 0; i < cases.size(); i++)
     {

@@ -105,7 +105,11 @@ CJXLStream::CJXLStream(const uint8_t* data, size_t size, bool applyOrientation)
         if (JxlDecoderGetBasicInfo(m_pDecoder, &info) != JXL_DEC_SUCCESS)
             RaiseDecoderError();
         const bool swap = applyOrientation && info.orientation >= JXL_ORIENT_TRANSPOSE;
-        if (info.xsize > INT32_MAX || info.ysize > INT32_MAX)
+        // Level 5 of the format, which every decoder must support: at most
+        // 2^18 a side and 2^28 pixels. Beyond it a few bytes can declare a
+        // picture whose rows alone take seconds to set up.
+        if (info.xsize > (1u << 18) || info.ysize > (1u << 18) ||
+            uint64_t(info.xsize) * info.ysize > (uint64_t(1) << 28))
             CPicDecoder::RaiseError(10, "Decoding jxl: Image too large to load.");
         m_nWidth = int(swap ? info.ysize : info.xsize);
         m_nHeight = int(swap ? info.xsize : info.ysize);

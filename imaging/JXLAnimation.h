@@ -20,6 +20,4 @@ protected:
 
 private:
     std::unique_ptr<CJXLStream> m_pStream;
-    bool m_bFirstRead = false; // the first frame is on the canvas, not yet shown
-    int m_nFirstDelay = 0;
 };

@@ -167,9 +167,9 @@ void CJXLStream::RaiseDecoderError() const
     CPicDecoder::RaiseError(1, "Decoding jxl: The file is damaged.");
 }
 
-bool CJXLStream::ReadFrame(CBmp& bmp, bool alpha, int& durationMs)
+bool CJXLStream::ReadFrame(CBmp& bmp, int& durationMs)
 {
-    OutJob job{nullptr};
+    OutJob job{bmp.GetLineArray()};
     for (;;)
     {
         switch (JxlDecoderProcessInput(m_pDecoder))
@@ -183,10 +183,6 @@ bool CJXLStream::ReadFrame(CBmp& bmp, bool alpha, int& durationMs)
             break;
         }
         case JXL_DEC_NEED_IMAGE_OUT_BUFFER:
-            if (bmp.GetWidth() != m_nWidth || bmp.GetHeight() != m_nHeight ||
-                bmp.GetBitsPerPixel() != 32)
-                bmp.Create(m_nWidth, m_nHeight, 32, alpha);
-            job.lines = bmp.GetLineArray();
             if (JxlDecoderSetImageOutCallback(m_pDecoder, &kFormat, OnPixels, &job) !=
                 JXL_DEC_SUCCESS)
                 RaiseDecoderError();

@@ -32,12 +32,9 @@ public:
     int GetLoopCount() const { return m_nLoops; }
 
     /// Decodes the next shown frame (earlier frames already composed in)
-    /// into bmp and sets durationMs to its delay. False after the last frame.
-    /// Unless bmp is already a 32-bit bitmap of the picture's size, it is
-    /// made so (with an alpha channel when alpha is set) once libjxl has
-    /// read a frame header and asks for the pixels' place: a header alone
-    /// that claims a huge picture costs no memory.
-    bool ReadFrame(CBmp& bmp, bool alpha, int& durationMs);
+    /// into bmp, which must be a 32-bit bitmap of the picture's size, and
+    /// sets durationMs to its delay. False after the last frame.
+    bool ReadFrame(CBmp& bmp, int& durationMs);
     /// Back to the first frame.
     void Rewind();
 
